@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// The server's account file lies at <application folder>/kData/kPlayer/kAdd.txt. An update
+// copies it into kAdd.tmp in the current working folder, appends the new record and puts the
+// copy in place of the account file in one atomic step, under a lock beside the account file.
+
+enum class AddOutcome
+{
+    Created,
+    Duplicate,
+    FileError,
+};
+
+struct AddAccountResult
+{
+    AddOutcome outcome = AddOutcome::FileError;
+    QString errorText; // for FileError: the account file's full path and the reason
+};
+
+QString accountFilePath(const QString &applicationFolder);
+
+// Bare name, so it lands in the current working folder.
+inline constexpr char tempFileName[] = "kAdd.tmp";
+
+// Appends recordLine to the account file unless a line's name field equals username without
+// regard to case. When Created is returned the record is on disk; on Duplicate and FileError
+// the account file is byte for byte as it was and no temporary file is left.
+AddAccountResult AddAccount(const QString &applicationFolder, const QString &username,
+                            const QString &recordLine);
+
+// Deletes kAdd.tmp from the current working folder if it is there and no update is using it.
+bool RemoveTempFile();
+
+// Several accounts in one update: all are appended, in order, or none.
+struct NewAccount
+{
+    QString username;
+    QString recordLine;
+};
+
+enum class BatchMode
+{
+    Append,
+    CheckOnly, // scan the account file, change nothing
+};
+
+struct BatchResult
+{
+    AddOutcome outcome = AddOutcome::FileError; // Created also for a CheckOnly run that found none
+    QList<int> alreadyTaken; // indexes of the accounts whose name the file already holds
+    QString errorText;
+};
+
+// The caller keeps the batch free of duplicates among its own names (see caseInsensitiveKey).
+BatchResult AddAccounts(const QString &applicationFolder, const QList<NewAccount> &accounts,
+                        BatchMode mode = BatchMode::Append);
+
+// Two usernames are the same account when their keys are equal.
+QString caseInsensitiveKey(const QString &username);

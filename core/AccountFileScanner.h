@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringDecoder>
+
+#include <unordered_map>
+#include <vector>
+
+// Streams the bytes of an account file through in chunks of any size. Every line is copied byte
+// for byte with a CR LF end (CR LF, LF and a lone CR all end a line when reading), and each
+// line's name field (the bytes before its first comma, or the whole line) is looked up, without
+// regard to case, among the usernames being added. Only name fields are decoded, and only when
+// they hold non-ASCII bytes; a field that is not valid text in the code page matches nothing,
+// nor does an empty one. A UTF-8 byte-order mark at the very start is copied but is not part of
+// the first name.
+class AccountFileScanner
+{
+public:
+    enum class Stop
+    {
+        AtFirstMatch,
+        Never,
+    };
+
+    AccountFileScanner(const QList<QString> &usernames, Stop stop);
+
+    // Appends the copy of what it can of chunk to out. Returns false once a match has ended
+    // the scan.
+    bool feed(QByteArrayView chunk, QByteArray &out);
+    // The end of the file: a last line without an end gets CR LF. Returns false on a match.
+    bool finish(QByteArray &out);
+
+    // Indexes into usernames of the names found in the file, in the order first found.
+    const QList<int> &matches() const { return m_matches; }
+
+private:
+    bool scan(QByteArrayView bytes, QByteArray &out);
+    bool endOfNameField();
+    int lookUp() ;
+    void startLine();
+
+    Stop m_stop;
+    qsizetype m_maxFieldBytes = 0;
+    std::vector<QByteArray> m_asciiKeys; // per username; empty when its key is not ASCII
+    std::unordered_multimap<size_t, int> m_asciiIndex;
+    QHash<QString, int> m_unicodeKeys;
+    QStringDecoder m_decoder;
+
+    QByteArray m_head; // the first bytes, until it is known whether they are a byte-order mark
+    bool m_headDone = false;
+    bool m_pendingCR = false; // the last byte seen was a CR: an LF right after it belongs to it
+    bool m_stopped = false;
+
+    bool m_inName = true;
+    bool m_lineStarted = false;
+    bool m_fieldTooLong = false;
+    bool m_fieldNonAscii = false;
+    QByteArray m_field;
+    QByteArray m_folded;
+
+    QList<int> m_matches;
+    std::vector<bool> m_found;
+};

@@ -1,0 +1,7 @@
+#include "Module1.h"
+
+namespace Module1 {
+
+qint32 gmFlagTotal = 0;
+
+} // namespace Module1
