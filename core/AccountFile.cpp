@@ -229,7 +229,11 @@ BatchResult runUpdate(const Update &update)
     if (!temp->write(out) || !temp->copyAccessFrom(target) || !temp->syncToDisk() ||
         !temp->close())
         return writeFailure();
-    source.close();
+    // A failed close is a failed operation on the account file like any other: refuse while the
+    // old file is still untouched rather than report success.
+    if (!source.close())
+        return fileError(accountPath,
+                         QStringLiteral("reading it failed: %1").arg(source.errorText()));
     temp.reset();
 
     bool crossDevice = false;
