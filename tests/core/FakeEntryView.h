@@ -15,6 +15,7 @@ public:
         QString text;
         std::optional<QString> title;
         MessageIcon icon;
+        QString usernameShown; // the username box while the box was up
     };
 
     QMap<EntryBox, QString> boxes;
@@ -40,7 +41,7 @@ public:
     void showMessageBox(const QString &text, const std::optional<QString> &title,
                         MessageIcon icon) override
     {
-        messages.append({text, title, icon});
+        messages.append({text, title, icon, boxes.value(EntryBox::Username)});
     }
     void runClear() override
     {
