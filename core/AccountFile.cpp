@@ -40,6 +40,17 @@ QString lockFailure(const QLockFile &lock, const QString &lockPath)
     }
 }
 
+// kAdd.tmp in the current working folder, or an empty path when that folder no longer exists:
+// then the system reports no current folder at all, and a path built from it would point into
+// the root folder instead.
+QString tempFilePath()
+{
+    const QString folder = QDir::currentPath();
+    if (folder.isEmpty())
+        return {};
+    return QDir(folder).absoluteFilePath(QString::fromLatin1(tempFileName));
+}
+
 // A missing account file means the program is not sitting in the server's folder; it is never
 // created here.
 QString missingFileReason(const QFileInfo &info)
@@ -179,7 +190,12 @@ BatchResult runUpdate(const Update &update)
 
     // kAdd.tmp lies in the working folder, which copies of the tool working on other account
     // files may share.
-    const QString tempPath = QDir::current().absoluteFilePath(QString::fromLatin1(tempFileName));
+    const QString tempPath = tempFilePath();
+    if (tempPath.isEmpty())
+        return fileError(accountPath,
+                         QStringLiteral("the working folder, where the temporary file %1 is made, "
+                                        "no longer exists")
+                             .arg(QString::fromLatin1(tempFileName)));
     QLockFile tempLock(tempPath + QStringLiteral(".lock"));
     tempLock.setStaleLockTime(0);
     if (!tempLock.tryLock(FaultInjection::lockWait()))
@@ -312,8 +328,8 @@ BatchResult AddAccounts(const QString &applicationFolder, const QList<NewAccount
 
 bool RemoveTempFile()
 {
-    const QString tempPath = QDir::current().absoluteFilePath(QString::fromLatin1(tempFileName));
-    if (!QFileInfo::exists(tempPath))
+    const QString tempPath = tempFilePath();
+    if (tempPath.isEmpty() || !QFileInfo::exists(tempPath))
         return true;
     QLockFile tempLock(tempPath + QStringLiteral(".lock"));
     tempLock.setStaleLockTime(0);
