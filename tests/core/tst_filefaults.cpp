@@ -26,6 +26,7 @@ private slots:
     void accountFileNotThere_data();
     void accountFileNotThere();
     void tempFileCannotBeCreated();
+    void workingFolderGone();
     void diskFull_data();
     void diskFull();
     void workingFolderOnAnotherFileSystem();
@@ -174,6 +175,27 @@ void FileFaultsTest::tempFileCannotBeCreated()
     QVERIFY(QFileInfo(server.tempFile()).isDir()); // not ours to remove
 
     QVERIFY(QDir(server.workFolder()).rmdir(QStringLiteral("kAdd.tmp")));
+    QCOMPARE(addCarol(server).outcome, AddOutcome::Created);
+    QCOMPARE(server.accounts(), withCarol);
+}
+
+// The operator's working folder was removed while the tool ran: kAdd.tmp has nowhere to go, and
+// must not end up in some other folder instead.
+void FileFaultsTest::workingFolderGone()
+{
+    ServerFolder server(accounts);
+    const QString gone = server.workFolder() + QStringLiteral("/gone");
+    QVERIFY(QDir().mkpath(gone));
+    WorkingFolder working(gone);
+    QVERIFY(QDir().rmdir(gone));
+
+    const AddAccountResult result = addCarol(server);
+    const QString problems = failureProblems(result, server, gone, accounts);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems));
+    QVERIFY2(result.errorText.contains("working folder"), qPrintable(result.errorText));
+    QVERIFY(RemoveTempFile());
+
+    QVERIFY(QDir::setCurrent(server.workFolder()));
     QCOMPARE(addCarol(server).outcome, AddOutcome::Created);
     QCOMPARE(server.accounts(), withCarol);
 }
