@@ -28,11 +28,12 @@ QString nativeName(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
-QString lockFailure(const QLockFile &lock, const QString &lockPath)
+// busy: the reason when another program holds the lock.
+QString lockFailure(const QLockFile &lock, const QString &lockPath, const QString &busy)
 {
     switch (lock.error()) {
     case QLockFile::LockFailedError:
-        return QStringLiteral("the account file is in use by another program");
+        return busy;
     case QLockFile::PermissionError:
         return QStringLiteral("the lock file %1 could not be created").arg(nativeName(lockPath));
     default:
@@ -154,7 +155,9 @@ BatchResult runUpdate(const Update &update)
     // An update of a huge file may take long; a lock is taken over only when its process died.
     accountLock.setStaleLockTime(0);
     if (update.write && !accountLock.tryLock(FaultInjection::lockWait()))
-        return fileError(accountPath, lockFailure(accountLock, lockPath));
+        return fileError(accountPath, lockFailure(accountLock, lockPath,
+                                                  QStringLiteral("the account file is in use by "
+                                                                 "another program")));
 
     // Through a symbolic link the file it points to is replaced, and the link stays a link.
     const QString target = info.canonicalFilePath();
@@ -196,12 +199,15 @@ BatchResult runUpdate(const Update &update)
                          QStringLiteral("the working folder, where the temporary file %1 is made, "
                                         "no longer exists")
                              .arg(QString::fromLatin1(tempFileName)));
-    QLockFile tempLock(tempPath + QStringLiteral(".lock"));
+    const QString tempLockPath = tempPath + QStringLiteral(".lock");
+    QLockFile tempLock(tempLockPath);
     tempLock.setStaleLockTime(0);
     if (!tempLock.tryLock(FaultInjection::lockWait()))
         return fileError(accountPath,
-                         QStringLiteral("the temporary file %1 is in use by another program")
-                             .arg(nativeName(tempPath)));
+                         lockFailure(tempLock, tempLockPath,
+                                     QStringLiteral("the temporary file %1 is in use by another "
+                                                    "program")
+                                         .arg(nativeName(tempPath))));
 
     TemporaryFiles leftovers;
     auto temp = std::make_unique<CheckedFile>(tempPath);
