@@ -27,6 +27,7 @@ private slots:
     void accountFileNotThere();
     void tempFileCannotBeCreated();
     void workingFolderGone();
+    void workingFolderRefusesNewFiles();
     void diskFull_data();
     void diskFull();
     void workingFolderOnAnotherFileSystem();
@@ -198,6 +199,28 @@ void FileFaultsTest::workingFolderGone()
     QVERIFY(QDir::setCurrent(server.workFolder()));
     QCOMPARE(addCarol(server).outcome, AddOutcome::Created);
     QCOMPARE(server.accounts(), withCarol);
+}
+
+// Even root may not create files in /sys: a working folder where nothing can be created, the
+// lock beside kAdd.tmp included. Nobody else holds that lock, so the reason must not say so.
+void FileFaultsTest::workingFolderRefusesNewFiles()
+{
+#ifdef Q_OS_LINUX
+    const QString sys = QStringLiteral("/sys");
+    if (!QFileInfo(sys).isDir() ||
+        QFile(sys + QStringLiteral("/kAdd.tmp")).open(QIODevice::WriteOnly))
+        QSKIP("no folder here refuses new files to root");
+    ServerFolder server(accounts);
+    WorkingFolder working(sys);
+
+    const AddAccountResult result = addCarol(server);
+    QCOMPARE(result.outcome, AddOutcome::FileError);
+    QVERIFY2(result.errorText.contains(server.accountFile()), qPrintable(result.errorText));
+    QVERIFY2(!result.errorText.contains("in use"), qPrintable(result.errorText));
+    QCOMPARE(server.accounts(), accounts);
+#else
+    QSKIP("needs Linux's /sys");
+#endif
 }
 
 void FileFaultsTest::diskFull_data()
