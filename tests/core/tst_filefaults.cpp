@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 #include <QProcess>
+#include <QSet>
 #include <QTest>
 
 #ifdef Q_OS_UNIX
@@ -34,6 +35,8 @@ private slots:
     void lockHeldByAnotherProgram_data();
     void lockHeldByAnotherProgram();
     void lockOfADeadProgramIsTakenOver();
+    void simultaneousUpdatesLoseNothing_data();
+    void simultaneousUpdatesLoseNothing();
     void everyFailingOperation_data();
     void everyFailingOperation();
 };
@@ -338,6 +341,59 @@ void FileFaultsTest::lockOfADeadProgramIsTakenOver()
     QCOMPARE(addCarol(server).outcome, AddOutcome::Created);
     QCOMPARE(server.accounts(), withCarol);
     QVERIFY(!QFileInfo::exists(lockPath));
+}
+
+void FileFaultsTest::simultaneousUpdatesLoseNothing_data()
+{
+    QTest::addColumn<bool>("sharedWorkingFolder");
+    QTest::newRow("one working folder") << true;
+    QTest::newRow("a working folder each") << false;
+}
+
+// Two copies of the tool add accounts to one file at the same moment: every record arrives, and
+// of two names that differ only in case exactly one gets in.
+void FileFaultsTest::simultaneousUpdatesLoseNothing()
+{
+    QFETCH(bool, sharedWorkingFolder);
+
+    ServerFolder server;
+    QTemporaryDir otherWork;
+    QProcess adders[2];
+    QSet<QByteArray> expected;
+    const int each = 10; // few enough that neither copy waits long for the other
+    for (int i = 0; i < 2; ++i) {
+        QStringList names;
+        for (int n = 0; n < each; ++n)
+            names << QStringLiteral("copy%1no%2").arg(i).arg(n);
+        names << (i == 0 ? QStringLiteral("both") : QStringLiteral("BOTH"));
+        for (const QString &name : names.mid(0, each))
+            expected.insert(name.toLatin1() + ",pw,1,none,0");
+        adders[i].setWorkingDirectory(i == 1 && !sharedWorkingFolder ? otherWork.path()
+                                                                     : server.workFolder());
+        adders[i].start(QStringLiteral(KELTO_ACCOUNT_ADDER), QStringList{server.path()} + names);
+    }
+    QByteArray outcomes[2];
+    for (int i = 0; i < 2; ++i) {
+        QVERIFY(adders[i].waitForFinished(120000));
+        QCOMPARE(adders[i].exitCode(), 0);
+        outcomes[i] = adders[i].readAllStandardOutput();
+        QCOMPARE(outcomes[i].left(2 * each), QByteArray("C\n").repeated(each));
+    }
+    const QSet<QByteArray> both{outcomes[0].mid(2 * each), outcomes[1].mid(2 * each)};
+    QCOMPARE(both, (QSet<QByteArray>{"C\n", "D\n"}));
+
+    QList<QByteArray> lines = server.accounts().split('\n');
+    QCOMPARE(lines.takeLast(), QByteArray());
+    QCOMPARE(lines.size(), 2 * each + 1);
+    QSet<QByteArray> found;
+    for (const QByteArray &line : std::as_const(lines)) {
+        QVERIFY(line.endsWith('\r'));
+        found.insert(line.chopped(1));
+    }
+    QCOMPARE(found.size(), 2 * each + 1);
+    QVERIFY(found.remove("both,pw,1,none,0") != found.remove("BOTH,pw,1,none,0"));
+    QCOMPARE(found, expected);
+    QVERIFY(!QFileInfo::exists(server.tempFile()));
 }
 
 void FileFaultsTest::everyFailingOperation_data()
