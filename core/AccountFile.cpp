@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr qint64 chunkSize = 1 << 20;
+constexpr qint64 chunkSize = 256 * 1024;
 
 QString fileErrorText(const QString &accountPath, const QString &reason)
 {
@@ -79,7 +79,8 @@ bool copyFile(const QString &from, const QString &to, const QString &target, QSt
         return false;
     }
     if (!copy.createForWriting()) {
-        reason = QStringLiteral("%1 could not be created: %2").arg(nativeName(to), copy.errorText());
+        reason =
+            QStringLiteral("%1 could not be created: %2").arg(nativeName(to), copy.errorText());
         return false;
     }
     QByteArray buffer(chunkSize, Qt::Uninitialized);
@@ -168,12 +169,13 @@ BatchResult runUpdate(const Update &update)
                                  QStringLiteral("reading it failed: %1").arg(source.errorText()));
             if (got == 0 || !scanner.feed(QByteArrayView(buffer.constData(), got), out))
                 break;
-            out.clear();
+            out.resize(0);
         }
         scanner.finish(out);
         BatchResult result;
         result.alreadyTaken = scanner.matches();
-        result.outcome = result.alreadyTaken.isEmpty() ? AddOutcome::Created : AddOutcome::Duplicate;
+        result.outcome =
+            result.alreadyTaken.isEmpty() ? AddOutcome::Created : AddOutcome::Duplicate;
         return result;
     }
 
@@ -190,8 +192,9 @@ BatchResult runUpdate(const Update &update)
     TemporaryFiles leftovers;
     auto temp = std::make_unique<CheckedFile>(tempPath);
     if (!temp->createForWriting())
-        return fileError(accountPath, QStringLiteral("the temporary file %1 could not be created: %2")
-                                          .arg(nativeName(tempPath), temp->errorText()));
+        return fileError(accountPath,
+                         QStringLiteral("the temporary file %1 could not be created: %2")
+                             .arg(nativeName(tempPath), temp->errorText()));
     leftovers.add(tempPath);
     const auto writeFailure = [&] {
         return fileError(accountPath, QStringLiteral("writing the temporary file %1 failed: %2")
@@ -213,7 +216,7 @@ BatchResult runUpdate(const Update &update)
         }
         if (!temp->write(out))
             return writeFailure();
-        out.clear();
+        out.resize(0);
     }
     if (!duplicate)
         duplicate = !scanner.finish(out) || !scanner.matches().isEmpty();
@@ -226,8 +229,7 @@ BatchResult runUpdate(const Update &update)
     }
 
     out.append(update.newRecords);
-    if (!temp->write(out) || !temp->copyAccessFrom(target) || !temp->syncToDisk() ||
-        !temp->close())
+    if (!temp->write(out) || !temp->copyAccessFrom(target) || !temp->syncToDisk() || !temp->close())
         return writeFailure();
     source.close();
     temp.reset();
@@ -236,8 +238,9 @@ BatchResult runUpdate(const Update &update)
     QString reason;
     if (!replaceFile(tempPath, target, crossDevice, reason)) {
         if (!crossDevice)
-            return fileError(accountPath,
-                             QStringLiteral("putting the new file in place failed: %1").arg(reason));
+            return fileError(
+                accountPath,
+                QStringLiteral("putting the new file in place failed: %1").arg(reason));
         // kAdd.tmp is on another file system: copy it beside the account file first, so the
         // replacement is still a single rename.
         const QString besidePath = target + QStringLiteral(".new");
@@ -245,8 +248,9 @@ BatchResult runUpdate(const Update &update)
         if (!copyFile(tempPath, besidePath, target, reason))
             return fileError(accountPath, reason);
         if (!replaceFile(besidePath, target, crossDevice, reason))
-            return fileError(accountPath,
-                             QStringLiteral("putting the new file in place failed: %1").arg(reason));
+            return fileError(
+                accountPath,
+                QStringLiteral("putting the new file in place failed: %1").arg(reason));
         leftovers.release(besidePath);
     } else {
         leftovers.release(tempPath);
