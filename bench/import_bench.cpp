@@ -1,6 +1,6 @@
 // Importing a batch of accounts into a large account file, against adding them one by one.
 //
-//   import_bench [RECORDS [BATCH [SINGLES]]]    defaults: 1000000 10000 100
+//   import-bench [RECORDS [BATCH [SINGLES]]]    defaults: 1000000 10000 100
 //
 // Builds an account file of RECORDS records in a temporary folder (set TMPDIR to measure
 // another disk) and prints the time of one AddAccount with a new name, of SINGLES single adds
@@ -63,7 +63,7 @@ double seconds(const std::function<bool()> &step)
     QElapsedTimer timer;
     timer.start();
     if (!step()) {
-        std::fprintf(stderr, "import_bench: a step failed\n");
+        std::fprintf(stderr, "import-bench: a step failed\n");
         std::exit(1);
     }
     return double(timer.nsecsElapsed()) / 1e9;
@@ -100,7 +100,7 @@ int main(int argc, char *argv[])
     const int batch = args.size() > 2 ? args.at(2).toInt() : 10000;
     const int singles = args.size() > 3 ? args.at(3).toInt() : 100;
     if (records < 1 || batch < 1 || singles < 1) {
-        std::fprintf(stderr, "usage: import_bench [RECORDS [BATCH [SINGLES]]]\n");
+        std::fprintf(stderr, "usage: import-bench [RECORDS [BATCH [SINGLES]]]\n");
         return 64;
     }
 
@@ -109,7 +109,7 @@ int main(int argc, char *argv[])
     QDir(server).mkpath(QStringLiteral("kData/kPlayer"));
     const QString accountPath = accountFilePath(server);
     if (!writeAccountFile(accountPath, records)) {
-        std::fprintf(stderr, "import_bench: cannot write %s\n", qPrintable(accountPath));
+        std::fprintf(stderr, "import-bench: cannot write %s\n", qPrintable(accountPath));
         return 1;
     }
     // kAdd.tmp lands in the working folder; keep it on the account file's disk.

@@ -56,7 +56,7 @@ volatile std::sig_atomic_t echoIsOff = 0;
 extern "C" void restoreEchoAndDie(int signalNumber)
 {
     if (echoIsOff)
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &savedTerminal);
+        tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
     std::signal(signalNumber, SIG_DFL);
     std::raise(signalNumber);
 }
@@ -73,12 +73,12 @@ public:
         termios quiet = savedTerminal;
         quiet.c_lflag &= ~tcflag_t(ECHO);
         quiet.c_lflag |= ECHONL;
-        echoIsOff = tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
+        echoIsOff = tcsetattr(STDIN_FILENO, TCSANOW, &quiet) == 0;
     }
     ~EchoOff()
     {
         if (echoIsOff)
-            tcsetattr(STDIN_FILENO, TCSAFLUSH, &savedTerminal);
+            tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
         echoIsOff = 0;
         if (m_previousInt != SIG_ERR) {
             std::signal(SIGINT, m_previousInt);
