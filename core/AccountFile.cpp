@@ -5,6 +5,7 @@
 #include "EntryValidation.h"
 #include "FaultInjection.h"
 
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
@@ -44,11 +45,32 @@ QString lockFailure(const QLockFile &lock, const QString &lockPath, const QStrin
     }
 }
 
+// A process killed between creating its lock file and writing its process id into it leaves an
+// empty lock that QLockFile can never prove stale. One that has stayed unreadable for a while is
+// such a leftover: a live process fills its lock within microseconds of creating it.
+bool removeUnreadableLock(QLockFile &lock, const QString &lockPath)
+{
+    constexpr qint64 settleMilliseconds = 2000;
+    const auto isLeftover = [&] {
+        const QFileInfo info(lockPath);
+        return info.exists() && !lock.getLockInfo(nullptr, nullptr, nullptr) &&
+               info.lastModified().msecsTo(QDateTime::currentDateTime()) > settleMilliseconds;
+    };
+    if (!isLeftover())
+        return false;
+    // The same guard QLockFile uses when it removes a stale lock, so that two waiters cannot
+    // both remove it and one of them delete a fresh lock in between.
+    QLockFile removal(lockPath + QStringLiteral(".rmlock"));
+    if (!removal.tryLock(0) || !isLeftover())
+        return false;
+    return lock.removeStaleLockFile();
+}
+
 // Waits a few seconds at most. QLockFile's own wait doubles its pause between tries, so under
 // steady contention a waiter keeps missing the short moments the lock is free; short random
 // pauses keep the copies of the tool taking turns. A lock is taken over only when the process
 // that held it is gone: an update of a huge file may take long.
-bool takeLock(QLockFile &lock)
+bool takeLock(QLockFile &lock, const QString &lockPath)
 {
     lock.setStaleLockTime(0);
     const QDeadlineTimer deadline(FaultInjection::lockWait());
@@ -57,7 +79,8 @@ bool takeLock(QLockFile &lock)
             return true;
         if (lock.error() != QLockFile::LockFailedError || deadline.hasExpired())
             return false;
-        QThread::msleep(5 + QRandomGenerator::global()->bounded(20));
+        if (!removeUnreadableLock(lock, lockPath))
+            QThread::msleep(5 + QRandomGenerator::global()->bounded(20));
     }
 }
 
@@ -173,7 +196,7 @@ BatchResult runUpdate(const Update &update)
     // the tool can never both append on top of the same old file.
     const QString lockPath = accountPath + QStringLiteral(".lock");
     QLockFile accountLock(lockPath);
-    if (update.write && !takeLock(accountLock))
+    if (update.write && !takeLock(accountLock, lockPath))
         return fileError(accountPath, lockFailure(accountLock, lockPath,
                                                   QStringLiteral("the account file is in use by "
                                                                  "another program")));
@@ -221,7 +244,7 @@ BatchResult runUpdate(const Update &update)
                              .arg(QString::fromLatin1(tempFileName)));
     const QString tempLockPath = tempPath + QStringLiteral(".lock");
     QLockFile tempLock(tempLockPath);
-    if (!takeLock(tempLock))
+    if (!takeLock(tempLock, tempLockPath))
         return fileError(accountPath,
                          lockFailure(tempLock, tempLockPath,
                                      QStringLiteral("the temporary file %1 is in use by another "
@@ -363,8 +386,9 @@ bool RemoveTempFile()
     const QString tempPath = tempFilePath();
     if (tempPath.isEmpty() || !QFileInfo::exists(tempPath))
         return true;
-    QLockFile tempLock(tempPath + QStringLiteral(".lock"));
-    if (!takeLock(tempLock))
+    const QString tempLockPath = tempPath + QStringLiteral(".lock");
+    QLockFile tempLock(tempLockPath);
+    if (!takeLock(tempLock, tempLockPath))
         return false;
     QString ignored;
     return removeFile(tempPath, ignored);

@@ -16,9 +16,10 @@ bool isAscii(const QString &text)
     return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
 }
 
-// First CR or LF in [p, end). Eight bytes at a time: a word is skipped whole unless one of its
-// bytes is below 0x0E, which CR and LF are and ordinary text almost never is.
-const char *findLineEnd(const char *p, const char *end)
+// First CR or LF in [p, end), or with alsoComma the first comma too. Eight bytes at a time: a
+// word is skipped whole unless one of its bytes is below 0x0E (CR and LF are, ordinary text
+// almost never is) or, when asked, a comma.
+template <bool alsoComma> const char *findStop(const char *p, const char *end)
 {
     constexpr quint64 ones = 0x0101010101010101ULL;
     constexpr quint64 highBits = 0x8080808080808080ULL;
@@ -26,35 +27,17 @@ const char *findLineEnd(const char *p, const char *end)
         while (end - p >= 8) {
             quint64 word;
             std::memcpy(&word, p, 8);
-            if (((word - ones * 0x0E) & ~word & highBits) != 0)
+            quint64 candidates = (word - ones * 0x0E) & ~word;
+            if constexpr (alsoComma) {
+                const quint64 commas = word ^ (ones * ',');
+                candidates |= (commas - ones) & ~commas;
+            }
+            if (candidates & highBits)
                 break;
             p += 8;
         }
         for (const char *stop = std::min(p + 8, end); p < stop; ++p) {
-            if (*p == '\r' || *p == '\n')
-                return p;
-        }
-        if (p == end)
-            return end;
-    }
-}
-
-// First comma, CR or LF in [p, end), eight bytes at a time as above.
-const char *findNameEnd(const char *p, const char *end)
-{
-    constexpr quint64 ones = 0x0101010101010101ULL;
-    constexpr quint64 highBits = 0x8080808080808080ULL;
-    for (;;) {
-        while (end - p >= 8) {
-            quint64 word;
-            std::memcpy(&word, p, 8);
-            const quint64 commas = word ^ (ones * ',');
-            if ((((word - ones * 0x0E) & ~word) | ((commas - ones) & ~commas)) & highBits)
-                break;
-            p += 8;
-        }
-        for (const char *stop = std::min(p + 8, end); p < stop; ++p) {
-            if (*p == ',' || *p == '\r' || *p == '\n')
+            if (*p == '\r' || *p == '\n' || (alsoComma && *p == ','))
                 return p;
         }
         if (p == end)
@@ -189,7 +172,7 @@ bool AccountFileScanner::scan(QByteArrayView bytes, QByteArray &out)
         }
         const char *q = p;
         if (m_inName) {
-            q = findNameEnd(p, end);
+            q = findStop<true>(p, end);
             if (q > p)
                 m_lineStarted = true;
             if (q == end) {
@@ -211,7 +194,7 @@ bool AccountFileScanner::scan(QByteArrayView bytes, QByteArray &out)
             if (!endOfNameField(field))
                 return false;
         } else {
-            q = findLineEnd(p, end);
+            q = findStop<false>(p, end);
             if (q == end)
                 break;
         }

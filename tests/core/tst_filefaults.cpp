@@ -35,6 +35,8 @@ private slots:
     void lockHeldByAnotherProgram_data();
     void lockHeldByAnotherProgram();
     void lockOfADeadProgramIsTakenOver();
+    void emptyLockIsTakenOverOnceSettled_data();
+    void emptyLockIsTakenOverOnceSettled();
     void simultaneousUpdatesLoseNothing_data();
     void simultaneousUpdatesLoseNothing();
     void everyFailingOperation_data();
@@ -341,6 +343,41 @@ void FileFaultsTest::lockOfADeadProgramIsTakenOver()
     QCOMPARE(addCarol(server).outcome, AddOutcome::Created);
     QCOMPARE(server.accounts(), withCarol);
     QVERIFY(!QFileInfo::exists(lockPath));
+}
+
+// A program killed between creating its lock file and writing into it leaves an empty lock.
+void FileFaultsTest::emptyLockIsTakenOverOnceSettled_data()
+{
+    QTest::addColumn<bool>("lockTempFile");
+    QTest::addColumn<int>("ageSeconds");
+    QTest::addColumn<bool>("takenOver");
+
+    QTest::newRow("account file, left long ago") << false << 60 << true;
+    QTest::newRow("kAdd.tmp, left long ago") << true << 60 << true;
+    QTest::newRow("account file, just being made") << false << 0 << false;
+}
+
+void FileFaultsTest::emptyLockIsTakenOverOnceSettled()
+{
+    QFETCH(bool, lockTempFile);
+    QFETCH(int, ageSeconds);
+    QFETCH(bool, takenOver);
+
+    ServerFolder server(accounts);
+    WorkingFolder working(server.workFolder());
+    const QString lockPath =
+        (lockTempFile ? server.tempFile() : server.accountFile()) + QStringLiteral(".lock");
+    QFile lock(lockPath);
+    QVERIFY(lock.open(QIODevice::WriteOnly));
+    QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
+                             QFileDevice::FileModificationTime));
+    lock.close();
+
+    FaultInjection::setLockWait(300);
+    const AddAccountResult result = addCarol(server);
+    QCOMPARE(result.outcome, takenOver ? AddOutcome::Created : AddOutcome::FileError);
+    QCOMPARE(server.accounts(), takenOver ? withCarol : accounts);
+    QCOMPARE(QFileInfo::exists(lockPath), !takenOver);
 }
 
 void FileFaultsTest::simultaneousUpdatesLoseNothing_data()

@@ -91,9 +91,7 @@ void CrashConsistencyTest::killRepeatedly(const QString &what, int kills)
     timer.start();
     {
         const Attempt attempt = nextAttempt();
-        QScopedPointer<QProcess> run(startKadd(attempt.arguments, server.workFolder()));
-        QVERIFY(run->waitForFinished(60000));
-        QCOMPARE(run->exitCode(), 0);
+        QCOMPARE(runKadd(attempt.arguments, server.workFolder()).exitCode, 0);
         expected += attempt.records;
         QCOMPARE(server.accounts(), expected);
     }
@@ -123,9 +121,8 @@ void CrashConsistencyTest::killRepeatedly(const QString &what, int kills)
 
         // The dead run's lock and kAdd.tmp must not stand in the way of the next one.
         const Attempt next = nextAttempt();
-        QScopedPointer<QProcess> recovery(startKadd(next.arguments, server.workFolder()));
-        QVERIFY(recovery->waitForFinished(60000));
-        QVERIFY2(recovery->exitCode() == 0, recovery->readAllStandardError().constData());
+        const KaddResult recovery = runKadd(next.arguments, server.workFolder());
+        QVERIFY2(recovery.exitCode == 0, recovery.err.constData());
         expected += next.records;
         QCOMPARE(server.accounts(), expected);
     }

@@ -12,6 +12,16 @@ struct KaddResult
     QByteArray err;
 };
 
+// Starts kadd without waiting, for tests that stop it midway; its standard input is closed.
+inline QProcess *startKadd(const QStringList &arguments, const QString &workFolder)
+{
+    auto *process = new QProcess;
+    process->setWorkingDirectory(workFolder);
+    process->start(QStringLiteral(KADD_PATH), arguments);
+    process->closeWriteChannel();
+    return process;
+}
+
 // Runs kadd with its standard input fed from input and then closed, so a kadd that waits for
 // a password can never hang the test.
 inline KaddResult runKadd(const QStringList &arguments, const QString &workFolder,
