@@ -27,9 +27,15 @@ main=$(xdotool search --sync --name '^Kelto Account Creator by Falmoor$' | head 
 # Without a window manager nothing places or focuses windows; do both by hand.
 xdotool windowmove "$main" 0 0
 xdotool windowfocus --sync "$main"
+# Create one account, so the record label shows its line, then start on the next.
 xdotool type --delay 20 'newhero'
 xdotool key Tab
 xdotool type --delay 20 'secret42'
+xdotool key Tab Tab
+xdotool type --delay 20 'hero@example.org'
+xdotool mousemove --window "$main" 100 316 click 1   # Create Account
+xdotool mousemove --window "$main" 260 81 click 1    # the username box
+xdotool type --delay 20 'wanderer'
 sleep 0.5
 mkdir -p docs
 import -window "$main" docs/main-window.png

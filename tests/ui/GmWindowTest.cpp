@@ -22,10 +22,8 @@ private slots:
     void clickAnywhereInBoxToggles();
     void selectAllTwiceKeepsFlags();
     void clearAllAfterSelectAll();
-    void repeatedTickingFollowsLastState();
     void doneStoresTotalAndUnloads();
     void reopeningStartsFromScratch();
-    void escapeAndEnterPressNothing();
 
 private:
     void click(const char *name);
@@ -178,16 +176,6 @@ void GmWindowTest::clearAllAfterSelectAll()
     QCOMPARE(Module1::gmFlagTotal, 0);
 }
 
-void GmWindowTest::repeatedTickingFollowsLastState()
-{
-    for (int i = 0; i < 5; ++i)
-        click("chkWorld");
-    click("chkRefine");
-    click("chkRefine");
-    click("cmdDone");
-    QCOMPARE(Module1::gmFlagTotal, 32768);
-}
-
 void GmWindowTest::doneStoresTotalAndUnloads()
 {
     click("chkWarp");
@@ -210,20 +198,6 @@ void GmWindowTest::reopeningStartsFromScratch()
     QCOMPARE(ticked(), 0);
     QVERIFY(!box("chkSelectAll")->isChecked());
     click("cmdDone");
-    QCOMPARE(Module1::gmFlagTotal, 0);
-}
-
-void GmWindowTest::escapeAndEnterPressNothing()
-{
-    click("chkWarp");
-    for (const char *name : {"chkWarp", "cmdDone", "cmdClear"}) {
-        auto *widget = control<QWidget>(m_window, name);
-        widget->setFocus();
-        QTest::keyClick(widget, Qt::Key_Return);
-        QTest::keyClick(widget, Qt::Key_Escape);
-    }
-    QVERIFY(m_window->isVisible());
-    QVERIFY(box("chkWarp")->isChecked());
     QCOMPARE(Module1::gmFlagTotal, 0);
 }
 
