@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr qint64 chunkSize = 1 << 20;
+constexpr qint64 chunkSize = 256 * 1024;
 
 QString fileErrorText(const QString &accountPath, const QString &reason)
 {
@@ -28,16 +28,28 @@ QString nativeName(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
-QString lockFailure(const QLockFile &lock, const QString &lockPath)
+// busy: the reason when another program holds the lock.
+QString lockFailure(const QLockFile &lock, const QString &lockPath, const QString &busy)
 {
     switch (lock.error()) {
     case QLockFile::LockFailedError:
-        return QStringLiteral("the account file is in use by another program");
+        return busy;
     case QLockFile::PermissionError:
         return QStringLiteral("the lock file %1 could not be created").arg(nativeName(lockPath));
     default:
         return QStringLiteral("the lock file %1 could not be taken").arg(nativeName(lockPath));
     }
+}
+
+// kAdd.tmp in the current working folder, or an empty path when that folder no longer exists:
+// then the system reports no current folder at all, and a path built from it would point into
+// the root folder instead.
+QString tempFilePath()
+{
+    const QString folder = QDir::currentPath();
+    if (folder.isEmpty())
+        return {};
+    return QDir(folder).absoluteFilePath(QString::fromLatin1(tempFileName));
 }
 
 // A missing account file means the program is not sitting in the server's folder; it is never
@@ -79,7 +91,8 @@ bool copyFile(const QString &from, const QString &to, const QString &target, QSt
         return false;
     }
     if (!copy.createForWriting()) {
-        reason = QStringLiteral("%1 could not be created: %2").arg(nativeName(to), copy.errorText());
+        reason =
+            QStringLiteral("%1 could not be created: %2").arg(nativeName(to), copy.errorText());
         return false;
     }
     QByteArray buffer(chunkSize, Qt::Uninitialized);
@@ -143,7 +156,9 @@ BatchResult runUpdate(const Update &update)
     // An update of a huge file may take long; a lock is taken over only when its process died.
     accountLock.setStaleLockTime(0);
     if (update.write && !accountLock.tryLock(FaultInjection::lockWait()))
-        return fileError(accountPath, lockFailure(accountLock, lockPath));
+        return fileError(accountPath, lockFailure(accountLock, lockPath,
+                                                  QStringLiteral("the account file is in use by "
+                                                                 "another program")));
 
     // Through a symbolic link the file it points to is replaced, and the link stays a link.
     const QString target = info.canonicalFilePath();
@@ -168,30 +183,40 @@ BatchResult runUpdate(const Update &update)
                                  QStringLiteral("reading it failed: %1").arg(source.errorText()));
             if (got == 0 || !scanner.feed(QByteArrayView(buffer.constData(), got), out))
                 break;
-            out.clear();
+            out.resize(0);
         }
         scanner.finish(out);
         BatchResult result;
         result.alreadyTaken = scanner.matches();
-        result.outcome = result.alreadyTaken.isEmpty() ? AddOutcome::Created : AddOutcome::Duplicate;
+        result.outcome =
+            result.alreadyTaken.isEmpty() ? AddOutcome::Created : AddOutcome::Duplicate;
         return result;
     }
 
     // kAdd.tmp lies in the working folder, which copies of the tool working on other account
     // files may share.
-    const QString tempPath = QDir::current().absoluteFilePath(QString::fromLatin1(tempFileName));
-    QLockFile tempLock(tempPath + QStringLiteral(".lock"));
+    const QString tempPath = tempFilePath();
+    if (tempPath.isEmpty())
+        return fileError(accountPath,
+                         QStringLiteral("the working folder, where the temporary file %1 is made, "
+                                        "no longer exists")
+                             .arg(QString::fromLatin1(tempFileName)));
+    const QString tempLockPath = tempPath + QStringLiteral(".lock");
+    QLockFile tempLock(tempLockPath);
     tempLock.setStaleLockTime(0);
     if (!tempLock.tryLock(FaultInjection::lockWait()))
         return fileError(accountPath,
-                         QStringLiteral("the temporary file %1 is in use by another program")
-                             .arg(nativeName(tempPath)));
+                         lockFailure(tempLock, tempLockPath,
+                                     QStringLiteral("the temporary file %1 is in use by another "
+                                                    "program")
+                                         .arg(nativeName(tempPath))));
 
     TemporaryFiles leftovers;
     auto temp = std::make_unique<CheckedFile>(tempPath);
     if (!temp->createForWriting())
-        return fileError(accountPath, QStringLiteral("the temporary file %1 could not be created: %2")
-                                          .arg(nativeName(tempPath), temp->errorText()));
+        return fileError(accountPath,
+                         QStringLiteral("the temporary file %1 could not be created: %2")
+                             .arg(nativeName(tempPath), temp->errorText()));
     leftovers.add(tempPath);
     const auto writeFailure = [&] {
         return fileError(accountPath, QStringLiteral("writing the temporary file %1 failed: %2")
@@ -213,7 +238,7 @@ BatchResult runUpdate(const Update &update)
         }
         if (!temp->write(out))
             return writeFailure();
-        out.clear();
+        out.resize(0);
     }
     if (!duplicate)
         duplicate = !scanner.finish(out) || !scanner.matches().isEmpty();
@@ -226,18 +251,22 @@ BatchResult runUpdate(const Update &update)
     }
 
     out.append(update.newRecords);
-    if (!temp->write(out) || !temp->copyAccessFrom(target) || !temp->syncToDisk() ||
-        !temp->close())
+    if (!temp->write(out) || !temp->copyAccessFrom(target) || !temp->syncToDisk() || !temp->close())
         return writeFailure();
-    source.close();
+    // A failed close is a failed operation on the account file like any other: refuse while the
+    // old file is still untouched rather than report success.
+    if (!source.close())
+        return fileError(accountPath,
+                         QStringLiteral("reading it failed: %1").arg(source.errorText()));
     temp.reset();
 
     bool crossDevice = false;
     QString reason;
     if (!replaceFile(tempPath, target, crossDevice, reason)) {
         if (!crossDevice)
-            return fileError(accountPath,
-                             QStringLiteral("putting the new file in place failed: %1").arg(reason));
+            return fileError(
+                accountPath,
+                QStringLiteral("putting the new file in place failed: %1").arg(reason));
         // kAdd.tmp is on another file system: copy it beside the account file first, so the
         // replacement is still a single rename.
         const QString besidePath = target + QStringLiteral(".new");
@@ -245,8 +274,9 @@ BatchResult runUpdate(const Update &update)
         if (!copyFile(tempPath, besidePath, target, reason))
             return fileError(accountPath, reason);
         if (!replaceFile(besidePath, target, crossDevice, reason))
-            return fileError(accountPath,
-                             QStringLiteral("putting the new file in place failed: %1").arg(reason));
+            return fileError(
+                accountPath,
+                QStringLiteral("putting the new file in place failed: %1").arg(reason));
         leftovers.release(besidePath);
     } else {
         leftovers.release(tempPath);
@@ -308,8 +338,8 @@ BatchResult AddAccounts(const QString &applicationFolder, const QList<NewAccount
 
 bool RemoveTempFile()
 {
-    const QString tempPath = QDir::current().absoluteFilePath(QString::fromLatin1(tempFileName));
-    if (!QFileInfo::exists(tempPath))
+    const QString tempPath = tempFilePath();
+    if (tempPath.isEmpty() || !QFileInfo::exists(tempPath))
         return true;
     QLockFile tempLock(tempPath + QStringLiteral(".lock"));
     tempLock.setStaleLockTime(0);

@@ -2,6 +2,8 @@
 
 #include "AccountFile.h"
 
+#include <QStringDecoder>
+
 #include <algorithm>
 #include <cstring>
 
@@ -14,6 +16,52 @@ bool isAscii(const QString &text)
     return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
 }
 
+// First CR or LF in [p, end). Eight bytes at a time: a word is skipped whole unless one of its
+// bytes is below 0x0E, which CR and LF are and ordinary text almost never is.
+const char *findLineEnd(const char *p, const char *end)
+{
+    constexpr quint64 ones = 0x0101010101010101ULL;
+    constexpr quint64 highBits = 0x8080808080808080ULL;
+    for (;;) {
+        while (end - p >= 8) {
+            quint64 word;
+            std::memcpy(&word, p, 8);
+            if (((word - ones * 0x0E) & ~word & highBits) != 0)
+                break;
+            p += 8;
+        }
+        for (const char *stop = std::min(p + 8, end); p < stop; ++p) {
+            if (*p == '\r' || *p == '\n')
+                return p;
+        }
+        if (p == end)
+            return end;
+    }
+}
+
+// First comma, CR or LF in [p, end), eight bytes at a time as above.
+const char *findNameEnd(const char *p, const char *end)
+{
+    constexpr quint64 ones = 0x0101010101010101ULL;
+    constexpr quint64 highBits = 0x8080808080808080ULL;
+    for (;;) {
+        while (end - p >= 8) {
+            quint64 word;
+            std::memcpy(&word, p, 8);
+            const quint64 commas = word ^ (ones * ',');
+            if ((((word - ones * 0x0E) & ~word) | ((commas - ones) & ~commas)) & highBits)
+                break;
+            p += 8;
+        }
+        for (const char *stop = std::min(p + 8, end); p < stop; ++p) {
+            if (*p == ',' || *p == '\r' || *p == '\n')
+                return p;
+        }
+        if (p == end)
+            return end;
+    }
+}
+
 char asciiLower(char c)
 {
     return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
@@ -22,8 +70,7 @@ char asciiLower(char c)
 } // namespace
 
 AccountFileScanner::AccountFileScanner(const QList<QString> &usernames, Stop stop)
-    : m_stop(stop), m_decoder(QStringConverter::System, QStringConverter::Flag::Stateless),
-      m_found(usernames.size(), false)
+    : m_stop(stop), m_found(usernames.size(), false)
 {
     qsizetype longest = 0;
     m_asciiKeys.reserve(usernames.size());
@@ -36,8 +83,8 @@ AccountFileScanner::AccountFileScanner(const QList<QString> &usernames, Stop sto
         }
         m_unicodeKeys.insert(key, i);
         if (isAscii(key)) {
-            m_asciiKeys.push_back(key.toLatin1());
-            m_asciiIndex.emplace(qHash(QByteArrayView(m_asciiKeys.back())), i);
+            m_asciiKeys.push_back(key.toLatin1().toStdString());
+            m_asciiIndex.emplace(std::hash<std::string>()(m_asciiKeys.back()), i);
         } else {
             m_asciiKeys.emplace_back();
         }
@@ -51,37 +98,60 @@ void AccountFileScanner::startLine()
 {
     m_inName = true;
     m_lineStarted = false;
+    m_carrying = false;
     m_fieldTooLong = false;
-    m_fieldNonAscii = false;
     m_field.clear();
 }
 
-int AccountFileScanner::lookUp()
+// Keeps the start of a name field that a chunk boundary cut, up to the longest that can match.
+void AccountFileScanner::carry(const char *from, const char *to)
 {
-    if (m_field.isEmpty() || m_fieldTooLong)
+    m_carrying = true;
+    if (m_fieldTooLong)
+        return;
+    if (qsizetype(m_field.size()) + (to - from) > m_maxFieldBytes)
+        m_fieldTooLong = true;
+    else
+        m_field.append(from, size_t(to - from));
+}
+
+int AccountFileScanner::lookUp(std::string_view field) const
+{
+    if (field.empty() || m_fieldTooLong || qsizetype(field.size()) > m_maxFieldBytes)
         return -1;
-    if (!m_fieldNonAscii) {
-        m_folded.resize(m_field.size());
-        std::transform(m_field.cbegin(), m_field.cend(), m_folded.begin(), asciiLower);
-        const auto range = m_asciiIndex.equal_range(qHash(QByteArrayView(m_folded)));
+    const bool ascii = std::none_of(field.cbegin(), field.cend(), [](char c) { return c & 0x80; });
+    if (ascii) {
+        if (m_asciiKeys.size() == 1) {
+            const std::string &key = m_asciiKeys.front();
+            if (key.size() != field.size())
+                return -1;
+            for (size_t i = 0; i < key.size(); ++i) {
+                if (asciiLower(field[i]) != key[i])
+                    return -1;
+            }
+            return 0;
+        }
+        std::string folded(field);
+        std::transform(folded.cbegin(), folded.cend(), folded.begin(), asciiLower);
+        const auto range = m_asciiIndex.equal_range(std::hash<std::string>()(folded));
         for (auto it = range.first; it != range.second; ++it) {
-            if (m_asciiKeys[it->second] == m_folded)
+            if (m_asciiKeys[it->second] == folded)
                 return it->second;
         }
         return -1;
     }
-    m_decoder.resetState();
-    const QString decoded = m_decoder.decode(m_field);
-    if (m_decoder.hasError())
+    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless);
+    const QString decoded = decoder.decode(QByteArrayView(field.data(), qsizetype(field.size())));
+    if (decoder.hasError())
         return -1;
     return m_unicodeKeys.value(caseInsensitiveKey(decoded), -1);
 }
 
 // Returns false when the scan must stop here.
-bool AccountFileScanner::endOfNameField()
+bool AccountFileScanner::endOfNameField(std::string_view field)
 {
     m_inName = false;
-    const int index = lookUp();
+    const int index = lookUp(field);
     if (index < 0)
         return true;
     if (!m_found[index]) {
@@ -95,63 +165,66 @@ bool AccountFileScanner::endOfNameField()
     return true;
 }
 
+// Output is copied in spans: lines that already end in CR LF are passed through untouched, and
+// only LF or lone-CR ends break the span to be rewritten.
 bool AccountFileScanner::scan(QByteArrayView bytes, QByteArray &out)
 {
     const char *p = bytes.data();
     const char *const end = p + bytes.size();
+    const char *copyFrom = p;
+    const auto copyUpTo = [&](const char *upTo) {
+        if (upTo > copyFrom)
+            out.append(copyFrom, upTo - copyFrom);
+    };
     while (p < end) {
         if (m_pendingCR) {
             m_pendingCR = false;
             if (*p == '\n') {
                 ++p;
+                copyFrom = p;
                 continue;
             }
         }
         const char *q = p;
         if (m_inName) {
-            while (q < end && *q != ',' && *q != '\r' && *q != '\n')
-                ++q;
-            const qsizetype length = q - p;
-            if (length > 0) {
+            q = findNameEnd(p, end);
+            if (q > p)
                 m_lineStarted = true;
-                if (!m_fieldTooLong) {
-                    if (m_field.size() + length > m_maxFieldBytes) {
-                        m_fieldTooLong = true;
-                    } else {
-                        m_field.append(p, length);
-                        m_fieldNonAscii = m_fieldNonAscii ||
-                                          std::any_of(p, q, [](char c) { return c & 0x80; });
-                    }
-                }
-                out.append(p, length);
+            if (q == end) {
+                carry(p, q);
+                break;
             }
-            if (q == end)
-                return true;
+            std::string_view field(p, size_t(q - p));
+            if (m_carrying) {
+                carry(p, q);
+                field = m_field;
+            }
             if (*q == ',') {
-                out.append(',');
                 m_lineStarted = true;
                 p = q + 1;
-                if (!endOfNameField())
+                if (!endOfNameField(field))
                     return false;
                 continue;
             }
-            if (!endOfNameField())
+            if (!endOfNameField(field))
                 return false;
         } else {
-            const qsizetype left = end - p;
-            const void *lf = std::memchr(p, '\n', size_t(left));
-            const char *lineEnd = lf ? static_cast<const char *>(lf) : end;
-            const void *cr = std::memchr(p, '\r', size_t(lineEnd - p));
-            q = cr ? static_cast<const char *>(cr) : lineEnd;
-            out.append(p, q - p);
+            q = findLineEnd(p, end);
             if (q == end)
-                return true;
+                break;
         }
+        startLine();
+        if (*q == '\r' && q + 1 < end && q[1] == '\n') {
+            p = q + 2;
+            continue;
+        }
+        copyUpTo(q);
         out.append("\r\n", 2);
         m_pendingCR = *q == '\r';
-        startLine();
         p = q + 1;
+        copyFrom = p;
     }
+    copyUpTo(end);
     return true;
 }
 
@@ -187,7 +260,7 @@ bool AccountFileScanner::finish(QByteArray &out)
         if (!scan(std::exchange(m_head, QByteArray()), out))
             return false;
     }
-    if (m_inName && m_lineStarted && !endOfNameField())
+    if (m_inName && m_lineStarted && !endOfNameField(m_field))
         return false;
     if (m_lineStarted)
         out.append("\r\n", 2);

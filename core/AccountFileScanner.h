@@ -5,8 +5,9 @@
 #include <QHash>
 #include <QList>
 #include <QString>
-#include <QStringDecoder>
 
+#include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -39,16 +40,16 @@ public:
 
 private:
     bool scan(QByteArrayView bytes, QByteArray &out);
-    bool endOfNameField();
-    int lookUp() ;
+    bool endOfNameField(std::string_view field);
+    int lookUp(std::string_view field) const;
+    void carry(const char *from, const char *to);
     void startLine();
 
     Stop m_stop;
     qsizetype m_maxFieldBytes = 0;
-    std::vector<QByteArray> m_asciiKeys; // per username; empty when its key is not ASCII
+    std::vector<std::string> m_asciiKeys; // per username; empty when its key is not ASCII
     std::unordered_multimap<size_t, int> m_asciiIndex;
     QHash<QString, int> m_unicodeKeys;
-    QStringDecoder m_decoder;
 
     QByteArray m_head; // the first bytes, until it is known whether they are a byte-order mark
     bool m_headDone = false;
@@ -57,10 +58,9 @@ private:
 
     bool m_inName = true;
     bool m_lineStarted = false;
+    bool m_carrying = false; // the name field began in an earlier chunk: m_field holds it
     bool m_fieldTooLong = false;
-    bool m_fieldNonAscii = false;
-    QByteArray m_field;
-    QByteArray m_folded;
+    std::string m_field; // std::string: cleared per line without giving its memory back
 
     QList<int> m_matches;
     std::vector<bool> m_found;

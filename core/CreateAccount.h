@@ -6,7 +6,7 @@ class EntryView;
 
 enum class CreateOutcome
 {
-    Refused,   // a rule refused the entry
+    Refused, // a rule refused the entry
     Created,
     Duplicate, // "Username exist"
     FileError, // the account file could not be updated

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QStringList>
+#include <QStringView>
 #include <QtGlobal>
 
 #include <array>
+#include <optional>
 
 struct GmFlag
 {
@@ -33,3 +36,10 @@ inline constexpr std::array<GmFlag, 16> gmFlags{{
 }};
 
 inline constexpr qint32 allGmFlags = 65535;
+
+// A GM flag total written as a decimal number from 0 to 65535, or as flag names joined by '+'
+// without regard to case ("WARP+WHOIS" is 384). Anything else has no value.
+std::optional<qint32> parseGmFlags(QStringView text);
+
+// The names of the flags a total holds, in table order.
+QStringList gmFlagNames(qint32 total);

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+#include <optional>
+
+enum class Command
+{
+    Add,
+    Import,
+    Flags,
+};
+
+// What the command line asks for: a command to run, a text to show (help, version) or a
+// usage error to report.
+struct CommandLine
+{
+    enum class Action
+    {
+        Run,
+        ShowText,
+        UsageError,
+    };
+
+    Action action = Action::UsageError;
+    Command command = Command::Add;
+    QString text; // the help or version text, or the usage error
+
+    QString applicationFolder; // add, import
+
+    QString username; // add
+    std::optional<QString> password;
+    bool female = false;
+    QString email;
+    qint32 gmFlags = 0;
+
+    QString importFile; // import; "-" is standard input
+    bool dryRun = false;
+
+    std::optional<qint32> total; // flags
+};
+
+// arguments as QCoreApplication::arguments() gives them, the program first.
+CommandLine parseCommandLine(const QStringList &arguments, const QString &defaultApplicationFolder);
+
+// Names the exit statuses; shown at the end of every help text.
+QString exitStatusHelp();

@@ -1,0 +1,133 @@
+#include "ImportBatch.h"
+
+#include <EntryValidation.h>
+#include <GmFlags.h>
+#include <RecordLine.h>
+
+#include <QHash>
+#include <QStringDecoder>
+
+#include <optional>
+
+namespace {
+
+constexpr char byteOrderMark[] = "\xEF\xBB\xBF";
+
+struct Fields
+{
+    QString username;
+    QString password;
+    QString gender;
+    QString email;
+    QString gm;
+};
+
+bool isSkipped(const QString &line)
+{
+    for (const QChar c : line) {
+        if (c == u'#')
+            return true;
+        if (!c.isSpace())
+            return false;
+    }
+    return true;
+}
+
+std::optional<qint16> parseGender(const QString &field)
+{
+    if (field == QLatin1String("1"))
+        return 1;
+    if (field == QLatin1String("0"))
+        return 0;
+    return std::nullopt;
+}
+
+class BatchReader
+{
+public:
+    ImportBatch batch;
+
+    void readLine(int lineNumber, QByteArrayView bytes)
+    {
+        m_decoder.resetState();
+        const QString line = m_decoder.decode(bytes);
+        if (m_decoder.hasError())
+            return refuse(lineNumber, QStringLiteral("the line is not valid text in the "
+                                                     "system's encoding"));
+        if (isSkipped(line))
+            return;
+
+        // Fields hold no commas (a rule refuses them), so a comma always ends a field.
+        const QStringList parts = line.split(u',');
+        if (parts.size() != 5)
+            return refuse(lineNumber, QStringLiteral("expected 5 fields "
+                                                     "(username,password,gender,email,gm), "
+                                                     "found %1")
+                                          .arg(parts.size()));
+        Fields fields{parts.at(0), parts.at(1), parts.at(2), parts.at(3), parts.at(4)};
+        const QString key = caseInsensitiveKey(fields.username);
+        const int earlierLine = m_firstLineOfKey.value(key, 0);
+        if (earlierLine == 0 && !key.isEmpty())
+            m_firstLineOfKey.insert(key, lineNumber);
+
+        const ValidationResult check =
+            validateAccountTexts(fields.username, fields.password, fields.email);
+        if (!check.passed)
+            return refuse(lineNumber, check.title + QStringLiteral(": ") + check.text);
+        const std::optional<qint16> gender = parseGender(fields.gender);
+        if (!gender)
+            return refuse(lineNumber,
+                          QStringLiteral("gender must be 1 (male) or 0 (female), not '%1'")
+                              .arg(fields.gender));
+        const std::optional<qint32> gm =
+            fields.gm.isEmpty() ? std::optional<qint32>(0) : parseGmFlags(fields.gm);
+        if (!gm)
+            return refuse(lineNumber, QStringLiteral("gm must be a total from 0 to 65535 or "
+                                                     "flag names joined by '+', not '%1'")
+                                          .arg(fields.gm));
+        if (earlierLine != 0) {
+            batch.problems.append({lineNumber,
+                                   QStringLiteral("Username exist: %1 is also on line %2")
+                                       .arg(fields.username)
+                                       .arg(earlierLine),
+                                   true});
+            return;
+        }
+        batch.accounts.append({fields.username, BuildRecordLine(fields.username, fields.password,
+                                                                *gender, fields.email, *gm)});
+        batch.lineNumbers.append(lineNumber);
+    }
+
+private:
+    void refuse(int lineNumber, const QString &reason)
+    {
+        batch.problems.append({lineNumber, reason, false});
+    }
+
+    QStringDecoder m_decoder{QStringConverter::System, QStringConverter::Flag::Stateless};
+    // A refused line still claims its name, so fixing it later cannot bring in a duplicate.
+    QHash<QString, int> m_firstLineOfKey;
+};
+
+} // namespace
+
+ImportBatch readImportBatch(QByteArrayView bytes)
+{
+    if (bytes.startsWith(QByteArrayView(byteOrderMark)))
+        bytes = bytes.sliced(3);
+    BatchReader reader;
+    int lineNumber = 0;
+    while (!bytes.isEmpty()) {
+        ++lineNumber;
+        qsizetype end = bytes.indexOf('\n');
+        const qsizetype next = end < 0 ? bytes.size() : end + 1;
+        if (end < 0)
+            end = bytes.size();
+        QByteArrayView line = bytes.first(end);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        reader.readLine(lineNumber, line);
+        bytes = bytes.sliced(next);
+    }
+    return reader.batch;
+}

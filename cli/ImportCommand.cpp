@@ -1,0 +1,120 @@
+#include "ImportCommand.h"
+
+#include "CommandLine.h"
+#include "Console.h"
+#include "ExitStatus.h"
+#include "ImportBatch.h"
+
+#include <AccountFile.h>
+#include <CreateAccount.h>
+
+#include <QFile>
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+
+namespace {
+
+std::optional<QByteArray> readInput(const QString &name)
+{
+    QFile input;
+    bool opened = false;
+    if (name == QLatin1String("-")) {
+        opened = input.open(stdin, QIODevice::ReadOnly);
+    } else {
+        input.setFileName(name);
+        opened = input.open(QIODevice::ReadOnly);
+    }
+    if (opened) {
+        QByteArray bytes = input.readAll();
+        if (input.error() == QFileDevice::NoError)
+            return bytes;
+    }
+    printError(QStringLiteral("kadd: cannot read %1: %2")
+                   .arg(name == QLatin1String("-") ? QStringLiteral("standard input") : name,
+                        input.errorString()));
+    return std::nullopt;
+}
+
+void addTakenNames(ImportBatch &batch, const QList<int> &alreadyTaken)
+{
+    for (const int index : alreadyTaken)
+        batch.problems.append({batch.lineNumbers.at(index),
+                               QStringLiteral("Username exist: %1 is already in the account file")
+                                   .arg(batch.accounts.at(index).username),
+                               true});
+}
+
+int reportProblems(ImportBatch &batch)
+{
+    std::stable_sort(
+        batch.problems.begin(), batch.problems.end(),
+        [](const BatchProblem &a, const BatchProblem &b) { return a.lineNumber < b.lineNumber; });
+    for (const BatchProblem &problem : std::as_const(batch.problems))
+        printError(QStringLiteral("line %1: %2").arg(problem.lineNumber).arg(problem.reason));
+    printError(QStringLiteral("Nothing imported: %1 line(s) failed; the account file was not "
+                              "changed.")
+                   .arg(batch.problems.size()));
+    const bool onlyDuplicates =
+        std::all_of(batch.problems.cbegin(), batch.problems.cend(),
+                    [](const BatchProblem &problem) { return problem.duplicate; });
+    return onlyDuplicates ? ExitDuplicate : ExitRefused;
+}
+
+int reportFileError(const QString &errorText)
+{
+    printError(fileErrorTitle + QStringLiteral(": ") + errorText);
+    return ExitFileError;
+}
+
+} // namespace
+
+int runImport(const CommandLine &line)
+{
+    const std::optional<QByteArray> input = readInput(line.importFile);
+    if (!input)
+        return ExitUsage;
+    ImportBatch batch = readImportBatch(*input);
+    if (batch.accounts.isEmpty() && batch.problems.isEmpty()) {
+        printError(QStringLiteral("No accounts to import; the account file was not changed."));
+        return ExitCreated;
+    }
+
+    // With lines already failing, or for a dry run, the file is only read: every line that
+    // fails is still reported, and nothing is written.
+    if ((!batch.problems.isEmpty() || line.dryRun) && !batch.accounts.isEmpty()) {
+        const BatchResult check =
+            AddAccounts(line.applicationFolder, batch.accounts, BatchMode::CheckOnly);
+        if (check.outcome == AddOutcome::FileError)
+            return reportFileError(check.errorText);
+        addTakenNames(batch, check.alreadyTaken);
+    }
+    if (!batch.problems.isEmpty())
+        return reportProblems(batch);
+    if (line.dryRun) {
+        for (const NewAccount &account : std::as_const(batch.accounts))
+            printOut(QStringLiteral("Would create %1").arg(account.username));
+        printError(QStringLiteral("Dry run: %1 account(s) would be created; the account file "
+                                  "was not changed.")
+                       .arg(batch.accounts.size()));
+        return ExitCreated;
+    }
+
+    // One locked pass checks the file and appends the whole batch, so a name added by someone
+    // else since the input was read still counts as a duplicate.
+    const BatchResult result = AddAccounts(line.applicationFolder, batch.accounts);
+    switch (result.outcome) {
+    case AddOutcome::Created:
+        break;
+    case AddOutcome::Duplicate:
+        addTakenNames(batch, result.alreadyTaken);
+        return reportProblems(batch);
+    case AddOutcome::FileError:
+        return reportFileError(result.errorText);
+    }
+    for (const NewAccount &account : std::as_const(batch.accounts))
+        printOut(QStringLiteral("Created %1").arg(account.username));
+    printError(QStringLiteral("Imported %1 account(s).").arg(batch.accounts.size()));
+    return ExitCreated;
+}

@@ -1,0 +1,39 @@
+#include "AddCommand.h"
+#include "CommandLine.h"
+#include "Console.h"
+#include "ExitStatus.h"
+#include "FlagsCommand.h"
+#include "ImportCommand.h"
+
+#include <QCoreApplication>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kadd"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KELTO_VERSION));
+
+    // As for the window program, the server folder is the one the program sits in.
+    const CommandLine line =
+        parseCommandLine(QCoreApplication::arguments(), QCoreApplication::applicationDirPath());
+    switch (line.action) {
+    case CommandLine::Action::ShowText:
+        printOut(line.text);
+        return ExitCreated;
+    case CommandLine::Action::UsageError:
+        printError(QStringLiteral("kadd: ") + line.text);
+        printError(QStringLiteral("Try 'kadd --help' for more information."));
+        return ExitUsage;
+    case CommandLine::Action::Run:
+        break;
+    }
+    switch (line.command) {
+    case Command::Add:
+        return runAdd(line);
+    case Command::Import:
+        return runImport(line);
+    case Command::Flags:
+        return runFlags(line);
+    }
+    return ExitUsage;
+}

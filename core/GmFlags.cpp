@@ -1,0 +1,55 @@
+#include "GmFlags.h"
+
+namespace {
+
+std::optional<qint32> parseTotal(QStringView text)
+{
+    // Digits only: the record carries the total without sign, spaces or other bases.
+    if (text.isEmpty() || text.size() > 5)
+        return std::nullopt;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+    }
+    const qint32 total = text.toInt();
+    if (total > allGmFlags)
+        return std::nullopt;
+    return total;
+}
+
+std::optional<qint32> flagValue(QStringView name)
+{
+    for (const GmFlag &flag : gmFlags) {
+        if (name.compare(QLatin1String(flag.name), Qt::CaseInsensitive) == 0)
+            return flag.value;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<qint32> parseGmFlags(QStringView text)
+{
+    if (const auto total = parseTotal(text))
+        return total;
+    if (text.isEmpty())
+        return std::nullopt;
+    qint32 total = 0;
+    for (const QStringView name : text.split(u'+')) {
+        const auto value = flagValue(name);
+        if (!value)
+            return std::nullopt;
+        total |= *value;
+    }
+    return total;
+}
+
+QStringList gmFlagNames(qint32 total)
+{
+    QStringList names;
+    for (const GmFlag &flag : gmFlags) {
+        if (total & flag.value)
+            names.append(QLatin1String(flag.name));
+    }
+    return names;
+}

@@ -1,0 +1,212 @@
+#include "KaddProcess.h"
+#include "ServerFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QtTest>
+
+namespace {
+
+const QByteArray existing = "Alice,secret,1,none,0\r\n";
+
+// Options may stand before the command, which lets a row end with "--" and an argument.
+QStringList inServer(const QStringList &arguments, const ServerFolder &server)
+{
+    return QStringList{QStringLiteral("--app-dir"), server.path()} + arguments;
+}
+
+} // namespace
+
+class KaddAddTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void created_data();
+    void created();
+    void notCreated_data();
+    void notCreated();
+    void missingAccountFile();
+    void defaultFolderIsTheProgramFolder();
+    void flags_data();
+    void flags();
+};
+
+void KaddAddTest::created_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("record");
+
+    QTest::newRow("male, no e-mail")
+        << QStringList{"add", "bobby", "pw12"} << QByteArray() << QByteArray("bobby,pw12,1,none,0");
+    QTest::newRow("female with e-mail")
+        << QStringList{"add", "carla", "pw12", "--female", "--email", "c@x.org"} << QByteArray()
+        << QByteArray("carla,pw12,0,c@x.org,0");
+    QTest::newRow("gm by names, any case")
+        << QStringList{"add", "gmone", "pw12", "--gm", "warp+WHOIS"} << QByteArray()
+        << QByteArray("gmone,pw12,1,none,384");
+    QTest::newRow("gm by a name with a different caption")
+        << QStringList{"add", "gmtwo", "pw12", "--gm", "GotoSummonBanish+CHANGEWORLD"}
+        << QByteArray() << QByteArray("gmtwo,pw12,1,none,33280");
+    QTest::newRow("gm by number") << QStringList{"add", "gmall", "pw12", "--gm", "65535"}
+                                  << QByteArray() << QByteArray("gmall,pw12,1,none,65535");
+    QTest::newRow("password from input") << QStringList{"add", "piped"} << QByteArray("fromstdin\n")
+                                         << QByteArray("piped,fromstdin,1,none,0");
+    QTest::newRow("password from input with CR LF, no more lines read")
+        << QStringList{"add", "piped"} << QByteArray("pw34\r\nnext line\n")
+        << QByteArray("piped,pw34,1,none,0");
+    QTest::newRow("password starting with a dash")
+        << QStringList{"add", "dashy", "--", "-pw12"} << QByteArray()
+        << QByteArray("dashy,-pw12,1,none,0");
+}
+
+void KaddAddTest::created()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, record);
+    ServerFolder server(existing);
+
+    const KaddResult result = runKadd(inServer(arguments, server), server.workFolder(), input);
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(server.accounts(), existing + record + "\r\n");
+    QCOMPARE(result.out, "Created " + record.left(record.indexOf(',')) + '\n');
+    QVERIFY(!QFileInfo::exists(server.tempFile()));
+}
+
+void KaddAddTest::notCreated_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("duplicate in another case")
+        << QStringList{"add", "ALICE", "pw12"} << QByteArray() << 1 << "Username exist\n";
+
+    const QByteArray none;
+    QTest::newRow("empty username") << QStringList{"add", "", "pw12"} << none << 2
+                                    << "Username is required: You must enter a user name\n";
+    QTest::newRow("no password on input") << QStringList{"add", "bobby"} << none << 2
+                                          << "Password is required: You must enter a password\n";
+    QTest::newRow("username too short") << QStringList{"add", "bob", "pw12"} << none << 2
+                                        << "Invalid Length: User name must be 4 to 16 characters\n";
+    QTest::newRow("password too long")
+        << QStringList{"add", "bobby", "12345678901234567"} << none << 2
+        << "Invalid Length: Password must be 4 to 16 characters\n";
+    QTest::newRow("space in username") << QStringList{"add", "bo bby", "pw12"} << none << 2
+                                       << "No Spaces: No spaces in User Name\n";
+    QTest::newRow("space in password") << QStringList{"add", "bobby", "pw 12"} << none << 2
+                                       << "No Spaces: No spaces in Password\n";
+    QTest::newRow("comma in username") << QStringList{"add", "bob,by", "pw12"} << none << 2
+                                       << "Invalid Character: No commas in User Name\n";
+    QTest::newRow("comma in e-mail") << QStringList{"add", "bobby", "pw12", "--email", "a,b"}
+                                     << none << 2 << "Invalid Character: No commas in Email\n";
+    QTest::newRow("control character in password")
+        << QStringList{"add", "bobby", "pw\t12"} << none << 2
+        << "Invalid Character: Password contains a character that cannot be stored\n";
+
+    const QString usage = QStringLiteral("Try 'kadd --help'");
+    QTest::newRow("no command") << QStringList{} << none << 64 << usage;
+    QTest::newRow("unknown command") << QStringList{"create", "bobby"} << none << 64 << usage;
+    QTest::newRow("no username") << QStringList{"add"} << none << 64 << usage;
+    QTest::newRow("one argument too many")
+        << QStringList{"add", "bobby", "pw12", "extra"} << none << 64 << usage;
+    QTest::newRow("unknown option")
+        << QStringList{"add", "bobby", "pw12", "--male"} << none << 64 << usage;
+    QTest::newRow("option of another command")
+        << QStringList{"add", "bobby", "pw12", "--dry-run"} << none << 64 << usage;
+    QTest::newRow("bad flag name") << QStringList{"add", "bobby", "pw12", "--gm", "WARP+FLY"}
+                                   << none << 64 << "--gm 'WARP+FLY' is not";
+    QTest::newRow("flag value, not name")
+        << QStringList{"add", "bobby", "pw12", "--gm", "128+256"} << none << 64 << usage;
+    QTest::newRow("gm total too big")
+        << QStringList{"add", "bobby", "pw12", "--gm", "65536"} << none << 64 << usage;
+    QTest::newRow("gm total negative")
+        << QStringList{"add", "bobby", "pw12", "--gm", "-1"} << none << 64 << usage;
+    QTest::newRow("empty gm") << QStringList{"add", "bobby", "pw12", "--gm", ""} << none << 64
+                              << usage;
+}
+
+void KaddAddTest::notCreated()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, input);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    ServerFolder server(existing);
+
+    const KaddResult result = runKadd(inServer(arguments, server), server.workFolder(), input);
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, exitCode);
+    QCOMPARE(server.accounts(), existing);
+    // A refusal prints the core's message alone; a usage error adds the pointer to --help.
+    if (exitCode == 64)
+        QVERIFY2(result.err.contains(message.toUtf8()), result.err.constData());
+    else
+        QCOMPARE(QString::fromUtf8(result.err), message);
+    QVERIFY(result.out.isEmpty());
+    QVERIFY(!QFileInfo::exists(server.tempFile()));
+}
+
+void KaddAddTest::missingAccountFile()
+{
+    ServerFolder server;
+    QVERIFY(QFile::remove(server.accountFile()));
+
+    const KaddResult result =
+        runKadd(inServer({"add", "bobby", "pw12"}, server), server.workFolder());
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, 3);
+    QVERIFY2(result.err.startsWith("Account File Error: "), result.err.constData());
+    QVERIFY(result.err.contains(QDir::toNativeSeparators(server.accountFile()).toUtf8()));
+    QVERIFY(!QFileInfo::exists(server.accountFile()));
+}
+
+void KaddAddTest::defaultFolderIsTheProgramFolder()
+{
+    ServerFolder server(existing);
+    const QString copy = server.path() + QStringLiteral("/kadd");
+    QVERIFY(QFile::copy(QStringLiteral(KADD_PATH), copy));
+
+    const KaddResult result =
+        runKadd({"add", "bobby", "pw12"}, server.workFolder(), QByteArray(), copy);
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(server.accounts(), existing + "bobby,pw12,1,none,0\r\n");
+}
+
+void KaddAddTest::flags_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("out");
+
+    QTest::newRow("384") << QStringList{"flags", "384"} << 0 << QByteArray("WARP\nWHOIS\n");
+    QTest::newRow("65535") << QStringList{"flags", "65535"} << 0
+                           << QByteArray("BROADCAST\nITEMSUMMON\nMONSTERSUMMON\nCHANGESTATSKILL\n"
+                                         "CHANGEOPTION\nSAVERETURN\nCHANGELEVEL\nWARP\nWHOIS\n"
+                                         "GOTOSUMMONBANISH\nKILLDIEALIVE\nCHANGEJOB\n"
+                                         "CHANGECOLORSTYLE\nAUTORAWUNIT\nREFINE\nCHANGEWORLD\n");
+    QTest::newRow("0") << QStringList{"flags", "0"} << 0 << QByteArray();
+    QTest::newRow("65536") << QStringList{"flags", "65536"} << 64 << QByteArray();
+    QTest::newRow("not a number") << QStringList{"flags", "0x180"} << 64 << QByteArray();
+}
+
+void KaddAddTest::flags()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, out);
+
+    const KaddResult result = runKadd(arguments, QDir::tempPath());
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, exitCode);
+    QCOMPARE(result.out, out);
+}
+
+QTEST_GUILESS_MAIN(KaddAddTest)
+#include "tst_kadd_add.moc"

@@ -1,0 +1,325 @@
+#include "AccountFile.h"
+#include "AccountFileScanner.h"
+#include "FaultInjection.h"
+#include "ServerFolder.h"
+
+#include <QFileInfo>
+#include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+// Adding accounts to the server's account file: which names count as taken, and that every
+// existing line survives byte for byte (apart from its line end) with the new record last.
+class AccountFileTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { FaultInjection::reset(); }
+
+    void takenNameLeavesFileUntouched_data();
+    void takenNameLeavesFileUntouched();
+    void newNameIsAppendedAfterEveryLine_data();
+    void newNameIsAppendedAfterEveryLine();
+    void staleTempFileIsEmptiedFirst();
+    void batchAppendsAllInOrder();
+    void batchWithTakenNamesAddsNone();
+    void checkOnlyChangesNothing();
+    void symbolicLinkStaysALink();
+    void accessRightsAreKept();
+    void chunkSizeDoesNotMatter_data();
+    void chunkSizeDoesNotMatter();
+};
+
+namespace {
+
+// The bytes of a literal, embedded NUL bytes included.
+template <qsizetype N> QByteArray raw(const char (&bytes)[N])
+{
+    return QByteArray(bytes, N - 1);
+}
+
+QString recordOf(const QString &name)
+{
+    return name + QStringLiteral(",pw,1,none,0");
+}
+
+// Files an update may create for a moment and must never leave behind.
+QStringList leftovers(const ServerFolder &server)
+{
+    QStringList found;
+    for (const QString &path : {server.tempFile(), server.tempFile() + QStringLiteral(".lock"),
+                                server.accountFile() + QStringLiteral(".new"),
+                                server.accountFile() + QStringLiteral(".lock")}) {
+        if (QFileInfo::exists(path))
+            found.append(path);
+    }
+    return found;
+}
+
+} // namespace
+
+void AccountFileTest::takenNameLeavesFileUntouched_data()
+{
+    QTest::addColumn<QByteArray>("accounts");
+    QTest::addColumn<QString>("username");
+
+    const QByteArray three = "alice,pw,1,none,0\r\nbob,pw,0,b@x,384\r\ncarol,pw,1,none,0\r\n";
+    QTest::newRow("other case, lower") << QByteArray("Alice,pw,1,none,0\r\n") << "alice";
+    QTest::newRow("other case, upper") << QByteArray("Alice,pw,1,none,0\r\n") << "ALICE";
+    QTest::newRow("first line") << three << "ALICE";
+    QTest::newRow("middle line") << three << "Bob";
+    QTest::newRow("last line") << three << "carol";
+    QTest::newRow("last line without an end") << three.chopped(2) << "carol";
+    QTest::newRow("line without a comma is a whole name")
+        << QByteArray("bob,pw,1,none,0\r\nalice\r\n") << "Alice";
+    QTest::newRow("LF line ends") << QByteArray("bob,1\nalice,2\ncarol,3\n") << "ALICE";
+    QTest::newRow("CR line ends") << QByteArray("bob,1\ralice,2\rcarol,3\r") << "alice";
+    QTest::newRow("after a byte-order mark") << QByteArray("\xEF\xBB\xBF"
+                                                           "alice,pw,1,none,0\r\n")
+                                             << "Alice";
+    QTest::newRow("non-ASCII name, other case")
+        << QByteArray("bob,1\r\n\xC3\x84rger,pw,1,none,0\r\n") << QStringLiteral("ärger");
+    QTest::newRow("non-ASCII name, all upper")
+        << QByteArray("\xC3\xA4rger,pw,1,none,0\r\n") << QStringLiteral("ÄRGER");
+    QTest::newRow("after invalid and NUL bytes")
+        << raw("\xFF\xFE,\x80\r\n\0\0,x\r\nalice,1\r\n") << "alice";
+}
+
+void AccountFileTest::takenNameLeavesFileUntouched()
+{
+    QFETCH(QByteArray, accounts);
+    QFETCH(QString, username);
+
+    ServerFolder server(accounts);
+    WorkingFolder working(server.workFolder());
+    const AddAccountResult result = AddAccount(server.path(), username, recordOf(username));
+    QCOMPARE(result.outcome, AddOutcome::Duplicate);
+    QCOMPARE(server.accounts(), accounts);
+    QVERIFY(RemoveTempFile());
+    QCOMPARE(leftovers(server), QStringList());
+}
+
+void AccountFileTest::newNameIsAppendedAfterEveryLine_data()
+{
+    QTest::addColumn<QByteArray>("accounts");
+    QTest::addColumn<QString>("username");
+    QTest::addColumn<QByteArray>("expected"); // without the new record
+
+    QTest::newRow("empty file") << QByteArray() << "alice" << QByteArray();
+    QTest::newRow("whole field: alicex is not alice")
+        << QByteArray("alicex,pw,1,none,0\r\n") << "alice" << QByteArray("alicex,pw,1,none,0\r\n");
+    QTest::newRow("whole field: ali is not alice")
+        << QByteArray("ali,pw\r\nalic\r\n") << "alice" << QByteArray("ali,pw\r\nalic\r\n");
+    QTest::newRow("alice in a later field")
+        << QByteArray("bob,alice,1\r\n") << "alice" << QByteArray("bob,alice,1\r\n");
+    QTest::newRow("last line gets an end")
+        << QByteArray("bob,pw,1,none,0") << "alice" << QByteArray("bob,pw,1,none,0\r\n");
+    QTest::newRow("LF only") << QByteArray("a,1\nb,2\n") << "alice" << QByteArray("a,1\r\nb,2\r\n");
+    QTest::newRow("CR only") << QByteArray("a,1\rb,2\r") << "alice" << QByteArray("a,1\r\nb,2\r\n");
+    QTest::newRow("mixed ends, CR CR LF is two lines")
+        << QByteArray("a,1\r\r\nb,2\n\rc") << "alice" << QByteArray("a,1\r\n\r\nb,2\r\n\r\nc\r\n");
+    QTest::newRow("empty lines and empty names never match")
+        << QByteArray("\r\n\n,,,\r\n") << "alice" << QByteArray("\r\n\r\n,,,\r\n");
+    QTest::newRow("invalid UTF-8 and NUL bytes copied unchanged")
+        << raw("\xFF\xFE,\x00\x80\r\n\0bob\xC3(,\xC3\r\n") << "alice"
+        << raw("\xFF\xFE,\x00\x80\r\n\0bob\xC3(,\xC3\r\n");
+    QTest::newRow("byte-order mark kept") << QByteArray("\xEF\xBB\xBF"
+                                                        "bob,1\r\n")
+                                          << "alice"
+                                          << QByteArray("\xEF\xBB\xBF"
+                                                        "bob,1\r\n");
+    QTest::newRow("byte-order mark alone")
+        << QByteArray("\xEF\xBB\xBF") << "alice" << QByteArray("\xEF\xBB\xBF");
+    QTest::newRow("half a byte-order mark is part of the name") << QByteArray("\xEF\xBB"
+                                                                              "alice,1")
+                                                                << "alice"
+                                                                << QByteArray("\xEF\xBB"
+                                                                              "alice,1\r\n");
+    QTest::newRow("very long name field") << QByteArray(5000, 'a') + ",1"
+                                          << "aaaa" << QByteArray(5000, 'a') + ",1\r\n";
+    QTest::newRow("non-ASCII names differ")
+        << QByteArray("\xC3\xA4rger,1\r\n") << QStringLiteral("örger")
+        << QByteArray("\xC3\xA4rger,1\r\n");
+}
+
+void AccountFileTest::newNameIsAppendedAfterEveryLine()
+{
+    QFETCH(QByteArray, accounts);
+    QFETCH(QString, username);
+    QFETCH(QByteArray, expected);
+
+    ServerFolder server(accounts);
+    WorkingFolder working(server.workFolder());
+    const AddAccountResult result = AddAccount(server.path(), username, recordOf(username));
+    QCOMPARE(result.outcome, AddOutcome::Created);
+    QCOMPARE(result.errorText, QString());
+    QCOMPARE(server.accounts(), expected + recordOf(username).toUtf8() + "\r\n");
+    QCOMPARE(leftovers(server), QStringList());
+}
+
+void AccountFileTest::staleTempFileIsEmptiedFirst()
+{
+    ServerFolder server("bob,1\r\n");
+    WorkingFolder working(server.workFolder());
+    QFile stale(server.tempFile());
+    QVERIFY(stale.open(QIODevice::WriteOnly));
+    stale.write(QByteArray(100, 'x'));
+    stale.close();
+
+    QCOMPARE(AddAccount(server.path(), "alice", recordOf("alice")).outcome, AddOutcome::Created);
+    QCOMPARE(server.accounts(), QByteArray("bob,1\r\nalice,pw,1,none,0\r\n"));
+    QCOMPARE(leftovers(server), QStringList());
+}
+
+void AccountFileTest::batchAppendsAllInOrder()
+{
+    ServerFolder server("alice,1\n");
+    WorkingFolder working(server.workFolder());
+    const BatchResult result = AddAccounts(
+        server.path(), {{"carol", recordOf("carol")}, {"bob", recordOf("bob")}, {"dave", "dave"}});
+    QCOMPARE(result.outcome, AddOutcome::Created);
+    QCOMPARE(result.alreadyTaken, QList<int>());
+    QCOMPARE(server.accounts(),
+             QByteArray("alice,1\r\ncarol,pw,1,none,0\r\nbob,pw,1,none,0\r\ndave\r\n"));
+    QCOMPARE(leftovers(server), QStringList());
+}
+
+void AccountFileTest::batchWithTakenNamesAddsNone()
+{
+    const QByteArray accounts = "zed,1\r\nbob\r\nALICE,2\n";
+    ServerFolder server(accounts);
+    WorkingFolder working(server.workFolder());
+    const BatchResult result = AddAccounts(server.path(), {{"carol", recordOf("carol")},
+                                                           {"alice", recordOf("alice")},
+                                                           {"dave", recordOf("dave")},
+                                                           {"Zed", recordOf("Zed")}});
+    QCOMPARE(result.outcome, AddOutcome::Duplicate);
+    QCOMPARE(result.alreadyTaken, (QList<int>{3, 1})); // in the order the file holds them
+    QCOMPARE(server.accounts(), accounts);
+    QCOMPARE(leftovers(server), QStringList());
+}
+
+void AccountFileTest::checkOnlyChangesNothing()
+{
+    const QByteArray accounts = "zed,1\nbob\rALICE,2"; // a write would rewrite the line ends
+    ServerFolder server(accounts);
+    WorkingFolder working(server.workFolder());
+
+    BatchResult result =
+        AddAccounts(server.path(), {{"carol", "carol"}, {"alice", "alice"}}, BatchMode::CheckOnly);
+    QCOMPARE(result.outcome, AddOutcome::Duplicate);
+    QCOMPARE(result.alreadyTaken, QList<int>{1});
+
+    result = AddAccounts(server.path(), {{"carol", "carol"}}, BatchMode::CheckOnly);
+    QCOMPARE(result.outcome, AddOutcome::Created);
+    QCOMPARE(result.alreadyTaken, QList<int>());
+    QCOMPARE(server.accounts(), accounts);
+    QCOMPARE(leftovers(server), QStringList());
+}
+
+void AccountFileTest::symbolicLinkStaysALink()
+{
+#ifdef Q_OS_UNIX
+    ServerFolder server;
+    const QString target = server.path() + QStringLiteral("/accounts-real.txt");
+    QFile::remove(server.accountFile());
+    QFile real(target);
+    QVERIFY(real.open(QIODevice::WriteOnly));
+    real.write("bob,1\r\n");
+    real.close();
+    QVERIFY(QFile::link(QStringLiteral("../../accounts-real.txt"), server.accountFile()));
+    WorkingFolder working(server.workFolder());
+
+    QCOMPARE(AddAccount(server.path(), "alice", recordOf("alice")).outcome, AddOutcome::Created);
+    QVERIFY(QFileInfo(server.accountFile()).isSymLink());
+    QCOMPARE(QFileInfo(server.accountFile()).symLinkTarget(), QFileInfo(target).filePath());
+    QCOMPARE(server.accounts(), QByteArray("bob,1\r\nalice,pw,1,none,0\r\n"));
+    QCOMPARE(AddAccount(server.path(), "BOB", recordOf("BOB")).outcome, AddOutcome::Duplicate);
+    QVERIFY(QFileInfo(server.accountFile()).isSymLink());
+    QCOMPARE(leftovers(server), QStringList());
+#else
+    QSKIP("symbolic links are a POSIX matter here");
+#endif
+}
+
+void AccountFileTest::accessRightsAreKept()
+{
+#ifdef Q_OS_UNIX
+    ServerFolder server("bob,1\r\n");
+    const QByteArray path = QFile::encodeName(server.accountFile());
+    QCOMPARE(::chmod(path.constData(), 0640), 0);
+    const bool root = ::geteuid() == 0;
+    if (root)
+        QCOMPARE(::chown(path.constData(), 1234, 5678), 0);
+    WorkingFolder working(server.workFolder());
+
+    QCOMPARE(AddAccount(server.path(), "alice", recordOf("alice")).outcome, AddOutcome::Created);
+    struct stat after;
+    QCOMPARE(::stat(path.constData(), &after), 0);
+    QCOMPARE(after.st_mode & 07777, mode_t(0640));
+    if (root) {
+        QCOMPARE(after.st_uid, uid_t(1234));
+        QCOMPARE(after.st_gid, gid_t(5678));
+    }
+#else
+    QSKIP("permission bits are a POSIX matter here");
+#endif
+}
+
+void AccountFileTest::chunkSizeDoesNotMatter_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QList<int>>("found"); // indexes into the names below
+
+    QTest::newRow("mixed line ends and a byte-order mark")
+        << raw("\xEF\xBB\xBF"
+               "Alice,1\r\nbob\r\r\n\ncarol,x\rDAVE,\xFF\0\r\n\xC3\x84rger,2\n,,\r\nLast")
+        << QList<int>{3, 4, 0, 1, 2};
+    QTest::newRow("CR LF on every boundary") << raw("a\r\nbb\r\nccc\r\n\r\nbob") << QList<int>{4};
+    QTest::newRow("lone CRs") << raw("\r\r\rab,\r\rcd\r") << QList<int>{};
+    QTest::newRow("half a byte-order mark") << raw("\xEF\xBB\r\nlast") << QList<int>{2};
+    QTest::newRow("only a byte-order mark") << raw("\xEF\xBB\xBF") << QList<int>{};
+    QTest::newRow("one name, no line end") << raw("alice") << QList<int>{3};
+}
+
+// The update reads the file in large chunks, but a line end, a name or the byte-order mark may
+// straddle any two of them.
+void AccountFileTest::chunkSizeDoesNotMatter()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QList<int>, found);
+    const QStringList names = {"dave", QStringLiteral("ärger"), "last", "alice", "bob"};
+
+    for (const auto stop :
+         {AccountFileScanner::Stop::Never, AccountFileScanner::Stop::AtFirstMatch}) {
+        const auto run = [&](qsizetype chunk, QByteArray &out) {
+            AccountFileScanner scanner(names, stop);
+            bool goOn = true;
+            for (qsizetype at = 0; goOn && at < bytes.size(); at += chunk)
+                goOn = scanner.feed(
+                    QByteArrayView(bytes).sliced(at).first(std::min(chunk, bytes.size() - at)),
+                    out);
+            if (goOn)
+                goOn = scanner.finish(out);
+            return std::make_pair(goOn, scanner.matches());
+        };
+        QByteArray whole;
+        const auto expected = run(std::max<qsizetype>(bytes.size(), 1), whole);
+        QCOMPARE(expected.second,
+                 stop == AccountFileScanner::Stop::Never ? found : found.mid(0, 1));
+        QCOMPARE(expected.first, stop == AccountFileScanner::Stop::Never || found.isEmpty());
+        for (qsizetype chunk = 1; chunk < bytes.size(); ++chunk) {
+            QByteArray out;
+            const auto got = run(chunk, out);
+            QVERIFY2(got == expected && out == whole,
+                     qPrintable(QStringLiteral("chunks of %1").arg(chunk)));
+        }
+    }
+}
+
+QTEST_GUILESS_MAIN(AccountFileTest)
+#include "tst_accountfile.moc"

@@ -1,0 +1,463 @@
+#include "AccountFile.h"
+#include "FaultInjection.h"
+#include "ServerFolder.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QSet>
+#include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#endif
+
+// The account file is the operator's only copy of the accounts. Whatever goes wrong on the way,
+// an update ends with a file error that names the file, the file exactly as it was, no file of
+// ours left behind, and nothing in the way of the next update once the cause is gone.
+class FileFaultsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { FaultInjection::reset(); }
+    void cleanup() { FaultInjection::reset(); }
+
+    void accountFileNotThere_data();
+    void accountFileNotThere();
+    void tempFileCannotBeCreated();
+    void workingFolderGone();
+    void workingFolderRefusesNewFiles();
+    void diskFull_data();
+    void diskFull();
+    void workingFolderOnAnotherFileSystem();
+    void lockHeldByAnotherProgram_data();
+    void lockHeldByAnotherProgram();
+    void lockOfADeadProgramIsTakenOver();
+    void simultaneousUpdatesLoseNothing_data();
+    void simultaneousUpdatesLoseNothing();
+    void everyFailingOperation_data();
+    void everyFailingOperation();
+};
+
+namespace {
+
+const QByteArray accounts = "alice,pw,1,none,0\r\nbob,pw,0,b@x,384\n";
+const QByteArray rewritten = "alice,pw,1,none,0\r\nbob,pw,0,b@x,384\r\n"; // with CR LF ends
+const QByteArray withCarol = rewritten + "carol,pw,1,none,0\r\n";
+
+AddAccountResult addCarol(const ServerFolder &server)
+{
+    return AddAccount(server.path(), QStringLiteral("carol"), QStringLiteral("carol,pw,1,none,0"));
+}
+
+// What is wrong with the outcome of an update that had to fail; empty when nothing is.
+QString failureProblems(const AddAccountResult &result, const ServerFolder &server,
+                        const QString &workFolder, const QByteArray &before)
+{
+    QStringList problems;
+    if (result.outcome != AddOutcome::FileError)
+        problems << QStringLiteral("no file error reported");
+    if (!result.errorText.contains(QDir::toNativeSeparators(server.accountFile())))
+        problems << QStringLiteral("message does not name the file: ") + result.errorText;
+    if (QFileInfo(server.accountFile()).isFile() && server.accounts() != before)
+        problems << QStringLiteral("account file changed: ") +
+                        QString::fromLatin1(server.accounts());
+    for (const QString &path :
+         {workFolder + QStringLiteral("/kAdd.tmp"), workFolder + QStringLiteral("/kAdd.tmp.lock"),
+          server.accountFile() + QStringLiteral(".new"),
+          server.accountFile() + QStringLiteral(".lock")}) {
+        if (QFileInfo::exists(path) && !QFileInfo(path).isDir())
+            problems << QStringLiteral("left behind: ") + path;
+    }
+    return problems.join(u'\n');
+}
+
+#ifdef Q_OS_UNIX
+// Lets no file of this process grow beyond a size, as a full disk would; writing past it fails
+// with EFBIG instead of killing the process.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        m_active = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+    bool active() const { return m_active; }
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = nullptr;
+    bool m_active = false;
+};
+#endif
+
+// A working folder on another file system than the account file, or an empty path.
+QString otherFileSystemFolder(QTemporaryDir &dir, const QString &accountFile)
+{
+#ifdef Q_OS_UNIX
+    struct stat shm, account;
+    if (!dir.isValid() || ::stat(QFile::encodeName(dir.path()).constData(), &shm) != 0 ||
+        ::stat(QFile::encodeName(accountFile).constData(), &account) != 0 ||
+        shm.st_dev == account.st_dev)
+        return {};
+    return dir.path();
+#else
+    Q_UNUSED(dir);
+    Q_UNUSED(accountFile);
+    return {};
+#endif
+}
+
+} // namespace
+
+void FileFaultsTest::accountFileNotThere_data()
+{
+    QTest::addColumn<QString>("remove"); // below the server folder
+    QTest::addColumn<bool>("folderInstead");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("missing file") << "kData/kPlayer/kAdd.txt" << false << "does not exist";
+    QTest::newRow("missing kData folder") << "kData" << false << "does not exist";
+    QTest::newRow("a folder named kAdd.txt") << "kData/kPlayer/kAdd.txt" << true << "folder";
+}
+
+void FileFaultsTest::accountFileNotThere()
+{
+    QFETCH(QString, remove);
+    QFETCH(bool, folderInstead);
+    QFETCH(QString, reason);
+
+    ServerFolder server(accounts);
+    WorkingFolder working(server.workFolder());
+    QDir root(server.path());
+    QVERIFY(QFileInfo(root.filePath(remove)).isDir()
+                ? QDir(root.filePath(remove)).removeRecursively()
+                : root.remove(remove));
+    if (folderInstead)
+        QVERIFY(root.mkdir(remove));
+
+    const AddAccountResult result = addCarol(server);
+    const QString problems = failureProblems(result, server, server.workFolder(), accounts);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems));
+    QVERIFY2(result.errorText.contains(reason), qPrintable(result.errorText));
+    // A missing file means the tool sits in the wrong folder: it is never made up.
+    QCOMPARE(QFileInfo(server.accountFile()).isFile(), false);
+    QCOMPARE(QFileInfo::exists(server.path() + QStringLiteral("/kData")), remove != "kData");
+    QCOMPARE(QFileInfo(server.accountFile()).isDir(), folderInstead);
+
+    if (folderInstead)
+        QVERIFY(root.rmdir(remove));
+    root.mkpath(QStringLiteral("kData/kPlayer"));
+    server.setAccounts(accounts);
+    QCOMPARE(addCarol(server).outcome, AddOutcome::Created);
+    QCOMPARE(server.accounts(), withCarol);
+}
+
+void FileFaultsTest::tempFileCannotBeCreated()
+{
+    ServerFolder server(accounts);
+    WorkingFolder working(server.workFolder());
+    QVERIFY(QDir(server.workFolder()).mkdir(QStringLiteral("kAdd.tmp")));
+
+    const AddAccountResult result = addCarol(server);
+    const QString problems = failureProblems(result, server, server.workFolder(), accounts);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems));
+    QVERIFY2(result.errorText.contains(server.tempFile()), qPrintable(result.errorText));
+    QVERIFY(QFileInfo(server.tempFile()).isDir()); // not ours to remove
+
+    QVERIFY(QDir(server.workFolder()).rmdir(QStringLiteral("kAdd.tmp")));
+    QCOMPARE(addCarol(server).outcome, AddOutcome::Created);
+    QCOMPARE(server.accounts(), withCarol);
+}
+
+// The operator's working folder was removed while the tool ran: kAdd.tmp has nowhere to go, and
+// must not end up in some other folder instead.
+void FileFaultsTest::workingFolderGone()
+{
+    ServerFolder server(accounts);
+    const QString gone = server.workFolder() + QStringLiteral("/gone");
+    QVERIFY(QDir().mkpath(gone));
+    WorkingFolder working(gone);
+    QVERIFY(QDir().rmdir(gone));
+
+    const AddAccountResult result = addCarol(server);
+    const QString problems = failureProblems(result, server, gone, accounts);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems));
+    QVERIFY2(result.errorText.contains("working folder"), qPrintable(result.errorText));
+    QVERIFY(RemoveTempFile());
+
+    QVERIFY(QDir::setCurrent(server.workFolder()));
+    QCOMPARE(addCarol(server).outcome, AddOutcome::Created);
+    QCOMPARE(server.accounts(), withCarol);
+}
+
+// Even root may not create files in /sys: a working folder where nothing can be created, the
+// lock beside kAdd.tmp included. Nobody else holds that lock, so the reason must not say so.
+void FileFaultsTest::workingFolderRefusesNewFiles()
+{
+#ifdef Q_OS_LINUX
+    const QString sys = QStringLiteral("/sys");
+    if (!QFileInfo(sys).isDir() ||
+        QFile(sys + QStringLiteral("/kAdd.tmp")).open(QIODevice::WriteOnly))
+        QSKIP("no folder here refuses new files to root");
+    ServerFolder server(accounts);
+    WorkingFolder working(sys);
+
+    const AddAccountResult result = addCarol(server);
+    QCOMPARE(result.outcome, AddOutcome::FileError);
+    QVERIFY2(result.errorText.contains(server.accountFile()), qPrintable(result.errorText));
+    QVERIFY2(!result.errorText.contains("in use"), qPrintable(result.errorText));
+    QCOMPARE(server.accounts(), accounts);
+#else
+    QSKIP("needs Linux's /sys");
+#endif
+}
+
+void FileFaultsTest::diskFull_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<int>("room"); // bytes a file may hold
+
+    const QByteArray big = QByteArray("someone,pw,1,none,0\r\n").repeated(500);
+    QTest::newRow("no room for the copy") << big << int(big.size() / 2);
+    QTest::newRow("no room for the new record") << big << int(big.size() + 5);
+}
+
+void FileFaultsTest::diskFull()
+{
+#ifdef Q_OS_UNIX
+    QFETCH(QByteArray, before);
+    QFETCH(int, room);
+
+    ServerFolder server(before);
+    WorkingFolder working(server.workFolder());
+    AddAccountResult result;
+    {
+        const FileSizeLimit limit{rlim_t(room)};
+        QVERIFY(limit.active());
+        result = addCarol(server);
+    }
+    const QString problems = failureProblems(result, server, server.workFolder(), before);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems));
+
+    QCOMPARE(addCarol(server).outcome, AddOutcome::Created);
+    QCOMPARE(server.accounts(), before + "carol,pw,1,none,0\r\n");
+#else
+    QSKIP("file size limits are a POSIX matter");
+#endif
+}
+
+// kAdd.tmp cannot be renamed across file systems: the new file is copied beside the account
+// file and renamed from there.
+void FileFaultsTest::workingFolderOnAnotherFileSystem()
+{
+    ServerFolder server(accounts);
+    QTemporaryDir shm(QStringLiteral("/dev/shm/kelto-XXXXXX"));
+    const QString work = otherFileSystemFolder(shm, server.accountFile());
+    if (work.isEmpty())
+        QSKIP("no second file system at /dev/shm");
+    WorkingFolder working(work);
+
+    QCOMPARE(addCarol(server).outcome, AddOutcome::Created);
+    QCOMPARE(server.accounts(), withCarol);
+    QCOMPARE(AddAccount(server.path(), "BOB", "BOB,pw,1,none,0").outcome, AddOutcome::Duplicate);
+    QCOMPARE(server.accounts(), withCarol);
+    QCOMPARE(QDir(work).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList());
+    QCOMPARE(QDir(server.path() + QStringLiteral("/kData/kPlayer")).entryList(QDir::Files),
+             QStringList{"kAdd.txt"});
+}
+
+void FileFaultsTest::lockHeldByAnotherProgram_data()
+{
+    QTest::addColumn<bool>("lockTempFile"); // else the account file's lock
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("another update of the account file")
+        << false << "the account file is in use by another program";
+    QTest::newRow("another update in the same working folder")
+        << true << "is in use by another program";
+}
+
+void FileFaultsTest::lockHeldByAnotherProgram()
+{
+    QFETCH(bool, lockTempFile);
+    QFETCH(QString, reason);
+
+    ServerFolder server(accounts);
+    WorkingFolder working(server.workFolder());
+    const QString lockPath =
+        (lockTempFile ? server.tempFile() : server.accountFile()) + QStringLiteral(".lock");
+    QProcess holder;
+    holder.start(QStringLiteral(KELTO_LOCK_HOLDER), {lockPath});
+    QVERIFY2(holder.waitForStarted(10000), qPrintable(holder.errorString()));
+    QVERIFY(holder.waitForReadyRead(10000));
+    QCOMPARE(holder.readAll(), QByteArray("locked\n"));
+
+    FaultInjection::setLockWait(300);
+    const AddAccountResult result = addCarol(server);
+    QCOMPARE(result.outcome, AddOutcome::FileError);
+    QVERIFY2(result.errorText.contains(reason), qPrintable(result.errorText));
+    QVERIFY2(result.errorText.contains(server.accountFile()), qPrintable(result.errorText));
+    QCOMPARE(server.accounts(), accounts);
+    QVERIFY(!QFileInfo::exists(server.tempFile()));
+    QVERIFY(QFileInfo::exists(lockPath)); // still the other program's
+
+    holder.closeWriteChannel();
+    QVERIFY(holder.waitForFinished(10000));
+    QCOMPARE(holder.exitCode(), 0);
+    QCOMPARE(addCarol(server).outcome, AddOutcome::Created);
+    QCOMPARE(server.accounts(), withCarol);
+    QVERIFY(!QFileInfo::exists(lockPath));
+}
+
+void FileFaultsTest::lockOfADeadProgramIsTakenOver()
+{
+    ServerFolder server(accounts);
+    WorkingFolder working(server.workFolder());
+    const QString lockPath = server.accountFile() + QStringLiteral(".lock");
+    QProcess holder;
+    holder.start(QStringLiteral(KELTO_LOCK_HOLDER), {lockPath});
+    QVERIFY(holder.waitForStarted(10000));
+    QVERIFY(holder.waitForReadyRead(10000));
+    holder.kill();
+    QVERIFY(holder.waitForFinished(10000));
+    QVERIFY(QFileInfo::exists(lockPath));
+
+    FaultInjection::setLockWait(3000);
+    QCOMPARE(addCarol(server).outcome, AddOutcome::Created);
+    QCOMPARE(server.accounts(), withCarol);
+    QVERIFY(!QFileInfo::exists(lockPath));
+}
+
+void FileFaultsTest::simultaneousUpdatesLoseNothing_data()
+{
+    QTest::addColumn<bool>("sharedWorkingFolder");
+    QTest::newRow("one working folder") << true;
+    QTest::newRow("a working folder each") << false;
+}
+
+// Two copies of the tool add accounts to one file at the same moment: every record arrives, and
+// of two names that differ only in case exactly one gets in.
+void FileFaultsTest::simultaneousUpdatesLoseNothing()
+{
+    QFETCH(bool, sharedWorkingFolder);
+
+    ServerFolder server;
+    QTemporaryDir otherWork;
+    QProcess adders[2];
+    QSet<QByteArray> expected;
+    const int each = 10; // few enough that neither copy waits long for the other
+    for (int i = 0; i < 2; ++i) {
+        QStringList names;
+        for (int n = 0; n < each; ++n)
+            names << QStringLiteral("copy%1no%2").arg(i).arg(n);
+        names << (i == 0 ? QStringLiteral("both") : QStringLiteral("BOTH"));
+        for (const QString &name : names.mid(0, each))
+            expected.insert(name.toLatin1() + ",pw,1,none,0");
+        adders[i].setWorkingDirectory(i == 1 && !sharedWorkingFolder ? otherWork.path()
+                                                                     : server.workFolder());
+        adders[i].start(QStringLiteral(KELTO_ACCOUNT_ADDER), QStringList{server.path()} + names);
+    }
+    QByteArray outcomes[2];
+    for (int i = 0; i < 2; ++i) {
+        QVERIFY(adders[i].waitForFinished(120000));
+        QCOMPARE(adders[i].exitCode(), 0);
+        outcomes[i] = adders[i].readAllStandardOutput();
+        QCOMPARE(outcomes[i].left(2 * each), QByteArray("C\n").repeated(each));
+    }
+    const QSet<QByteArray> both{outcomes[0].mid(2 * each), outcomes[1].mid(2 * each)};
+    QCOMPARE(both, (QSet<QByteArray>{"C\n", "D\n"}));
+
+    QList<QByteArray> lines = server.accounts().split('\n');
+    QCOMPARE(lines.takeLast(), QByteArray());
+    QCOMPARE(lines.size(), 2 * each + 1);
+    QSet<QByteArray> found;
+    for (const QByteArray &line : std::as_const(lines)) {
+        QVERIFY(line.endsWith('\r'));
+        found.insert(line.chopped(1));
+    }
+    QCOMPARE(found.size(), 2 * each + 1);
+    QVERIFY(found.remove("both,pw,1,none,0") != found.remove("BOTH,pw,1,none,0"));
+    QCOMPARE(found, expected);
+    QVERIFY(!QFileInfo::exists(server.tempFile()));
+}
+
+void FileFaultsTest::everyFailingOperation_data()
+{
+    QTest::addColumn<bool>("otherFileSystem");
+    QTest::addColumn<QString>("username");
+
+    QTest::newRow("new name") << false << "carol";
+    QTest::newRow("taken name") << false << "Bob";
+    QTest::newRow("new name, working folder on another file system") << true << "carol";
+}
+
+// Each file operation of an update (open, read, write, sync, close, rename, copy, remove) fails
+// in turn, as a real I/O error would. The update either reports it and changes nothing, or, where
+// it retries the operation, ends as it would have without the fault.
+void FileFaultsTest::everyFailingOperation()
+{
+    QFETCH(bool, otherFileSystem);
+    QFETCH(QString, username);
+    const QString record = username + QStringLiteral(",pw,1,none,0");
+    const AddOutcome unhindered = username == "carol" ? AddOutcome::Created : AddOutcome::Duplicate;
+
+    QTemporaryDir shm(QStringLiteral("/dev/shm/kelto-XXXXXX"));
+    int operations = 0;
+    QByteArray after;
+    {
+        ServerFolder server(accounts);
+        const QString work = otherFileSystem ? otherFileSystemFolder(shm, server.accountFile())
+                                             : server.workFolder();
+        if (work.isEmpty())
+            QSKIP("no second file system at /dev/shm");
+        WorkingFolder working(work);
+        QCOMPARE(AddAccount(server.path(), username, record).outcome, unhindered);
+        operations = FaultInjection::operationCount();
+        after = server.accounts();
+    }
+    QVERIFY(operations > 3);
+
+    for (int failing = 1; failing <= operations; ++failing) {
+        ServerFolder server(accounts);
+        const QString work = otherFileSystem ? shm.path() : server.workFolder();
+        WorkingFolder working(work);
+        FaultInjection::reset();
+        FaultInjection::failOperation(failing);
+        const AddAccountResult result = AddAccount(server.path(), username, record);
+        const bool retried = FaultInjection::operationCount() == operations + 1;
+        const QString where = QStringLiteral("operation %1 failed: ").arg(failing);
+        const bool recovered = retried && result.outcome == unhindered;
+        if (recovered) {
+            QVERIFY2(server.accounts() == after, qPrintable(where + "wrong file after a retry"));
+            QVERIFY2(!QFileInfo::exists(work + QStringLiteral("/kAdd.tmp")),
+                     qPrintable(where + "kAdd.tmp left"));
+        } else {
+            const QString problems = failureProblems(result, server, work, accounts);
+            QVERIFY2(problems.isEmpty(), qPrintable(where + problems));
+        }
+
+        FaultInjection::reset();
+        QCOMPARE(AddAccount(server.path(), "dave", "dave,1").outcome, AddOutcome::Created);
+        const bool carolIn = recovered && unhindered == AddOutcome::Created;
+        QCOMPARE(server.accounts(), (carolIn ? withCarol : rewritten) + "dave,1\r\n");
+        QVERIFY(!QFileInfo::exists(work + QStringLiteral("/kAdd.tmp")));
+    }
+}
+
+QTEST_GUILESS_MAIN(FileFaultsTest)
+#include "tst_filefaults.moc"

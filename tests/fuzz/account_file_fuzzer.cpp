@@ -1,0 +1,161 @@
+// Feeds arbitrary bytes as an account file and an arbitrary username through the update, and
+// checks the outcome against a plain model of the account file:
+//   - Duplicate exactly when some line's whole name field (before its first comma, or the whole
+//     line) equals the username without regard to case;
+//   - otherwise every line copied byte for byte with a CR LF end, and the new record last.
+// The same bytes also go through the scanner in chunks cut where the input says, so that lines,
+// CR LF pairs and the byte-order mark split across reads are covered.
+//
+// Input: [username length][username bytes][chunk seed][account file bytes]
+
+#include "AccountFile.h"
+#include "AccountFileScanner.h"
+#include "EntryValidation.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QStringDecoder>
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+struct Expected
+{
+    bool duplicate = false;
+    QByteArray file; // the account file afterwards, without the new record
+};
+
+Expected model(const QByteArray &input, const QString &username)
+{
+    Expected expected;
+    QByteArray rest = input;
+    if (rest.startsWith("\xEF\xBB\xBF")) {
+        expected.file = rest.left(3);
+        rest = rest.mid(3);
+    }
+    QList<QByteArray> lines;
+    QByteArray line;
+    for (qsizetype i = 0; i < rest.size(); ++i) {
+        const char c = rest.at(i);
+        if (c == '\r' || c == '\n') {
+            lines.append(line);
+            line.clear();
+            if (c == '\r' && i + 1 < rest.size() && rest.at(i + 1) == '\n')
+                ++i;
+        } else {
+            line.append(c);
+        }
+    }
+    if (!line.isEmpty())
+        lines.append(line);
+    for (const QByteArray &each : lines) {
+        const qsizetype comma = each.indexOf(',');
+        const QByteArray name = comma < 0 ? each : each.left(comma);
+        QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless);
+        const QString decoded = decoder.decode(name);
+        if (!name.isEmpty() && !username.isEmpty() && !decoder.hasError() &&
+            decoded.toLower() == username.toLower()) {
+            expected.duplicate = true;
+            return expected;
+        }
+        expected.file += each + "\r\n";
+    }
+    return expected;
+}
+
+[[noreturn]] void failure(const char *what, const QByteArray &input, const QString &username)
+{
+    std::fprintf(stderr, "%s\nusername: %s\nfile: %s\n", what, qPrintable(username),
+                 input.toHex(' ').constData());
+    std::abort();
+}
+
+void checkScanner(const QByteArray &input, const QString &username, quint8 seed,
+                  const Expected &expected)
+{
+    AccountFileScanner scanner({username}, AccountFileScanner::Stop::AtFirstMatch);
+    QByteArray out;
+    bool goOn = true;
+    qsizetype at = 0;
+    quint32 state = seed * 2654435761u + 1;
+    while (goOn && at < input.size()) {
+        state = state * 1103515245u + 12345u;
+        const qsizetype length = std::min<qsizetype>(1 + (state >> 16) % 7, input.size() - at);
+        goOn = scanner.feed(QByteArrayView(input).sliced(at, length), out);
+        at += length;
+    }
+    if (goOn)
+        goOn = scanner.finish(out);
+    if (goOn == expected.duplicate)
+        failure("scanner: wrong duplicate decision", input, username);
+    if (goOn && out != expected.file)
+        failure("scanner: copy differs from the model", input, username);
+}
+
+const QString &serverFolder()
+{
+    static std::unique_ptr<QTemporaryDir> dir;
+    static QString path;
+    if (!dir) {
+        const QString base = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm")
+                                                                       : QDir::tempPath();
+        dir = std::make_unique<QTemporaryDir>(base + QStringLiteral("/kelto-fuzz-XXXXXX"));
+        path = dir->path();
+        QDir(path).mkpath(QStringLiteral("kData/kPlayer"));
+        QDir::setCurrent(path);
+    }
+    return path;
+}
+
+void checkUpdate(const QByteArray &input, const QString &username, const Expected &expected)
+{
+    const QString record = username + QStringLiteral(",secret,1,none,0");
+    if (!canBeStored(record))
+        return;
+    const QString folder = serverFolder();
+    QFile file(accountFilePath(folder));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(input) != input.size())
+        std::abort();
+    file.close();
+
+    const AddAccountResult result = AddAccount(folder, username, record);
+    if (!file.open(QIODevice::ReadOnly))
+        std::abort();
+    const QByteArray after = file.readAll();
+    file.close();
+    if (result.outcome == AddOutcome::FileError)
+        failure(qPrintable(QStringLiteral("update: file error: ") + result.errorText), input,
+                username);
+    if ((result.outcome == AddOutcome::Duplicate) != expected.duplicate)
+        failure("update: wrong duplicate decision", input, username);
+    const QByteArray wanted = expected.duplicate ? input : expected.file + record.toUtf8() + "\r\n";
+    if (after != wanted)
+        failure("update: account file differs from the model", input, username);
+    if (QFile::exists(QDir(folder).filePath(QString::fromLatin1(tempFileName))))
+        failure("update: kAdd.tmp left behind", input, username);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 2)
+        return 0;
+    const size_t nameLength = std::min<size_t>(data[0], size - 2);
+    const QString username =
+        QString::fromUtf8(reinterpret_cast<const char *>(data + 1), qsizetype(nameLength));
+    const quint8 seed = data[1 + nameLength];
+    const QByteArray input(reinterpret_cast<const char *>(data + 2 + nameLength),
+                           qsizetype(size - 2 - nameLength));
+
+    const Expected expected = model(input, username);
+    checkScanner(input, username, seed, expected);
+    checkUpdate(input, username, expected);
+    return 0;
+}
