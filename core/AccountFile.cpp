@@ -5,10 +5,13 @@
 #include "EntryValidation.h"
 #include "FaultInjection.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QRandomGenerator>
 #include <QStringEncoder>
+#include <QThread>
 
 #include <memory>
 
@@ -38,6 +41,23 @@ QString lockFailure(const QLockFile &lock, const QString &lockPath, const QStrin
         return QStringLiteral("the lock file %1 could not be created").arg(nativeName(lockPath));
     default:
         return QStringLiteral("the lock file %1 could not be taken").arg(nativeName(lockPath));
+    }
+}
+
+// Waits a few seconds at most. QLockFile's own wait doubles its pause between tries, so under
+// steady contention a waiter keeps missing the short moments the lock is free; short random
+// pauses keep the copies of the tool taking turns. A lock is taken over only when the process
+// that held it is gone: an update of a huge file may take long.
+bool takeLock(QLockFile &lock)
+{
+    lock.setStaleLockTime(0);
+    const QDeadlineTimer deadline(FaultInjection::lockWait());
+    for (;;) {
+        if (lock.tryLock(0))
+            return true;
+        if (lock.error() != QLockFile::LockFailedError || deadline.hasExpired())
+            return false;
+        QThread::msleep(5 + QRandomGenerator::global()->bounded(20));
     }
 }
 
@@ -153,9 +173,7 @@ BatchResult runUpdate(const Update &update)
     // the tool can never both append on top of the same old file.
     const QString lockPath = accountPath + QStringLiteral(".lock");
     QLockFile accountLock(lockPath);
-    // An update of a huge file may take long; a lock is taken over only when its process died.
-    accountLock.setStaleLockTime(0);
-    if (update.write && !accountLock.tryLock(FaultInjection::lockWait()))
+    if (update.write && !takeLock(accountLock))
         return fileError(accountPath, lockFailure(accountLock, lockPath,
                                                   QStringLiteral("the account file is in use by "
                                                                  "another program")));
@@ -203,8 +221,7 @@ BatchResult runUpdate(const Update &update)
                              .arg(QString::fromLatin1(tempFileName)));
     const QString tempLockPath = tempPath + QStringLiteral(".lock");
     QLockFile tempLock(tempLockPath);
-    tempLock.setStaleLockTime(0);
-    if (!tempLock.tryLock(FaultInjection::lockWait()))
+    if (!takeLock(tempLock))
         return fileError(accountPath,
                          lockFailure(tempLock, tempLockPath,
                                      QStringLiteral("the temporary file %1 is in use by another "
@@ -318,6 +335,11 @@ AddAccountResult AddAccount(const QString &applicationFolder, const QString &use
 BatchResult AddAccounts(const QString &applicationFolder, const QList<NewAccount> &accounts,
                         BatchMode mode)
 {
+    if (accounts.isEmpty()) {
+        BatchResult nothingToDo;
+        nothingToDo.outcome = AddOutcome::Created;
+        return nothingToDo;
+    }
     Update update;
     update.accountPath = accountFilePath(applicationFolder);
     update.stop = accounts.size() == 1 ? AccountFileScanner::Stop::AtFirstMatch
@@ -342,8 +364,7 @@ bool RemoveTempFile()
     if (tempPath.isEmpty() || !QFileInfo::exists(tempPath))
         return true;
     QLockFile tempLock(tempPath + QStringLiteral(".lock"));
-    tempLock.setStaleLockTime(0);
-    if (!tempLock.tryLock(FaultInjection::lockWait()))
+    if (!takeLock(tempLock))
         return false;
     QString ignored;
     return removeFile(tempPath, ignored);

@@ -81,13 +81,17 @@ AccountFileScanner::AccountFileScanner(const QList<QString> &usernames, Stop sto
             m_asciiKeys.emplace_back();
             continue;
         }
-        m_unicodeKeys.insert(key, i);
+        if (!m_unicodeKeys.contains(key))
+            m_unicodeKeys.insert(key, i);
         if (isAscii(key)) {
             m_asciiKeys.push_back(key.toLatin1().toStdString());
-            m_asciiIndex.emplace(std::hash<std::string>()(m_asciiKeys.back()), i);
         } else {
             m_asciiKeys.emplace_back();
         }
+    }
+    for (int i = 0; i < int(m_asciiKeys.size()); ++i) {
+        if (!m_asciiKeys[i].empty())
+            m_asciiIndex.emplace(std::string_view(m_asciiKeys[i]), i);
     }
     // Lower-casing at most triples a character and a code-page character takes at most four
     // bytes, so a longer field cannot equal any of the names.
@@ -115,7 +119,7 @@ void AccountFileScanner::carry(const char *from, const char *to)
         m_field.append(from, size_t(to - from));
 }
 
-int AccountFileScanner::lookUp(std::string_view field) const
+int AccountFileScanner::lookUp(std::string_view field)
 {
     if (field.empty() || m_fieldTooLong || qsizetype(field.size()) > m_maxFieldBytes)
         return -1;
@@ -131,13 +135,11 @@ int AccountFileScanner::lookUp(std::string_view field) const
             }
             return 0;
         }
-        std::string folded(field);
-        std::transform(folded.cbegin(), folded.cend(), folded.begin(), asciiLower);
-        const auto range = m_asciiIndex.equal_range(std::hash<std::string>()(folded));
-        for (auto it = range.first; it != range.second; ++it) {
-            if (m_asciiKeys[it->second] == folded)
-                return it->second;
-        }
+        m_folded.resize(field.size());
+        std::transform(field.cbegin(), field.cend(), m_folded.begin(), asciiLower);
+        const auto found = m_asciiIndex.find(std::string_view(m_folded));
+        if (found != m_asciiIndex.end())
+            return found->second;
         return -1;
     }
     QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless);

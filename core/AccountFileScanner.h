@@ -28,6 +28,9 @@ public:
     };
 
     AccountFileScanner(const QList<QString> &usernames, Stop stop);
+    // The name index points into the scanner's own strings.
+    AccountFileScanner(const AccountFileScanner &) = delete;
+    AccountFileScanner &operator=(const AccountFileScanner &) = delete;
 
     // Appends the copy of what it can of chunk to out. Returns false once a match has ended
     // the scan.
@@ -41,14 +44,15 @@ public:
 private:
     bool scan(QByteArrayView bytes, QByteArray &out);
     bool endOfNameField(std::string_view field);
-    int lookUp(std::string_view field) const;
+    int lookUp(std::string_view field);
     void carry(const char *from, const char *to);
     void startLine();
 
     Stop m_stop;
     qsizetype m_maxFieldBytes = 0;
     std::vector<std::string> m_asciiKeys; // per username; empty when its key is not ASCII
-    std::unordered_multimap<size_t, int> m_asciiIndex;
+    std::unordered_map<std::string_view, int> m_asciiIndex; // views into m_asciiKeys
+    std::string m_folded;
     QHash<QString, int> m_unicodeKeys;
 
     QByteArray m_head; // the first bytes, until it is known whether they are a byte-order mark

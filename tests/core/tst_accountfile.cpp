@@ -315,7 +315,9 @@ void AccountFileTest::chunkSizeDoesNotMatter()
         for (qsizetype chunk = 1; chunk < bytes.size(); ++chunk) {
             QByteArray out;
             const auto got = run(chunk, out);
-            QVERIFY2(got == expected && out == whole,
+            // What was copied before a match ended the scan is thrown away, so only a full scan's
+            // copy must not depend on the chunks.
+            QVERIFY2(got == expected && (!got.first || out == whole),
                      qPrintable(QStringLiteral("chunks of %1").arg(chunk)));
         }
     }
