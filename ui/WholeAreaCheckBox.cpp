@@ -1,0 +1,6 @@
+#include "WholeAreaCheckBox.h"
+
+bool WholeAreaCheckBox::hitButton(const QPoint &pos) const
+{
+    return rect().contains(pos);
+}
