@@ -17,4 +17,4 @@ kelto_install_packages() {
 }
 
 # What building and testing needs on Debian 12.
-KELTO_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev)
+KELTO_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev fonts-wine)
