@@ -1,5 +1,6 @@
 #include "frmGmSelect.h"
 
+#include "CommandButton.h"
 #include "ControlFonts.h"
 #include "GmFlags.h"
 #include "Twips.h"
@@ -17,17 +18,6 @@ constexpr std::array<int, 16> flagTabIndex{0, 1, 3, 4, 2, 5, 6, 7, 10, 11, 13, 1
 constexpr int selectAllTabIndex = 17;
 constexpr int clearTabIndex = 16;
 constexpr int doneTabIndex = 15;
-
-QPushButton *makeButton(QWidget *window, const char *name, const QString &caption, QRect rect)
-{
-    auto *button = new QPushButton(caption, window);
-    button->setObjectName(QLatin1String(name));
-    button->setGeometry(rect);
-    // Neither Enter nor Escape may press a button of this window.
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    return button;
-}
 
 QCheckBox *makeCheckBox(QWidget *window, const char *name, const QString &caption, QRect rect)
 {
@@ -83,9 +73,10 @@ void frmGmSelect::createControls()
     chkSelectAll = makeCheckBox(this, "chkSelectAll", QStringLiteral("Select ALL"),
                                 twips(5760, 720, 1215, 495));
     m_boxes[GmCheckBoxes::selectAll] = chkSelectAll;
-    cmdClear =
-        makeButton(this, "cmdClear", QStringLiteral("Clear All"), twips(5640, 1800, 1575, 735));
-    cmdDone = makeButton(this, "cmdDone", QStringLiteral("Done"), twips(5640, 3360, 1575, 735));
+    cmdClear = makeCommandButton(this, "cmdClear", QStringLiteral("Clear All"),
+                                 twips(5640, 1800, 1575, 735));
+    cmdDone =
+        makeCommandButton(this, "cmdDone", QStringLiteral("Done"), twips(5640, 3360, 1575, 735));
 }
 
 void frmGmSelect::connectHandlers()

@@ -1,5 +1,6 @@
 #include "frmKeltoAccountCreator.h"
 
+#include "CommandButton.h"
 #include "ControlFonts.h"
 #include "CreateAccount.h"
 #include "MessageBox.h"
@@ -76,17 +77,6 @@ QRadioButton *makeOption(QWidget *window, const char *name, const QString &capti
     return option;
 }
 
-QPushButton *makeButton(QWidget *window, const char *name, const QString &caption, QRect rect)
-{
-    auto *button = new QPushButton(caption, window);
-    button->setObjectName(QLatin1String(name));
-    button->setGeometry(rect);
-    // Neither Enter nor Escape may press a button of this window.
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    return button;
-}
-
 } // namespace
 
 frmKeltoAccountCreator::frmKeltoAccountCreator(const QString &applicationFolder, QWidget *parent)
@@ -132,13 +122,16 @@ void frmKeltoAccountCreator::createControls()
     lblEmail =
         makeCentredLabel(this, "lblEmail", QStringLiteral("Email"), twips(1320, 2880, 1575, 255));
     txtEmail = makeTextBox(this, "txtEmail", twips(3000, 2880, 1935, 285));
-    cmdGM = makeButton(this, "cmdGM", QStringLiteral("Create GM"), twips(3120, 3360, 1815, 495));
+    cmdGM =
+        makeCommandButton(this, "cmdGM", QStringLiteral("Create GM"), twips(3120, 3360, 1815, 495));
     lblGmMode = makeCentredLabel(this, "lblGmMode", QStringLiteral("Gm Mode"),
                                  twips(1320, 3480, 1575, 255));
-    cmdCreate = makeButton(this, "cmdCreate", QStringLiteral("Create Account"),
-                           twips(840, 4440, 1335, 615));
-    cmdClear = makeButton(this, "cmdClear", QStringLiteral("Clear"), twips(3240, 4440, 1335, 615));
-    CmdExit = makeButton(this, "CmdExit", QStringLiteral("Exit"), twips(5520, 4440, 1335, 615));
+    cmdCreate = makeCommandButton(this, "cmdCreate", QStringLiteral("Create Account"),
+                                  twips(840, 4440, 1335, 615));
+    cmdClear =
+        makeCommandButton(this, "cmdClear", QStringLiteral("Clear"), twips(3240, 4440, 1335, 615));
+    CmdExit =
+        makeCommandButton(this, "CmdExit", QStringLiteral("Exit"), twips(5520, 4440, 1335, 615));
 
     optGenderMale->setChecked(true);
     keepTabStopOnSelectedGender();
