@@ -1,3 +1,4 @@
+#include "FileSizeLimit.h"
 #include "frmKeltoAccountCreator.h"
 
 #include <QApplication>
@@ -26,6 +27,7 @@ bool displayAvailable()
 
 int main(int argc, char *argv[])
 {
+    letWritesFailBeyondFileSizeLimit();
     if (!displayAvailable()) {
         std::fputs("kelto-account-creator: no graphical display found (DISPLAY and "
                    "WAYLAND_DISPLAY are unset); start it from a desktop session.\n",

@@ -2,6 +2,7 @@
 #include "CommandLine.h"
 #include "Console.h"
 #include "ExitStatus.h"
+#include "FileSizeLimit.h"
 #include "FlagsCommand.h"
 #include "ImportCommand.h"
 
@@ -9,6 +10,7 @@
 
 int main(int argc, char *argv[])
 {
+    letWritesFailBeyondFileSizeLimit();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kadd"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KELTO_VERSION));

@@ -2,97 +2,40 @@
 
 #include "AccountFileScanner.h"
 #include "CheckedFile.h"
-#include "EntryValidation.h"
 #include "FaultInjection.h"
+#include "RecordLine.h"
+#include "UpdateLock.h"
 
-#include <QDateTime>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
-#include <QLockFile>
-#include <QRandomGenerator>
-#include <QStringEncoder>
-#include <QThread>
 
-#include <memory>
+#include <optional>
 
 namespace {
 
 constexpr qint64 chunkSize = 256 * 1024;
 
-QString fileErrorText(const QString &accountPath, const QString &reason)
-{
-    return QStringLiteral("The account file could not be updated.\n\n"
-                          "File: %1\nReason: %2\n\nThe account file was not changed.")
-        .arg(QDir::toNativeSeparators(accountPath), reason);
-}
+// Why a stage of the update failed, in plain words; no value when it went well.
+using Failure = std::optional<QString>;
 
 QString nativeName(const QString &path)
 {
     return QDir::toNativeSeparators(path);
 }
 
-// busy: the reason when another program holds the lock.
-QString lockFailure(const QLockFile &lock, const QString &lockPath, const QString &busy)
+QString fileErrorText(const QString &accountPath, const QString &reason)
 {
-    switch (lock.error()) {
-    case QLockFile::LockFailedError:
-        return busy;
-    case QLockFile::PermissionError:
-        return QStringLiteral("the lock file %1 could not be created").arg(nativeName(lockPath));
-    default:
-        return QStringLiteral("the lock file %1 could not be taken").arg(nativeName(lockPath));
-    }
+    return QStringLiteral("The account file could not be updated.\n\n"
+                          "File: %1\nReason: %2\n\nThe account file was not changed.")
+        .arg(nativeName(accountPath), reason);
 }
 
-// A process killed between creating its lock file and writing its process id into it leaves an
-// empty lock that QLockFile can never prove stale. One that has stayed unreadable for a while is
-// such a leftover: a live process fills its lock within microseconds of creating it.
-bool removeUnreadableLock(QLockFile &lock, const QString &lockPath)
+BatchResult fileError(const QString &accountPath, const QString &reason)
 {
-    constexpr qint64 settleMilliseconds = 2000;
-    const auto isLeftover = [&] {
-        const QFileInfo info(lockPath);
-        return info.exists() && !lock.getLockInfo(nullptr, nullptr, nullptr) &&
-               info.lastModified().msecsTo(QDateTime::currentDateTime()) > settleMilliseconds;
-    };
-    if (!isLeftover())
-        return false;
-    // The same guard QLockFile uses when it removes a stale lock, so that two waiters cannot
-    // both remove it and one of them delete a fresh lock in between.
-    QLockFile removal(lockPath + QStringLiteral(".rmlock"));
-    if (!removal.tryLock(0) || !isLeftover())
-        return false;
-    return lock.removeStaleLockFile();
-}
-
-// Waits a few seconds at most. QLockFile's own wait doubles its pause between tries, so under
-// steady contention a waiter keeps missing the short moments the lock is free; short random
-// pauses keep the copies of the tool taking turns. A lock is taken over only when the process
-// that held it is gone: an update of a huge file may take long.
-bool takeLock(QLockFile &lock, const QString &lockPath)
-{
-    lock.setStaleLockTime(0);
-    const QDeadlineTimer deadline(FaultInjection::lockWait());
-    for (;;) {
-        if (lock.tryLock(0))
-            return true;
-        if (lock.error() != QLockFile::LockFailedError || deadline.hasExpired())
-            return false;
-        if (!removeUnreadableLock(lock, lockPath))
-            QThread::msleep(5 + QRandomGenerator::global()->bounded(20));
-    }
-}
-
-// kAdd.tmp in the current working folder, or an empty path when that folder no longer exists:
-// then the system reports no current folder at all, and a path built from it would point into
-// the root folder instead.
-QString tempFilePath()
-{
-    const QString folder = QDir::currentPath();
-    if (folder.isEmpty())
-        return {};
-    return QDir(folder).absoluteFilePath(QString::fromLatin1(tempFileName));
+    BatchResult result;
+    result.outcome = AddOutcome::FileError;
+    result.errorText = fileErrorText(accountPath, reason);
+    return result;
 }
 
 // A missing account file means the program is not sitting in the server's folder; it is never
@@ -110,69 +53,22 @@ QString missingFileReason(const QFileInfo &info)
                           "folder, beside kData)");
 }
 
-struct Update
+// kAdd.tmp in the current working folder, or an empty path when that folder no longer exists:
+// then the system reports no current folder at all, and a path built from it would point into
+// the root folder instead.
+QString tempFilePath()
 {
-    QString accountPath;
-    QList<QString> usernames;
-    QByteArray newRecords; // encoded, each with its CR LF
-    AccountFileScanner::Stop stop;
-    bool write;
-};
-
-struct UpdateFailure
-{
-    QString reason;
-};
-
-// Copies from into a fresh file at to, which ends up with target's access rights.
-bool copyFile(const QString &from, const QString &to, const QString &target, QString &reason)
-{
-    CheckedFile source(from);
-    CheckedFile copy(to);
-    if (!source.openForReading()) {
-        reason = QStringLiteral("reading %1 failed: %2").arg(nativeName(from), source.errorText());
-        return false;
-    }
-    if (!copy.createForWriting()) {
-        reason =
-            QStringLiteral("%1 could not be created: %2").arg(nativeName(to), copy.errorText());
-        return false;
-    }
-    QByteArray buffer(chunkSize, Qt::Uninitialized);
-    for (;;) {
-        const qint64 got = source.read(buffer.data(), buffer.size());
-        if (got < 0) {
-            reason =
-                QStringLiteral("reading %1 failed: %2").arg(nativeName(from), source.errorText());
-            return false;
-        }
-        if (got == 0)
-            break;
-        if (!copy.write(QByteArrayView(buffer.constData(), got))) {
-            reason = QStringLiteral("writing %1 failed: %2").arg(nativeName(to), copy.errorText());
-            return false;
-        }
-    }
-    if (!copy.copyAccessFrom(target) || !copy.syncToDisk() || !copy.close()) {
-        reason = QStringLiteral("writing %1 failed: %2").arg(nativeName(to), copy.errorText());
-        return false;
-    }
-    return true;
-}
-
-BatchResult fileError(const QString &accountPath, const QString &reason)
-{
-    BatchResult result;
-    result.outcome = AddOutcome::FileError;
-    result.errorText = fileErrorText(accountPath, reason);
-    return result;
+    const QString folder = QDir::currentPath();
+    if (folder.isEmpty())
+        return {};
+    return QDir(folder).absoluteFilePath(QString::fromLatin1(tempFileName));
 }
 
 // Removes the files it was given when it goes out of scope, unless released.
-class TemporaryFiles
+class Leftovers
 {
 public:
-    ~TemporaryFiles()
+    ~Leftovers()
     {
         QString ignored;
         for (const QString &path : std::as_const(m_paths))
@@ -185,155 +81,236 @@ private:
     QList<QString> m_paths;
 };
 
-BatchResult runUpdate(const Update &update)
+struct Update
 {
-    const QString &accountPath = update.accountPath;
+    QString accountPath;
+    QList<QString> usernames;
+    QByteArray newRecords; // encoded, each with its CR LF
+    AccountFileScanner::Stop stop;
+    bool write;
+};
+
+// Through a symbolic link the file it points to is locked and replaced, and the link stays a
+// link: two server folders linked to one file must share one lock.
+Failure resolveAccountFile(const QString &accountPath, QString &target)
+{
     const QFileInfo info(accountPath);
-    if (!info.isFile())
-        return fileError(accountPath, missingFileReason(info));
-
-    // Held from before the file is read until after the new one is in place, so two copies of
-    // the tool can never both append on top of the same old file.
-    const QString lockPath = accountPath + QStringLiteral(".lock");
-    QLockFile accountLock(lockPath);
-    if (update.write && !takeLock(accountLock, lockPath))
-        return fileError(accountPath, lockFailure(accountLock, lockPath,
-                                                  QStringLiteral("the account file is in use by "
-                                                                 "another program")));
-
-    // Through a symbolic link the file it points to is replaced, and the link stays a link.
-    const QString target = info.canonicalFilePath();
+    if (info.isFile())
+        target = info.canonicalFilePath();
     if (target.isEmpty())
-        return fileError(accountPath, missingFileReason(info));
+        return missingFileReason(info);
+    return {};
+}
 
-    CheckedFile source(target);
-    if (!source.openForReading())
-        return fileError(accountPath,
-                         QStringLiteral("it could not be opened: %1").arg(source.errorText()));
+Failure takeLock(UpdateLock &lock, const QString &busyReason)
+{
+    if (lock.acquire(FaultInjection::lockWait()))
+        return {};
+    if (lock.busy())
+        return busyReason;
+    return QStringLiteral("the lock file %1 could not be made: %2")
+        .arg(nativeName(lock.path()), lock.errorText());
+}
 
-    AccountFileScanner scanner(update.usernames, update.stop);
+Failure openAccountFile(CheckedFile &source)
+{
+    if (source.openForReading())
+        return {};
+    return QStringLiteral("it could not be opened: %1").arg(source.errorText());
+}
+
+Failure writeFailure(const CheckedFile &copy)
+{
+    return QStringLiteral("writing the temporary file %1 failed: %2")
+        .arg(nativeName(copy.path()), copy.errorText());
+}
+
+// Streams the account file through the scanner, which stops at the first name found when asked
+// to. With a copy, every line goes there as the scanner rewrites it.
+Failure scanAccountFile(CheckedFile &source, AccountFileScanner &scanner, CheckedFile *copy)
+{
     QByteArray buffer(chunkSize, Qt::Uninitialized);
     QByteArray out;
     out.reserve(chunkSize + chunkSize / 4);
-
-    if (!update.write) {
-        for (;;) {
-            const qint64 got = source.read(buffer.data(), buffer.size());
-            if (got < 0)
-                return fileError(accountPath,
-                                 QStringLiteral("reading it failed: %1").arg(source.errorText()));
-            if (got == 0 || !scanner.feed(QByteArrayView(buffer.constData(), got), out))
-                break;
-            out.resize(0);
+    for (;;) {
+        const qint64 got = source.read(buffer.data(), buffer.size());
+        if (got < 0)
+            return QStringLiteral("reading it failed: %1").arg(source.errorText());
+        if (got == 0) {
+            scanner.finish(out);
+            break;
         }
-        scanner.finish(out);
-        BatchResult result;
-        result.alreadyTaken = scanner.matches();
-        result.outcome =
-            result.alreadyTaken.isEmpty() ? AddOutcome::Created : AddOutcome::Duplicate;
-        return result;
+        if (!scanner.feed(QByteArrayView(buffer.constData(), got), out))
+            return {};
+        if (copy && !copy->write(out))
+            return writeFailure(*copy);
+        out.resize(0);
     }
+    if (copy && !copy->write(out))
+        return writeFailure(*copy);
+    return {};
+}
 
-    // kAdd.tmp lies in the working folder, which copies of the tool working on other account
-    // files may share.
+// kAdd.tmp lies in the working folder, which copies of the tool working on other account files
+// and other users may share: it gets a lock of its own and is always a file made afresh.
+Failure createTempFile(CheckedFile &copy)
+{
+    if (copy.createPrivate())
+        return {};
+    return QStringLiteral("the temporary file %1 could not be created: %2")
+        .arg(nativeName(copy.path()), copy.errorText());
+}
+
+// The new records, then the account file's access rights, given only now so that the copy of a
+// private file is never readable by others on the way; then everything to disk.
+Failure completeCopy(CheckedFile &copy, const QByteArray &newRecords, const CheckedFile &source)
+{
+    if (!copy.write(newRecords) || !copy.copyAccessFrom(source) || !copy.syncToDisk())
+        return writeFailure(copy);
+    return {};
+}
+
+QString installFailure(const QString &target, const QString &reason)
+{
+    const QString folder = QFileInfo(target).absolutePath();
+    if (!QFileInfo(folder).isDir())
+        return QStringLiteral("the folder %1 was moved or removed during the update")
+            .arg(nativeName(folder));
+    return QStringLiteral("putting the new file in place failed: %1").arg(reason);
+}
+
+// kAdd.tmp on another file system cannot be renamed over the account file: it is copied into a
+// fresh file beside the account file, which is then renamed.
+Failure installFromAnotherFileSystem(CheckedFile &copy, const QString &target, Leftovers &leftovers)
+{
+    CheckedFile beside(target + QStringLiteral(".new"));
+    leftovers.add(beside.path());
+    const auto readFailure = [&] {
+        return QStringLiteral("reading %1 failed: %2")
+            .arg(nativeName(copy.path()), copy.errorText());
+    };
+    const auto besideFailure = [&] {
+        return QStringLiteral("writing %1 failed: %2")
+            .arg(nativeName(beside.path()), beside.errorText());
+    };
+    if (!beside.createPrivate())
+        return QStringLiteral("%1 could not be created: %2")
+            .arg(nativeName(beside.path()), beside.errorText());
+    if (!copy.reopenForReading())
+        return readFailure();
+    QByteArray buffer(chunkSize, Qt::Uninitialized);
+    for (;;) {
+        const qint64 got = copy.read(buffer.data(), buffer.size());
+        if (got < 0)
+            return readFailure();
+        if (got == 0)
+            break;
+        if (!beside.write(QByteArrayView(buffer.constData(), got)))
+            return besideFailure();
+    }
+    if (!beside.copyAccessFrom(copy) || !beside.syncToDisk() || !beside.close())
+        return besideFailure();
+    bool crossDevice = false;
+    if (!beside.replace(target, crossDevice))
+        return installFailure(target, beside.errorText());
+    leftovers.release(beside.path());
+    return {};
+}
+
+// One rename puts the whole new file where the old one was.
+Failure installCopy(CheckedFile &copy, const QString &target, Leftovers &leftovers)
+{
+    if (!copy.close())
+        return writeFailure(copy);
+    bool crossDevice = false;
+    if (copy.replace(target, crossDevice)) {
+        leftovers.release(copy.path());
+        return {};
+    }
+    if (!crossDevice)
+        return installFailure(target, copy.errorText());
+    return installFromAnotherFileSystem(copy, target, leftovers);
+}
+
+BatchResult scanResult(const AccountFileScanner &scanner)
+{
+    BatchResult result;
+    result.alreadyTaken = scanner.matches();
+    result.outcome = result.alreadyTaken.isEmpty() ? AddOutcome::Created : AddOutcome::Duplicate;
+    return result;
+}
+
+BatchResult checkOnly(const Update &update, const QString &target)
+{
+    CheckedFile source(target);
+    AccountFileScanner scanner(update.usernames, update.stop);
+    Failure failure = openAccountFile(source);
+    if (!failure)
+        failure = scanAccountFile(source, scanner, nullptr);
+    if (failure)
+        return fileError(update.accountPath, *failure);
+    return scanResult(scanner);
+}
+
+// Held from before the file is read until after the new one is in place, so two copies of the
+// tool can never both append on top of the same old file. The files below are declared after
+// the locks and the leftovers, so they are closed, then removed, before the locks go.
+BatchResult appendRecords(const Update &update, const QString &target)
+{
+    const QString &accountPath = update.accountPath;
+    UpdateLock accountLock(target + QStringLiteral(".lock"));
+    if (Failure failure =
+            takeLock(accountLock, QStringLiteral("the account file is in use by another program")))
+        return fileError(accountPath, *failure);
+
     const QString tempPath = tempFilePath();
     if (tempPath.isEmpty())
         return fileError(accountPath,
                          QStringLiteral("the working folder, where the temporary file %1 is made, "
                                         "no longer exists")
                              .arg(QString::fromLatin1(tempFileName)));
-    const QString tempLockPath = tempPath + QStringLiteral(".lock");
-    QLockFile tempLock(tempLockPath);
-    if (!takeLock(tempLock, tempLockPath))
-        return fileError(accountPath,
-                         lockFailure(tempLock, tempLockPath,
-                                     QStringLiteral("the temporary file %1 is in use by another "
-                                                    "program")
-                                         .arg(nativeName(tempPath))));
+    UpdateLock tempLock(tempPath + QStringLiteral(".lock"));
+    if (Failure failure =
+            takeLock(tempLock, QStringLiteral("the temporary file %1 is in use by another program")
+                                   .arg(nativeName(tempPath))))
+        return fileError(accountPath, *failure);
 
-    TemporaryFiles leftovers;
-    auto temp = std::make_unique<CheckedFile>(tempPath);
-    if (!temp->createForWriting())
-        return fileError(accountPath,
-                         QStringLiteral("the temporary file %1 could not be created: %2")
-                             .arg(nativeName(tempPath), temp->errorText()));
-    leftovers.add(tempPath);
-    const auto writeFailure = [&] {
-        return fileError(accountPath, QStringLiteral("writing the temporary file %1 failed: %2")
-                                          .arg(nativeName(tempPath), temp->errorText()));
-    };
-
-    bool duplicate = false;
-    for (;;) {
-        const qint64 got = source.read(buffer.data(), buffer.size());
-        if (got < 0)
-            return fileError(accountPath,
-                             QStringLiteral("reading it failed: %1").arg(source.errorText()));
-        if (got == 0)
-            break;
-        const bool goOn = scanner.feed(QByteArrayView(buffer.constData(), got), out);
-        if (!goOn) {
-            duplicate = true;
-            break;
-        }
-        if (!temp->write(out))
-            return writeFailure();
-        out.resize(0);
+    Leftovers leftovers;
+    CheckedFile source(target);
+    CheckedFile copy(tempPath);
+    AccountFileScanner scanner(update.usernames, update.stop);
+    Failure failure = openAccountFile(source);
+    if (!failure) {
+        failure = createTempFile(copy);
+        if (!failure)
+            leftovers.add(tempPath);
     }
-    if (!duplicate)
-        duplicate = !scanner.finish(out) || !scanner.matches().isEmpty();
-    if (duplicate) {
-        temp.reset();
-        BatchResult result;
-        result.outcome = AddOutcome::Duplicate;
-        result.alreadyTaken = scanner.matches();
-        return result; // leftovers removes kAdd.tmp while the locks are still held
-    }
+    if (!failure)
+        failure = scanAccountFile(source, scanner, &copy);
+    if (failure)
+        return fileError(accountPath, *failure);
+    if (!scanner.matches().isEmpty())
+        return scanResult(scanner); // kAdd.tmp goes with the leftovers, under the locks
 
-    out.append(update.newRecords);
-    if (!temp->write(out) || !temp->copyAccessFrom(target) || !temp->syncToDisk() || !temp->close())
-        return writeFailure();
+    failure = completeCopy(copy, update.newRecords, source);
     // A failed close is a failed operation on the account file like any other: refuse while the
     // old file is still untouched rather than report success.
-    if (!source.close())
-        return fileError(accountPath,
-                         QStringLiteral("reading it failed: %1").arg(source.errorText()));
-    temp.reset();
-
-    bool crossDevice = false;
-    QString reason;
-    if (!replaceFile(tempPath, target, crossDevice, reason)) {
-        if (!crossDevice)
-            return fileError(
-                accountPath,
-                QStringLiteral("putting the new file in place failed: %1").arg(reason));
-        // kAdd.tmp is on another file system: copy it beside the account file first, so the
-        // replacement is still a single rename.
-        const QString besidePath = target + QStringLiteral(".new");
-        leftovers.add(besidePath);
-        if (!copyFile(tempPath, besidePath, target, reason))
-            return fileError(accountPath, reason);
-        if (!replaceFile(besidePath, target, crossDevice, reason))
-            return fileError(
-                accountPath,
-                QStringLiteral("putting the new file in place failed: %1").arg(reason));
-        leftovers.release(besidePath);
-    } else {
-        leftovers.release(tempPath);
-    }
+    if (!failure && !source.close())
+        failure = QStringLiteral("reading it failed: %1").arg(source.errorText());
+    if (!failure)
+        failure = installCopy(copy, target, leftovers);
+    if (failure)
+        return fileError(accountPath, *failure);
     syncFolder(QFileInfo(target).absolutePath());
-
-    BatchResult result;
-    result.outcome = AddOutcome::Created;
-    return result;
+    return scanResult(scanner);
 }
 
-QByteArray encodeRecord(const QString &recordLine)
+BatchResult runUpdate(const Update &update)
 {
-    QStringEncoder encoder(QStringConverter::System, QStringConverter::Flag::Stateless);
-    QByteArray bytes = encoder.encode(recordLine);
-    bytes.append("\r\n", 2);
-    return bytes;
+    QString target;
+    if (Failure failure = resolveAccountFile(update.accountPath, target))
+        return fileError(update.accountPath, *failure);
+    return update.write ? appendRecords(update, target) : checkOnly(update, target);
 }
 
 } // namespace
@@ -341,11 +318,6 @@ QByteArray encodeRecord(const QString &recordLine)
 QString accountFilePath(const QString &applicationFolder)
 {
     return QDir(applicationFolder).filePath(QStringLiteral("kData/kPlayer/kAdd.txt"));
-}
-
-QString caseInsensitiveKey(const QString &username)
-{
-    return username.toLower();
 }
 
 AddAccountResult AddAccount(const QString &applicationFolder, const QString &username,
@@ -384,11 +356,11 @@ BatchResult AddAccounts(const QString &applicationFolder, const QList<NewAccount
 bool RemoveTempFile()
 {
     const QString tempPath = tempFilePath();
-    if (tempPath.isEmpty() || !QFileInfo::exists(tempPath))
+    const QFileInfo info(tempPath);
+    if (tempPath.isEmpty() || (!info.exists() && !info.isSymLink()))
         return true;
-    const QString tempLockPath = tempPath + QStringLiteral(".lock");
-    QLockFile tempLock(tempLockPath);
-    if (!takeLock(tempLock, tempLockPath))
+    UpdateLock tempLock(tempPath + QStringLiteral(".lock"));
+    if (!tempLock.acquire(FaultInjection::lockWait()))
         return false;
     QString ignored;
     return removeFile(tempPath, ignored);

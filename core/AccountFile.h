@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UsernameKey.h"
+
 #include <QList>
 #include <QString>
 
@@ -57,6 +59,3 @@ struct BatchResult
 // The caller keeps the batch free of duplicates among its own names (see caseInsensitiveKey).
 BatchResult AddAccounts(const QString &applicationFolder, const QList<NewAccount> &accounts,
                         BatchMode mode = BatchMode::Append);
-
-// Two usernames are the same account when their keys are equal.
-QString caseInsensitiveKey(const QString &username);

@@ -1,6 +1,6 @@
 #include "AccountFileScanner.h"
 
-#include "AccountFile.h"
+#include "UsernameKey.h"
 
 #include <QStringDecoder>
 

@@ -2,14 +2,15 @@
 
 #include "FaultInjection.h"
 
-#include <QFileInfo>
+#include <QDir>
+#include <QFile>
+#include <QThread>
 
 #include <cerrno>
-#include <filesystem>
 #include <system_error>
+#include <utility>
 
 #ifdef Q_OS_WIN
-#include <io.h>
 #include <windows.h>
 #else
 #include <fcntl.h>
@@ -21,33 +22,86 @@ namespace {
 
 const QString injectedReason = QStringLiteral("Input/output error");
 
-std::filesystem::path nativePath(const QString &path)
-{
+// Someone keeps putting a file where ours is to be created.
+constexpr int creationAttempts = 3;
+
 #ifdef Q_OS_WIN
-    return std::filesystem::path(path.toStdWString());
-#else
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-#endif
+const wchar_t *nativePath(const QString &path)
+{
+    return reinterpret_cast<const wchar_t *>(path.utf16());
 }
 
-QString reasonOf(const std::error_code &code)
+FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION &info)
 {
-    return QString::fromLocal8Bit(code.message());
+    return {info.dwVolumeSerialNumber, (quint64(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
+
+// Windows refuses to rename over or delete a file that another program (the game server, a
+// virus scanner) has open without delete sharing; such holds are usually short.
+template <typename Step> bool retryWhileShared(Step step)
+{
+    for (int attempt = 0;; ++attempt) {
+        if (step())
+            return true;
+        const DWORD error = GetLastError();
+        if (attempt == 4 || (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED &&
+                             error != ERROR_LOCK_VIOLATION))
+            return false;
+        QThread::msleep(50);
+        SetLastError(error);
+    }
+}
+#else
+QByteArray nativePath(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+FileIdentity identityOf(const struct stat &info)
+{
+    return {quint64(info.st_dev), quint64(info.st_ino)};
+}
+#endif
 
 } // namespace
 
-CheckedFile::CheckedFile(const QString &path) : m_file(path) {}
+QString lastSystemError()
+{
+#ifdef Q_OS_WIN
+    return QString::fromLocal8Bit(std::system_category().message(int(GetLastError())));
+#else
+    return QString::fromLocal8Bit(std::generic_category().message(errno));
+#endif
+}
+
+#ifdef Q_OS_WIN
+CheckedFile::CheckedFile(const QString &path)
+    : m_path(QDir::toNativeSeparators(path)), m_handle(INVALID_HANDLE_VALUE)
+{}
+#else
+CheckedFile::CheckedFile(const QString &path) : m_path(path) {}
+#endif
 
 CheckedFile::~CheckedFile()
 {
-    m_file.close();
+#ifdef Q_OS_WIN
+    if (m_handle != INVALID_HANDLE_VALUE)
+        CloseHandle(m_handle);
+#else
+    if (m_fd >= 0)
+        ::close(m_fd);
+#endif
 }
 
 bool CheckedFile::fail(const QString &reason)
 {
     m_error = reason;
     return false;
+}
+
+bool CheckedFile::failFromSystem()
+{
+    return fail(lastSystemError());
 }
 
 bool CheckedFile::injectedFailure()
@@ -58,21 +112,62 @@ bool CheckedFile::injectedFailure()
     return true;
 }
 
+bool CheckedFile::isCreatedFile(const FileIdentity &identity) const
+{
+    return m_madeHere && identity == m_created;
+}
+
+bool CheckedFile::isOpen() const
+{
+#ifdef Q_OS_WIN
+    return m_handle != INVALID_HANDLE_VALUE;
+#else
+    return m_fd >= 0;
+#endif
+}
+
+#ifdef Q_OS_WIN
+
 bool CheckedFile::openForReading()
 {
     if (injectedFailure())
         return false;
-    if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return fail(m_file.errorString());
+    m_handle = CreateFileW(
+        nativePath(m_path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (m_handle == INVALID_HANDLE_VALUE)
+        return failFromSystem();
+    if (GetFileType(m_handle) != FILE_TYPE_DISK)
+        return fail(QStringLiteral("it is not a regular file"));
     return true;
 }
 
-bool CheckedFile::createForWriting()
+bool CheckedFile::createPrivate()
 {
     if (injectedFailure())
         return false;
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-        return fail(m_file.errorString());
+    for (int attempt = 0; attempt < creationAttempts; ++attempt) {
+        QString reason;
+        if (!removeFile(m_path, reason))
+            return fail(reason);
+        // CREATE_NEW never opens what is already there, a link included.
+        m_handle = CreateFileW(nativePath(m_path), GENERIC_READ | GENERIC_WRITE | DELETE,
+                               FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (m_handle != INVALID_HANDLE_VALUE)
+            break;
+        if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
+            return failFromSystem();
+    }
+    if (m_handle == INVALID_HANDLE_VALUE)
+        return fail(QStringLiteral("another program keeps creating a file of that name"));
+    m_madeHere = true;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(m_handle, &info))
+        return failFromSystem();
+    if (info.nNumberOfLinks != 1)
+        return fail(QStringLiteral("another name was given to the new file"));
+    m_created = identityOf(info);
     return true;
 }
 
@@ -80,10 +175,30 @@ qint64 CheckedFile::read(char *buffer, qint64 size)
 {
     if (injectedFailure())
         return -1;
-    const qint64 got = m_file.read(buffer, size);
-    if (got < 0)
-        fail(m_file.errorString());
+    DWORD got = 0;
+    const DWORD want = DWORD(qMin<qint64>(size, 1 << 30));
+    if (!ReadFile(m_handle, buffer, want, &got, nullptr)) {
+        failFromSystem();
+        return -1;
+    }
     return got;
+}
+
+bool CheckedFile::reopenForReading()
+{
+    if (injectedFailure())
+        return false;
+    m_handle =
+        CreateFileW(nativePath(m_path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (m_handle == INVALID_HANDLE_VALUE)
+        return failFromSystem();
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(m_handle, &info))
+        return failFromSystem();
+    if (!m_madeHere || !isCreatedFile(identityOf(info)))
+        return fail(QStringLiteral("it was replaced by another program"));
+    return true;
 }
 
 bool CheckedFile::write(QByteArrayView bytes)
@@ -92,10 +207,12 @@ bool CheckedFile::write(QByteArrayView bytes)
         return false;
     qint64 done = 0;
     while (done < bytes.size()) {
-        const qint64 written = m_file.write(bytes.data() + done, bytes.size() - done);
-        if (written <= 0)
-            return fail(m_file.errorString().isEmpty() ? QStringLiteral("the disk may be full")
-                                                       : m_file.errorString());
+        const DWORD want = DWORD(qMin<qint64>(bytes.size() - done, 1 << 30));
+        DWORD written = 0;
+        if (!WriteFile(m_handle, bytes.data() + done, want, &written, nullptr))
+            return failFromSystem();
+        if (written == 0)
+            return fail(QStringLiteral("the disk may be full"));
         done += written;
     }
     return true;
@@ -105,95 +222,276 @@ bool CheckedFile::syncToDisk()
 {
     if (injectedFailure())
         return false;
-#ifdef Q_OS_WIN
-    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(m_file.handle()));
-    if (!FlushFileBuffers(handle))
-        return fail(QStringLiteral("the file could not be written to disk"));
-#else
-    if (::fsync(m_file.handle()) != 0)
-        return fail(reasonOf(std::error_code(errno, std::generic_category())));
-#endif
-    return true;
+    return FlushFileBuffers(m_handle) || failFromSystem();
 }
 
-bool CheckedFile::copyAccessFrom(const QString &otherPath)
+// Access on Windows follows the folder the file lies in.
+bool CheckedFile::copyAccessFrom(const CheckedFile &)
 {
-    if (injectedFailure())
-        return false;
-    std::error_code code;
-    const auto permissions = std::filesystem::status(nativePath(otherPath), code).permissions();
-    if (!code)
-        std::filesystem::permissions(nativePath(path()), permissions,
-                                     std::filesystem::perm_options::replace, code);
-    if (code)
-        return fail(reasonOf(code));
-#ifndef Q_OS_WIN
-    // Only a privileged process may give a file away; others keep their own ownership.
-    struct stat other;
-    if (::stat(QFile::encodeName(otherPath).constData(), &other) == 0 &&
-        ::fchown(m_file.handle(), other.st_uid, other.st_gid) != 0 && errno != EPERM) {
-        return fail(reasonOf(std::error_code(errno, std::generic_category())));
-    }
-#endif
-    return true;
+    return !injectedFailure();
 }
 
 bool CheckedFile::close()
 {
-    if (!m_file.isOpen())
+    if (!isOpen())
         return true;
-    if (injectedFailure()) {
-        m_file.close();
+    const bool failed = injectedFailure();
+    const bool closed = CloseHandle(m_handle);
+    m_handle = INVALID_HANDLE_VALUE;
+    if (failed)
+        return false;
+    return closed || failFromSystem();
+}
+
+bool CheckedFile::stillNamesCreatedFile() const
+{
+    const HANDLE handle =
+        CreateFileW(nativePath(m_path), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool known = GetFileInformationByHandle(handle, &info);
+    CloseHandle(handle);
+    return known && isCreatedFile(identityOf(info));
+}
+
+bool CheckedFile::replace(const QString &target, bool &crossDevice)
+{
+    crossDevice = false;
+    if (injectedFailure())
+        return false;
+    if (!stillNamesCreatedFile())
+        return fail(QStringLiteral("%1 was replaced by another program").arg(m_path));
+    const QString to = QDir::toNativeSeparators(target);
+    if (retryWhileShared([&] {
+            return MoveFileExW(nativePath(m_path), nativePath(to),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        }))
+        return true;
+    crossDevice = GetLastError() == ERROR_NOT_SAME_DEVICE;
+    return failFromSystem();
+}
+
+namespace {
+
+bool removeOnce(const QString &path, QString &error)
+{
+    const QString native = QDir::toNativeSeparators(path);
+    const DWORD attributes = GetFileAttributesW(nativePath(native));
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        if (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND)
+            return true;
+        error = lastSystemError();
         return false;
     }
-    m_file.close();
-    if (m_file.error() != QFileDevice::NoError)
-        return fail(m_file.errorString());
+    const bool folder = attributes & FILE_ATTRIBUTE_DIRECTORY;
+    if (folder && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        error = QStringLiteral("%1 is a folder").arg(native);
+        return false;
+    }
+    if (retryWhileShared([&] {
+            return folder ? RemoveDirectoryW(nativePath(native)) : DeleteFileW(nativePath(native));
+        }))
+        return true;
+    error = lastSystemError();
+    return false;
+}
+
+} // namespace
+
+void syncFolder(const QString &)
+{
+    // MOVEFILE_WRITE_THROUGH has already made the rename durable.
+}
+
+#else
+
+bool CheckedFile::openForReading()
+{
+    if (injectedFailure())
+        return false;
+    m_fd = ::open(nativePath(m_path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (m_fd < 0)
+        return failFromSystem();
+    struct stat info;
+    if (::fstat(m_fd, &info) != 0)
+        return failFromSystem();
+    if (!S_ISREG(info.st_mode))
+        return fail(QStringLiteral("it is not a regular file"));
     return true;
 }
 
-bool removeFile(const QString &path, QString &error)
+bool CheckedFile::createPrivate()
 {
-    // One retry: on Windows a virus scanner may hold a fresh file for a moment.
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (FaultInjection::nextOperationFails()) {
-            error = injectedReason;
-            continue;
-        }
-        std::error_code code;
-        std::filesystem::remove(nativePath(path), code);
-        if (!code)
-            return true;
-        error = reasonOf(code);
+    if (injectedFailure())
+        return false;
+    const QByteArray native = nativePath(m_path);
+    for (int attempt = 0; attempt < creationAttempts && m_fd < 0; ++attempt) {
+        QString reason;
+        if (!removeFile(m_path, reason))
+            return fail(reason);
+        m_fd = ::open(native.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                      S_IRUSR | S_IWUSR);
+        if (m_fd < 0 && errno != EEXIST)
+            return failFromSystem();
     }
+    if (m_fd < 0)
+        return fail(QStringLiteral("another program keeps creating a file of that name"));
+    m_madeHere = true;
+    struct stat info;
+    if (::fstat(m_fd, &info) != 0)
+        return failFromSystem();
+    if (!S_ISREG(info.st_mode) || info.st_nlink != 1)
+        return fail(QStringLiteral("another name was given to the new file"));
+    m_created = identityOf(info);
+    return true;
+}
+
+qint64 CheckedFile::read(char *buffer, qint64 size)
+{
+    if (injectedFailure())
+        return -1;
+    for (;;) {
+        const ssize_t got = ::read(m_fd, buffer, size_t(size));
+        if (got >= 0)
+            return got;
+        if (errno != EINTR) {
+            failFromSystem();
+            return -1;
+        }
+    }
+}
+
+bool CheckedFile::reopenForReading()
+{
+    if (injectedFailure())
+        return false;
+    m_fd = ::open(nativePath(m_path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (m_fd < 0)
+        return failFromSystem();
+    struct stat info;
+    if (::fstat(m_fd, &info) != 0)
+        return failFromSystem();
+    if (!m_madeHere || !S_ISREG(info.st_mode) || !isCreatedFile(identityOf(info)))
+        return fail(QStringLiteral("it was replaced by another program"));
+    return true;
+}
+
+bool CheckedFile::write(QByteArrayView bytes)
+{
+    if (injectedFailure())
+        return false;
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::write(m_fd, bytes.data() + done, size_t(bytes.size() - done));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0)
+            return failFromSystem();
+        if (written == 0)
+            return fail(QStringLiteral("the disk may be full"));
+        done += written;
+    }
+    return true;
+}
+
+bool CheckedFile::syncToDisk()
+{
+    if (injectedFailure())
+        return false;
+    return ::fsync(m_fd) == 0 || failFromSystem();
+}
+
+bool CheckedFile::copyAccessFrom(const CheckedFile &other)
+{
+    if (injectedFailure())
+        return false;
+    struct stat info;
+    if (::fstat(other.m_fd, &info) != 0)
+        return failFromSystem();
+    // Only a privileged process may give a file away; others keep their own ownership. The
+    // owner goes first: changing it may clear the set-id bits that the mode then restores.
+    if (::fchown(m_fd, info.st_uid, info.st_gid) != 0 && errno != EPERM)
+        return failFromSystem();
+    return ::fchmod(m_fd, info.st_mode & 07777) == 0 || failFromSystem();
+}
+
+bool CheckedFile::close()
+{
+    if (!isOpen())
+        return true;
+    const bool failed = injectedFailure();
+    const int result = ::close(std::exchange(m_fd, -1));
+    if (failed)
+        return false;
+    return result == 0 || failFromSystem();
+}
+
+bool CheckedFile::stillNamesCreatedFile() const
+{
+    struct stat info;
+    return ::lstat(nativePath(m_path).constData(), &info) == 0 && S_ISREG(info.st_mode) &&
+           isCreatedFile(identityOf(info));
+}
+
+bool CheckedFile::replace(const QString &target, bool &crossDevice)
+{
+    crossDevice = false;
+    if (injectedFailure())
+        return false;
+    if (!stillNamesCreatedFile())
+        return fail(QStringLiteral("%1 was replaced by another program").arg(m_path));
+    if (::rename(nativePath(m_path).constData(), nativePath(target).constData()) == 0)
+        return true;
+    crossDevice = errno == EXDEV;
+    return failFromSystem();
+}
+
+namespace {
+
+bool removeOnce(const QString &path, QString &error)
+{
+    const QByteArray native = nativePath(path);
+    struct stat info;
+    if (::lstat(native.constData(), &info) != 0) {
+        if (errno == ENOENT)
+            return true;
+        error = lastSystemError();
+        return false;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        error = QStringLiteral("%1 is a folder").arg(path);
+        return false;
+    }
+    if (::unlink(native.constData()) == 0 || errno == ENOENT)
+        return true;
+    error = lastSystemError();
     return false;
 }
 
-bool replaceFile(const QString &from, const QString &to, bool &crossDevice, QString &error)
-{
-    crossDevice = false;
-    if (FaultInjection::nextOperationFails()) {
-        error = injectedReason;
-        return false;
-    }
-    std::error_code code;
-    std::filesystem::rename(nativePath(from), nativePath(to), code);
-    if (!code)
-        return true;
-    crossDevice = code == std::errc::cross_device_link;
-    error = reasonOf(code);
-    return false;
-}
+} // namespace
 
 void syncFolder(const QString &folder)
 {
-#ifndef Q_OS_WIN
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    const int fd = ::open(nativePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
     }
-#else
-    Q_UNUSED(folder);
+}
+
 #endif
+
+bool removeFile(const QString &path, QString &error)
+{
+    // One retry: a failed removal leaves a copy of the accounts behind.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (FaultInjection::nextOperationFails())
+            error = injectedReason;
+        else if (removeOnce(path, error))
+            return true;
+    }
+    return false;
 }

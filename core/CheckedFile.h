@@ -1,12 +1,24 @@
 #pragma once
 
 #include <QByteArrayView>
-#include <QFile>
 #include <QString>
+#include <QtGlobal>
 
-// A file whose every step is checked: a write must write every byte, and the sync to disk and
-// the close must succeed too, or the step reports failure with a reason in plain words.
-// (QSaveFile is not enough: it can report success after a failed write or sync.)
+// Which file a name leads to: the same pair means the same file.
+struct FileIdentity
+{
+    quint64 device = 0;
+    quint64 file = 0;
+    bool operator==(const FileIdentity &other) const
+    {
+        return device == other.device && file == other.file;
+    }
+};
+
+// A file whose every step is checked and goes through one open descriptor: a write must write
+// every byte, the sync to disk and the close must succeed too, or the step reports failure with
+// a reason in plain words. (QSaveFile is not enough: it can report success after a failed write
+// or sync, and it cannot refuse to write through a link.)
 class CheckedFile
 {
 public:
@@ -15,31 +27,52 @@ public:
     CheckedFile(const CheckedFile &) = delete;
     CheckedFile &operator=(const CheckedFile &) = delete;
 
+    // A regular file only: a FIFO or a device at the path must never block or feed the update.
     bool openForReading();
-    bool createForWriting(); // empties the file if it exists
+    // A new file that nobody else can have open: whatever lies at the path (a file, a link, a
+    // FIFO) is removed first, a folder there is an error, and the file is created exclusively,
+    // without following a link, readable and writable by its owner alone.
+    bool createPrivate();
+    // Opens the file that createPrivate() made, and was closed since, for reading: only while
+    // its path still names that very file.
+    bool reopenForReading();
     // Bytes read, 0 at the end of the file, -1 on an error.
     qint64 read(char *buffer, qint64 size);
     bool write(QByteArrayView bytes);
     bool syncToDisk();
-    // Gives the file the permission bits, and where allowed the owner, of another file.
-    bool copyAccessFrom(const QString &otherPath);
+    // Gives this file the permission bits, and where allowed the owner, of another open file.
+    bool copyAccessFrom(const CheckedFile &other);
     bool close();
+    // Atomically puts this file, made by createPrivate() and closed, in place of target; only
+    // while its path still names the file that was created. crossDevice is set when the two lie
+    // on different file systems, where a rename cannot work.
+    bool replace(const QString &target, bool &crossDevice);
 
-    QString path() const { return m_file.fileName(); }
+    QString path() const { return m_path; }
     QString errorText() const { return m_error; }
 
 private:
     bool fail(const QString &reason);
+    bool failFromSystem();
     bool injectedFailure();
+    bool isOpen() const;
+    bool stillNamesCreatedFile() const;
+    bool isCreatedFile(const FileIdentity &identity) const;
 
-    QFile m_file;
+    QString m_path;
     QString m_error;
+#ifdef Q_OS_WIN
+    void *m_handle;
+#else
+    int m_fd = -1;
+#endif
+    FileIdentity m_created; // of the file createPrivate() made
+    bool m_madeHere = false;
 };
 
-// Both report the reason of a failure in error.
+// Removes whatever is at path, never what a link there points to; a missing file is no error.
 bool removeFile(const QString &path, QString &error);
-// Atomically puts from in place of to. crossDevice is set when the two lie on different file
-// systems, where a rename cannot work.
-bool replaceFile(const QString &from, const QString &to, bool &crossDevice, QString &error);
 // Makes a rename inside folder durable; does nothing where the platform has no such step.
 void syncFolder(const QString &folder);
+// The reason of the last failed system call, in plain words.
+QString lastSystemError();

@@ -1,9 +1,9 @@
 #include "EntryValidation.h"
 
 #include "EntryView.h"
+#include "RecordLine.h"
 
-#include <QStringDecoder>
-#include <QStringEncoder>
+#include <QList>
 
 namespace {
 
@@ -11,7 +11,8 @@ const QString lengthTitle = QStringLiteral("Invalid Length");
 const QString spacesTitle = QStringLiteral("No Spaces");
 const QString characterTitle = QStringLiteral("Invalid Character");
 
-// Only U+0020 counts as a space here, unlike QString::trimmed().
+// In characters, so that one outside the Basic Multilingual Plane counts once, not as its two
+// UTF-16 halves. Only U+0020 counts as a space here, unlike QString::trimmed().
 qsizetype trimmedLength(const QString &text)
 {
     qsizetype first = 0;
@@ -20,7 +21,7 @@ qsizetype trimmedLength(const QString &text)
         ++first;
     while (last > first && text.at(last - 1) == u' ')
         --last;
-    return last - first;
+    return QStringView(text).mid(first, last - first).toUcs4().size();
 }
 
 bool lengthOutOfRange(const QString &text)
@@ -29,31 +30,7 @@ bool lengthOutOfRange(const QString &text)
     return length < 4 || length > 16;
 }
 
-bool hasControlCharacter(const QString &text)
-{
-    for (const QChar c : text) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-            return true;
-    }
-    return false;
-}
-
 } // namespace
-
-bool canBeStored(const QString &text)
-{
-    if (hasControlCharacter(text))
-        return false;
-    // A round trip rather than hasError(): on Windows the encoder turns characters outside the
-    // ANSI code page into '?' without reporting an error.
-    QStringEncoder encoder(QStringConverter::System, QStringConverter::Flag::Stateless);
-    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless);
-    const QByteArray bytes = encoder.encode(text);
-    if (encoder.hasError())
-        return false;
-    const QString back = decoder.decode(bytes);
-    return !decoder.hasError() && back == text;
-}
 
 ValidationResult validateAccountTexts(const QString &username, const QString &password,
                                       QString &email)

@@ -24,7 +24,3 @@ ValidationResult ValidateEntry(EntryView &view);
 // The same rules on plain texts; an empty email becomes "none".
 ValidationResult validateAccountTexts(const QString &username, const QString &password,
                                       QString &email);
-
-// True when the text holds no control character and survives the trip into the account
-// file's code page and back unchanged.
-bool canBeStored(const QString &text);

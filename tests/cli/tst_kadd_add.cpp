@@ -6,6 +6,10 @@
 #include <QFileInfo>
 #include <QtTest>
 
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
+
 namespace {
 
 const QByteArray existing = "Alice,secret,1,none,0\r\n";
@@ -29,6 +33,7 @@ private slots:
     void notCreated();
     void missingAccountFile();
     void defaultFolderIsTheProgramFolder();
+    void fileSizeLimitIsAFileError();
     void flags_data();
     void flags();
 };
@@ -108,6 +113,16 @@ void KaddAddTest::notCreated_data()
     QTest::newRow("control character in password")
         << QStringList{"add", "bobby", "pw\t12"} << none << 2
         << "Invalid Character: Password contains a character that cannot be stored\n";
+    // Characters that end a line for some readers or drive the terminal kadd echoes to.
+    QTest::newRow("terminal escape U+009B in username")
+        << QStringList{"add", QStringLiteral("bob\u009B2Jby"), "pw12"} << none << 2
+        << "Invalid Character: User Name contains a character that cannot be stored\n";
+    QTest::newRow("next line U+0085 in password")
+        << QStringList{"add", "bobby", QStringLiteral("pw\u008512")} << none << 2
+        << "Invalid Character: Password contains a character that cannot be stored\n";
+    QTest::newRow("line separator U+2028 in e-mail")
+        << QStringList{"add", "bobby", "pw12", "--email", QStringLiteral("a@b\u2028x")} << none << 2
+        << "Invalid Character: Email contains a character that cannot be stored\n";
 
     const QString usage = QStringLiteral("Try 'kadd --help'");
     QTest::newRow("no command") << QStringList{} << none << 64 << usage;
@@ -164,6 +179,34 @@ void KaddAddTest::missingAccountFile()
     QVERIFY2(result.err.startsWith("Account File Error: "), result.err.constData());
     QVERIFY(result.err.contains(QDir::toNativeSeparators(server.accountFile()).toUtf8()));
     QVERIFY(!QFileInfo::exists(server.accountFile()));
+}
+
+// Under "ulimit -f" a write past the limit raises SIGXFSZ, which would kill kadd midway.
+void KaddAddTest::fileSizeLimitIsAFileError()
+{
+#ifdef Q_OS_UNIX
+    const QByteArray accounts = existing.repeated(400);
+    ServerFolder server(accounts);
+    QProcess kadd;
+    kadd.setWorkingDirectory(server.workFolder());
+    kadd.setChildProcessModifier([] {
+        const rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    kadd.start(QStringLiteral(KADD_PATH), inServer({"add", "bobby", "pw12"}, server));
+    QVERIFY(kadd.waitForFinished(30000));
+    QCOMPARE(kadd.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(kadd.exitCode(), 3);
+    QVERIFY(kadd.readAllStandardError().contains(
+        QDir::toNativeSeparators(server.accountFile()).toUtf8()));
+    QCOMPARE(server.accounts(), accounts);
+    QCOMPARE(QDir(server.workFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList());
+    QCOMPARE(QDir(server.path() + "/kData/kPlayer").entryList(QDir::Files),
+             QStringList{"kAdd.txt"});
+#else
+    QSKIP("file-size limits are a POSIX matter");
+#endif
 }
 
 void KaddAddTest::defaultFolderIsTheProgramFolder()

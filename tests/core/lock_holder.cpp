@@ -1,7 +1,8 @@
-// Takes the QLockFile named on the command line, says "locked" on its standard output and
+// Takes the update lock named on the command line, says "locked" on its standard output and
 // holds the lock until its standard input closes: another program busy with the same file.
+#include "UpdateLock.h"
+
 #include <QCoreApplication>
-#include <QLockFile>
 
 #include <cstdio>
 
@@ -10,8 +11,8 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     if (argc != 2)
         return 2;
-    QLockFile lock(QString::fromLocal8Bit(argv[1]));
-    if (!lock.tryLock(10000))
+    UpdateLock lock(QString::fromLocal8Bit(argv[1]));
+    if (!lock.acquire(10000))
         return 1;
     std::fputs("locked\n", stdout);
     std::fflush(stdout);

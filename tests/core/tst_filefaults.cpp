@@ -11,6 +11,7 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 // The account file is the operator's only copy of the accounts. Whatever goes wrong on the way,
@@ -35,8 +36,12 @@ private slots:
     void lockHeldByAnotherProgram_data();
     void lockHeldByAnotherProgram();
     void lockOfADeadProgramIsTakenOver();
-    void emptyLockIsTakenOverOnceSettled_data();
-    void emptyLockIsTakenOverOnceSettled();
+    void leftoverLockIsTakenOver_data();
+    void leftoverLockIsTakenOver();
+    void lockPathHoldsSomethingElse_data();
+    void lockPathHoldsSomethingElse();
+    void whatLiesInTheWayIsNeverWrittenThrough_data();
+    void whatLiesInTheWayIsNeverWrittenThrough();
     void simultaneousUpdatesLoseNothing_data();
     void simultaneousUpdatesLoseNothing();
     void everyFailingOperation_data();
@@ -285,18 +290,22 @@ void FileFaultsTest::workingFolderOnAnotherFileSystem()
 
 void FileFaultsTest::lockHeldByAnotherProgram_data()
 {
-    QTest::addColumn<bool>("lockTempFile"); // else the account file's lock
+    QTest::addColumn<bool>("lockTempFile");  // else the account file's lock
+    QTest::addColumn<int>("lockAgeSeconds"); // a live update may take long on a huge file
     QTest::addColumn<QString>("reason");
 
     QTest::newRow("another update of the account file")
-        << false << "the account file is in use by another program";
+        << false << 0 << "the account file is in use by another program";
     QTest::newRow("another update in the same working folder")
-        << true << "is in use by another program";
+        << true << 0 << "is in use by another program";
+    QTest::newRow("another update, busy for an hour")
+        << false << 3600 << "the account file is in use by another program";
 }
 
 void FileFaultsTest::lockHeldByAnotherProgram()
 {
     QFETCH(bool, lockTempFile);
+    QFETCH(int, lockAgeSeconds);
     QFETCH(QString, reason);
 
     ServerFolder server(accounts);
@@ -308,6 +317,11 @@ void FileFaultsTest::lockHeldByAnotherProgram()
     QVERIFY2(holder.waitForStarted(10000), qPrintable(holder.errorString()));
     QVERIFY(holder.waitForReadyRead(10000));
     QCOMPARE(holder.readAll(), QByteArray("locked\n"));
+    QFile lock(lockPath);
+    QVERIFY(lock.open(QIODevice::ReadOnly));
+    QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-lockAgeSeconds),
+                             QFileDevice::FileModificationTime));
+    lock.close();
 
     FaultInjection::setLockWait(300);
     const AddAccountResult result = addCarol(server);
@@ -345,23 +359,23 @@ void FileFaultsTest::lockOfADeadProgramIsTakenOver()
     QVERIFY(!QFileInfo::exists(lockPath));
 }
 
-// A program killed between creating its lock file and writing into it leaves an empty lock.
-void FileFaultsTest::emptyLockIsTakenOverOnceSettled_data()
+// The system drops a lock when its holder dies, however it dies: a lock file left behind by a
+// killed update is free, whatever its age or time stamp (a clock set back after a crash).
+void FileFaultsTest::leftoverLockIsTakenOver_data()
 {
     QTest::addColumn<bool>("lockTempFile");
     QTest::addColumn<int>("ageSeconds");
-    QTest::addColumn<bool>("takenOver");
 
-    QTest::newRow("account file, left long ago") << false << 60 << true;
-    QTest::newRow("kAdd.tmp, left long ago") << true << 60 << true;
-    QTest::newRow("account file, just being made") << false << 0 << false;
+    QTest::newRow("account file, left long ago") << false << 60;
+    QTest::newRow("kAdd.tmp, left long ago") << true << 60;
+    QTest::newRow("account file, left just now") << false << 0;
+    QTest::newRow("account file, time in the future") << false << -3600;
 }
 
-void FileFaultsTest::emptyLockIsTakenOverOnceSettled()
+void FileFaultsTest::leftoverLockIsTakenOver()
 {
     QFETCH(bool, lockTempFile);
     QFETCH(int, ageSeconds);
-    QFETCH(bool, takenOver);
 
     ServerFolder server(accounts);
     WorkingFolder working(server.workFolder());
@@ -374,17 +388,128 @@ void FileFaultsTest::emptyLockIsTakenOverOnceSettled()
     lock.close();
 
     FaultInjection::setLockWait(300);
+    QCOMPARE(addCarol(server).outcome, AddOutcome::Created);
+    QCOMPARE(server.accounts(), withCarol);
+    QVERIFY(!QFileInfo::exists(lockPath));
+}
+
+void FileFaultsTest::lockPathHoldsSomethingElse_data()
+{
+    QTest::addColumn<QString>("planted");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("a folder") << "folder"
+                              << "Is a directory";
+    QTest::newRow("a symbolic link") << "link"
+                                     << "symbolic link";
+    QTest::newRow("a FIFO") << "fifo"
+                            << "not a regular file";
+}
+
+// Whatever sits at the lock's path is named as the cause, and nothing waits on it.
+void FileFaultsTest::lockPathHoldsSomethingElse()
+{
+#ifdef Q_OS_UNIX
+    QFETCH(QString, planted);
+    QFETCH(QString, reason);
+
+    ServerFolder server(accounts);
+    WorkingFolder working(server.workFolder());
+    const QByteArray lockPath = QFile::encodeName(server.accountFile() + QStringLiteral(".lock"));
+    if (planted == "folder")
+        QCOMPARE(::mkdir(lockPath.constData(), 0700), 0);
+    else if (planted == "link")
+        QCOMPARE(::symlink("kAdd.txt", lockPath.constData()), 0);
+    else
+        QCOMPARE(::mkfifo(lockPath.constData(), 0600), 0);
+
     const AddAccountResult result = addCarol(server);
-    QCOMPARE(result.outcome, takenOver ? AddOutcome::Created : AddOutcome::FileError);
-    QCOMPARE(server.accounts(), takenOver ? withCarol : accounts);
-    QCOMPARE(QFileInfo::exists(lockPath), !takenOver);
+    QCOMPARE(result.outcome, AddOutcome::FileError);
+    QVERIFY2(result.errorText.contains(reason), qPrintable(result.errorText));
+    QVERIFY2(!result.errorText.contains("in use"), qPrintable(result.errorText));
+    QCOMPARE(server.accounts(), accounts);
+    QVERIFY(QFileInfo(server.accountFile()).isFile() &&
+            !QFileInfo(server.accountFile()).isSymLink());
+#else
+    QSKIP("links and FIFOs as planted here are POSIX matters");
+#endif
+}
+
+void FileFaultsTest::whatLiesInTheWayIsNeverWrittenThrough_data()
+{
+    QTest::addColumn<bool>("besideAccountFile"); // kAdd.txt.new, else kAdd.tmp
+    QTest::addColumn<QString>("planted");
+
+    for (const bool beside : {false, true}) {
+        for (const char *planted : {"link to another file", "link to the account file",
+                                    "hard link to the account file", "FIFO", "file held open"})
+            QTest::addRow("%s: %s", beside ? "kAdd.txt.new" : "kAdd.tmp", planted)
+                << beside << QString::fromLatin1(planted);
+    }
+}
+
+// Someone sharing the working folder (or an earlier accident) left something at the path of a
+// new copy. It is removed, never written through, and never becomes the account file.
+void FileFaultsTest::whatLiesInTheWayIsNeverWrittenThrough()
+{
+#ifdef Q_OS_UNIX
+    QFETCH(bool, besideAccountFile);
+    QFETCH(QString, planted);
+
+    ServerFolder server(accounts);
+    QTemporaryDir shm(QStringLiteral("/dev/shm/kelto-XXXXXX"));
+    const QString work =
+        besideAccountFile ? otherFileSystemFolder(shm, server.accountFile()) : server.workFolder();
+    if (work.isEmpty())
+        QSKIP("no second file system at /dev/shm");
+    WorkingFolder working(work);
+    const QString path = besideAccountFile ? server.accountFile() + QStringLiteral(".new")
+                                           : work + QStringLiteral("/kAdd.tmp");
+    const QByteArray native = QFile::encodeName(path);
+    QTemporaryDir elsewhere;
+    const QString other = elsewhere.filePath(QStringLiteral("other.txt"));
+    const QByteArray otherBytes = "not the accounts\n";
+    QFile otherFile(other);
+    QVERIFY(otherFile.open(QIODevice::WriteOnly) && otherFile.write(otherBytes) > 0);
+    otherFile.close();
+
+    QFile heldOpen(path);
+    if (planted == "link to another file")
+        QCOMPARE(::symlink(QFile::encodeName(other).constData(), native.constData()), 0);
+    else if (planted == "link to the account file")
+        QCOMPARE(::symlink(QFile::encodeName(server.accountFile()).constData(), native.constData()),
+                 0);
+    else if (planted == "hard link to the account file")
+        QCOMPARE(::link(QFile::encodeName(server.accountFile()).constData(), native.constData()),
+                 0);
+    else if (planted == "FIFO")
+        QCOMPARE(::mkfifo(native.constData(), 0666), 0);
+    else
+        QVERIFY(heldOpen.open(QIODevice::WriteOnly));
+
+    QCOMPARE(addCarol(server).outcome, AddOutcome::Created);
+    QCOMPARE(server.accounts(), withCarol);
+    QVERIFY(!QFileInfo(server.accountFile()).isSymLink());
+    QVERIFY(otherFile.open(QIODevice::ReadOnly));
+    QCOMPARE(otherFile.readAll(), otherBytes);
+    if (heldOpen.isOpen()) {
+        QVERIFY(heldOpen.write("mallory,pw,1,none,0\r\n") > 0 && heldOpen.flush());
+        QCOMPARE(server.accounts(), withCarol);
+    }
+    for (const QString &left : {path, work + QStringLiteral("/kAdd.tmp")})
+        QVERIFY2(!QFileInfo(left).exists() && !QFileInfo(left).isSymLink(), qPrintable(left));
+#else
+    QSKIP("links and FIFOs as planted here are POSIX matters");
+#endif
 }
 
 void FileFaultsTest::simultaneousUpdatesLoseNothing_data()
 {
     QTest::addColumn<bool>("sharedWorkingFolder");
-    QTest::newRow("one working folder") << true;
-    QTest::newRow("a working folder each") << false;
+    QTest::addColumn<bool>("linkedServerFolder"); // the second copy's kAdd.txt links to the first's
+    QTest::newRow("one working folder") << true << false;
+    QTest::newRow("a working folder each") << false << false;
+    QTest::newRow("two server folders linked to one file") << false << true;
 }
 
 // Two copies of the tool add accounts to one file at the same moment: every record arrives, and
@@ -392,8 +517,14 @@ void FileFaultsTest::simultaneousUpdatesLoseNothing_data()
 void FileFaultsTest::simultaneousUpdatesLoseNothing()
 {
     QFETCH(bool, sharedWorkingFolder);
+    QFETCH(bool, linkedServerFolder);
 
     ServerFolder server;
+    ServerFolder linked;
+    if (linkedServerFolder) {
+        QVERIFY(QFile::remove(linked.accountFile()));
+        QVERIFY(QFile::link(server.accountFile(), linked.accountFile()));
+    }
     QTemporaryDir otherWork;
     QProcess adders[2];
     QSet<QByteArray> expected;
@@ -407,7 +538,8 @@ void FileFaultsTest::simultaneousUpdatesLoseNothing()
             expected.insert(name.toLatin1() + ",pw,1,none,0");
         adders[i].setWorkingDirectory(i == 1 && !sharedWorkingFolder ? otherWork.path()
                                                                      : server.workFolder());
-        adders[i].start(QStringLiteral(KELTO_ACCOUNT_ADDER), QStringList{server.path()} + names);
+        const QString folder = i == 1 && linkedServerFolder ? linked.path() : server.path();
+        adders[i].start(QStringLiteral(KELTO_ACCOUNT_ADDER), QStringList{folder} + names);
     }
     QByteArray outcomes[2];
     for (int i = 0; i < 2; ++i) {

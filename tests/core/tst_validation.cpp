@@ -80,6 +80,13 @@ void ValidationTest::firstFailingRuleIsReported_data()
     row("space in password", ok, QStringLiteral("sec ret"), mail, "No spaces in Password", spaces);
     row("only U+0020 is trimmed: a tab counts", QStringLiteral("\tabc"), QStringLiteral("secret"),
         mail, "User Name contains a character that cannot be stored", character);
+    // One character outside the Basic Multilingual Plane is two UTF-16 units but counts once.
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
+    row("16 characters beyond the BMP pass", emoji.repeated(16), QStringLiteral("secret"), mail);
+    row("17 characters beyond the BMP are too long", emoji.repeated(17), QStringLiteral("secret"),
+        mail, "User name must be 4 to 16 characters", length);
+    row("2 characters beyond the BMP are too short", ok, emoji.repeated(2), mail,
+        "Password must be 4 to 16 characters", length);
     row("e-mail of spaces passes", ok, QStringLiteral("secret"), QStringLiteral("   "));
     row("comma in username", QStringLiteral("al,ice"), QStringLiteral("secret"), mail,
         "No commas in User Name", character);
@@ -135,6 +142,14 @@ void ValidationTest::unstorableCharacterIsRefusedInEachField_data()
         {"U+007F", QString(QChar(0x7f))},
         {"lone high surrogate", QString(QChar(0xd800))},
         {"lone low surrogate", QString(QChar(0xdc00))},
+        {"U+0080", QString(QChar(0x80))},
+        {"U+0085 next line", QString(QChar(0x85))},
+        {"U+009B terminal escape", QString(QChar(0x9b))},
+        {"U+2028 line separator", QString(QChar(0x2028))},
+        {"U+2029 paragraph separator", QString(QChar(0x2029))},
+        {"U+FEFF byte-order mark", QString(QChar(0xfeff))},
+        {"U+FFFE", QString(QChar(0xfffe))},
+        {"U+FFFF", QString(QChar(0xffff))},
     };
     for (int field = 0; field < 3; ++field) {
         for (const auto &c : characters)

@@ -10,7 +10,7 @@
 
 #include "AccountFile.h"
 #include "AccountFileScanner.h"
-#include "EntryValidation.h"
+#include "RecordLine.h"
 
 #include <QByteArray>
 #include <QDir>

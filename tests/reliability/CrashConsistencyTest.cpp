@@ -7,6 +7,7 @@
 #include "ServerFolder.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryFile>
 #include <QTest>
@@ -52,6 +53,9 @@ struct Attempt
 void CrashConsistencyTest::killRepeatedly(const QString &what, int kills)
 {
     ServerFolder server(bigAccountFile());
+    // A private account file: no copy of it may be readable by others at any moment.
+    const QFileDevice::Permissions privateFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    QVERIFY(QFile::setPermissions(server.accountFile(), privateFile));
     QByteArray expected = server.accounts();
     QTemporaryDir batchFolder;
     QRandomGenerator random(20261207);
@@ -107,6 +111,13 @@ void CrashConsistencyTest::killRepeatedly(const QString &what, int kills)
         ::kill(pid_t(run->processId()), SIGKILL);
         QVERIFY(run->waitForFinished(60000));
 
+        for (const QString &copy :
+             {server.tempFile(), server.accountFile() + QStringLiteral(".new")}) {
+            if (QFileInfo::exists(copy))
+                QCOMPARE(QFile::permissions(copy) &
+                             ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+                         privateFile);
+        }
         const QByteArray after = server.accounts();
         if (after == expected) {
             ++unchanged;
@@ -125,6 +136,9 @@ void CrashConsistencyTest::killRepeatedly(const QString &what, int kills)
         QVERIFY2(recovery.exitCode == 0, recovery.err.constData());
         expected += next.records;
         QCOMPARE(server.accounts(), expected);
+        QCOMPARE(QFile::permissions(server.accountFile()) &
+                     ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+                 privateFile);
     }
     qInfo("%s: %d kills, %d left the old file, %d the new one", qPrintable(what), kills, unchanged,
           completed);

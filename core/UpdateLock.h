@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+// An exclusive lock that the system itself releases when its holder ends, however it ends: a
+// killed holder never blocks the next update, so there is no stale lock to guess at. The lock
+// file exists only while the lock is held (one left by a killed holder is simply taken).
+// On POSIX systems it is a flock() on the lock file, checked to be the file still at the path;
+// on Windows the lock file is open without sharing and deleted when closed.
+class UpdateLock
+{
+public:
+    explicit UpdateLock(const QString &path);
+    ~UpdateLock(); // releases the lock and removes its file
+    UpdateLock(const UpdateLock &) = delete;
+    UpdateLock &operator=(const UpdateLock &) = delete;
+
+    // Waits up to waitMilliseconds for another holder. False with busy() or the reason.
+    bool acquire(int waitMilliseconds);
+    bool busy() const { return m_busy; }
+    QString errorText() const { return m_error; }
+    QString path() const { return m_path; }
+
+private:
+    enum class Attempt
+    {
+        Taken,
+        Busy,
+        Failed,
+    };
+    Attempt tryOnce();
+    void release();
+
+    QString m_path;
+    QString m_error;
+    bool m_busy = false;
+#ifdef Q_OS_WIN
+    void *m_handle;
+#else
+    int m_fd = -1;
+#endif
+};
