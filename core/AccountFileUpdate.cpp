@@ -1,0 +1,207 @@
+#include "AccountFileUpdate.h"
+
+#include "AccountFile.h"
+#include "FaultInjection.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+constexpr qint64 copyChunkSize = 256 * 1024;
+
+QString nativeName(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+// A missing account file means the program is not sitting in the server's folder; it is never
+// created here.
+QString missingFileReason(const QFileInfo &info)
+{
+    const QFileInfo folder(info.absolutePath());
+    if (!folder.isDir())
+        return QStringLiteral("the folder %1 does not exist (the program must sit in the "
+                              "server's folder, beside kData)")
+            .arg(nativeName(folder.absoluteFilePath()));
+    if (info.isDir())
+        return QStringLiteral("it is a folder, not a file");
+    return QStringLiteral("the file does not exist (the program must sit in the server's "
+                          "folder, beside kData)");
+}
+
+QString installFailure(const QString &target, const QString &reason)
+{
+    const QString folder = QFileInfo(target).absolutePath();
+    if (!QFileInfo(folder).isDir())
+        return QStringLiteral("the folder %1 was moved or removed during the update")
+            .arg(nativeName(folder));
+    return QStringLiteral("putting the new file in place failed: %1").arg(reason);
+}
+
+} // namespace
+
+QString fileErrorText(const QString &accountPath, const QString &reason)
+{
+    return QStringLiteral("The account file could not be updated.\n\n"
+                          "File: %1\nReason: %2\n\nThe account file was not changed.")
+        .arg(nativeName(accountPath), reason);
+}
+
+// The system reports no current folder at all when the working folder was removed, and a path
+// built from that would point into the root folder instead.
+QString tempFilePath()
+{
+    const QString folder = QDir::currentPath();
+    if (folder.isEmpty())
+        return {};
+    return QDir(folder).absoluteFilePath(QString::fromLatin1(tempFileName));
+}
+
+Failure takeLock(UpdateLock &lock, const QString &busyReason)
+{
+    if (lock.acquire(FaultInjection::lockWait()))
+        return {};
+    if (lock.busy())
+        return busyReason;
+    return QStringLiteral("the lock file %1 could not be made: %2")
+        .arg(nativeName(lock.path()), lock.errorText());
+}
+
+AccountFileUpdate::AccountFileUpdate(const QString &accountPath) : m_accountPath(accountPath) {}
+
+AccountFileUpdate::~AccountFileUpdate()
+{
+    m_copy.reset();
+    m_source.reset();
+    removeLeftovers();
+}
+
+void AccountFileUpdate::removeLeftovers()
+{
+    QString ignored;
+    for (const QString &path : std::as_const(m_leftovers))
+        removeFile(path, ignored);
+    m_leftovers.clear();
+}
+
+// Through a symbolic link the file it points to is locked and replaced, and the link stays a
+// link: two server folders linked to one file must share one lock. The lock is held from before
+// the file is read until after the new one is in place, so two copies of the tool can never
+// both change the same old file.
+Failure AccountFileUpdate::open(Locking locking)
+{
+    const QFileInfo info(m_accountPath);
+    if (info.isFile())
+        m_target = info.canonicalFilePath();
+    if (m_target.isEmpty())
+        return missingFileReason(info);
+    if (locking == Locking::Exclusive) {
+        m_accountLock.emplace(m_target + QStringLiteral(".lock"));
+        if (Failure failure = takeLock(
+                *m_accountLock, QStringLiteral("the account file is in use by another program")))
+            return failure;
+    }
+    m_source.emplace(m_target);
+    if (!m_source->openForReading())
+        return QStringLiteral("it could not be opened: %1").arg(m_source->errorText());
+    return {};
+}
+
+// kAdd.tmp lies in the working folder, which copies of the tool working on other account files
+// and other users may share: it gets a lock of its own and is always a file made afresh.
+Failure AccountFileUpdate::createCopy()
+{
+    const QString tempPath = tempFilePath();
+    if (tempPath.isEmpty())
+        return QStringLiteral("the working folder, where the temporary file %1 is made, no "
+                              "longer exists")
+            .arg(QString::fromLatin1(tempFileName));
+    m_tempLock.emplace(tempPath + QStringLiteral(".lock"));
+    if (Failure failure =
+            takeLock(*m_tempLock, QStringLiteral("the temporary file %1 is in use by another "
+                                                 "program")
+                                      .arg(nativeName(tempPath))))
+        return failure;
+    m_copy.emplace(tempPath);
+    if (!m_copy->createPrivate())
+        return QStringLiteral("the temporary file %1 could not be created: %2")
+            .arg(nativeName(tempPath), m_copy->errorText());
+    m_leftovers.append(tempPath);
+    return {};
+}
+
+Failure AccountFileUpdate::copyFailure() const
+{
+    return QStringLiteral("writing the temporary file %1 failed: %2")
+        .arg(nativeName(m_copy->path()), m_copy->errorText());
+}
+
+// The account file's access rights come only now, so that the copy of a private file is never
+// readable by others on the way. A failed close of the account file is a failed operation like
+// any other: refuse while the old file is still untouched rather than report success.
+Failure AccountFileUpdate::commit()
+{
+    if (!m_copy->copyAccessFrom(*m_source) || !m_copy->syncToDisk())
+        return copyFailure();
+    if (!m_source->close())
+        return QStringLiteral("reading it failed: %1").arg(m_source->errorText());
+    if (Failure failure = installCopy())
+        return failure;
+    syncFolder(QFileInfo(m_target).absolutePath());
+    return {};
+}
+
+// One rename puts the whole new file where the old one was.
+Failure AccountFileUpdate::installCopy()
+{
+    if (!m_copy->close())
+        return copyFailure();
+    bool crossDevice = false;
+    if (m_copy->replace(m_target, crossDevice)) {
+        m_leftovers.removeAll(m_copy->path());
+        return {};
+    }
+    if (!crossDevice)
+        return installFailure(m_target, m_copy->errorText());
+    return installFromAnotherFileSystem();
+}
+
+// kAdd.tmp on another file system cannot be renamed over the account file: it is copied into a
+// fresh file beside the account file, which is then renamed.
+Failure AccountFileUpdate::installFromAnotherFileSystem()
+{
+    CheckedFile beside(m_target + QStringLiteral(".new"));
+    m_leftovers.append(beside.path());
+    CheckedFile &copy = *m_copy;
+    const auto readFailure = [&] {
+        return QStringLiteral("reading %1 failed: %2")
+            .arg(nativeName(copy.path()), copy.errorText());
+    };
+    const auto besideFailure = [&] {
+        return QStringLiteral("writing %1 failed: %2")
+            .arg(nativeName(beside.path()), beside.errorText());
+    };
+    if (!beside.createPrivate())
+        return QStringLiteral("%1 could not be created: %2")
+            .arg(nativeName(beside.path()), beside.errorText());
+    if (!copy.reopenForReading())
+        return readFailure();
+    QByteArray buffer(copyChunkSize, Qt::Uninitialized);
+    for (;;) {
+        const qint64 got = copy.read(buffer.data(), buffer.size());
+        if (got < 0)
+            return readFailure();
+        if (got == 0)
+            break;
+        if (!beside.write(QByteArrayView(buffer.constData(), got)))
+            return besideFailure();
+    }
+    if (!beside.copyAccessFrom(copy) || !beside.syncToDisk() || !beside.close())
+        return besideFailure();
+    bool crossDevice = false;
+    if (!beside.replace(m_target, crossDevice))
+        return installFailure(m_target, beside.errorText());
+    m_leftovers.removeAll(beside.path());
+    return {};
+}

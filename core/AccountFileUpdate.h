@@ -1,0 +1,68 @@
+#pragma once
+
+#include "CheckedFile.h"
+#include "UpdateLock.h"
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// Why a stage of a change to the account file failed, in plain words; no value when it went
+// well.
+using Failure = std::optional<QString>;
+
+// The box text of a file error: the account file's full path and the reason.
+QString fileErrorText(const QString &accountPath, const QString &reason);
+
+// The stages every change of the account file goes through, in this order:
+//   open()        resolve symbolic links, lock the real file, open it for reading
+//   createCopy()  lock the working folder, make kAdd.tmp afresh and privately
+//   (the caller streams the new content from source() into copy())
+//   commit()      give the copy the account file's access, flush it, rename it into place
+// Whatever happens, the account file is the old one or the whole new one, and nothing of the
+// update is left behind when the object goes.
+class AccountFileUpdate
+{
+public:
+    enum class Locking
+    {
+        Exclusive,
+        None, // a look at the file that changes nothing
+    };
+
+    explicit AccountFileUpdate(const QString &accountPath);
+    ~AccountFileUpdate();
+    AccountFileUpdate(const AccountFileUpdate &) = delete;
+    AccountFileUpdate &operator=(const AccountFileUpdate &) = delete;
+
+    Failure open(Locking locking = Locking::Exclusive);
+    Failure createCopy();
+    Failure commit();
+
+    CheckedFile &source() { return *m_source; }
+    CheckedFile &copy() { return *m_copy; }
+    QString accountPath() const { return m_accountPath; }
+    // The failure of a write to the copy.
+    Failure copyFailure() const;
+
+private:
+    Failure installCopy();
+    Failure installFromAnotherFileSystem();
+    void removeLeftovers();
+
+    QString m_accountPath;
+    QString m_target; // the real file behind any links
+    // Declared before the files, so that they are closed and removed while the locks are held.
+    std::optional<UpdateLock> m_accountLock;
+    std::optional<UpdateLock> m_tempLock;
+    QList<QString> m_leftovers;
+    std::optional<CheckedFile> m_source;
+    std::optional<CheckedFile> m_copy;
+};
+
+// kAdd.tmp in the current working folder, or an empty path when that folder no longer exists.
+QString tempFilePath();
+// Takes the lock, waiting a few seconds while another program holds it; the failure names the
+// real cause.
+Failure takeLock(UpdateLock &lock, const QString &busyReason);
