@@ -1,12 +1,17 @@
 #include "FileSizeLimit.h"
+#include "ServerFolderChooser.h"
+#include "ServerLocation.h"
 #include "frmKeltoAccountCreator.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
+
+constexpr int exitUsage = 64; // as kadd
 
 // Without a display Qt aborts with a page of plugin diagnostics; an operator on a bare server
 // console deserves one line saying what is wrong.
@@ -23,11 +28,79 @@ bool displayAvailable()
 #endif
 }
 
+void print(FILE *stream, const QString &text)
+{
+    std::fputs(qPrintable(text), stream);
+}
+
+struct Options
+{
+    QCommandLineOption appDir{
+        QStringLiteral("app-dir"),
+        QStringLiteral("The server folder that holds kData/kPlayer/kAdd.txt. Without it, the "
+                       "program's own folder when it holds that file, else the folder that "
+                       "KELTO_APP_DIR names, else the folder chosen last time; failing all of "
+                       "them the program asks for one."),
+        QStringLiteral("DIR")};
+};
+
+void describe(QCommandLineParser &parser, const Options &options)
+{
+    parser.setApplicationDescription(QStringLiteral(
+        "Adds player accounts to a game server's account file, kData/kPlayer/kAdd.txt below "
+        "the server folder, one account at a time through a window."));
+    parser.addOption(options.appDir);
+    parser.addHelpOption();
+    parser.addVersionOption();
+}
+
+QString helpText(const QCommandLineParser &parser)
+{
+    // The usage line names the program as it was started, often a long path.
+    QString text = parser.helpText();
+    text.replace(QStringLiteral("Usage: ") + QCoreApplication::arguments().constFirst(),
+                 QStringLiteral("Usage: kelto-account-creator"));
+    return text;
+}
+
+int usageError(const QString &message)
+{
+    print(stderr, QStringLiteral("kelto-account-creator: %1\nTry 'kelto-account-creator "
+                                 "--help' for more information.\n")
+                      .arg(message));
+    return exitUsage;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     letWritesFailBeyondFileSizeLimit();
+    QCoreApplication::setApplicationName(QStringLiteral("kelto-account-creator"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KELTO_VERSION));
+    const Options options;
+    QCommandLineParser parser;
+    describe(parser, options);
+
+    // Help and version need no display, so they are answered before the windowing system is
+    // touched; Qt's own options (-platform, -style) are known only once QApplication has taken
+    // them out, so other errors wait until then.
+    QStringList rawArguments;
+    for (int i = 0; i < argc; ++i)
+        rawArguments << QString::fromLocal8Bit(argv[i]);
+    parser.parse(rawArguments);
+    const bool help =
+        parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"));
+    if (help || parser.isSet(QStringLiteral("version"))) {
+        const QCoreApplication core(argc, argv);
+        if (!parser.parse(QCoreApplication::arguments()))
+            return usageError(parser.errorText());
+        print(stdout, help ? helpText(parser)
+                           : QStringLiteral("kelto-account-creator %1\n")
+                                 .arg(QCoreApplication::applicationVersion()));
+        return EXIT_SUCCESS;
+    }
+
     if (!displayAvailable()) {
         std::fputs("kelto-account-creator: no graphical display found (DISPLAY and "
                    "WAYLAND_DISPLAY are unset); start it from a desktop session.\n",
@@ -36,7 +109,29 @@ int main(int argc, char *argv[])
     }
 
     QApplication app(argc, argv);
-    frmKeltoAccountCreator window;
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usageError(parser.errorText());
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("unexpected argument '%1'.")
+                              .arg(parser.positionalArguments().constFirst()));
+    std::optional<QString> appDir;
+    if (parser.isSet(options.appDir)) {
+        appDir = parser.value(options.appDir);
+        if (appDir->isEmpty())
+            return usageError(QStringLiteral("--app-dir needs a folder."));
+    }
+
+    const ServerLocation server = locateServerFolder(
+        appDir, QCoreApplication::applicationDirPath(),
+        qEnvironmentVariable(qPrintable(serverFolderVariable)), savedServerFolder);
+    QString folder = server.path;
+    if (server.source == ServerFolderSource::None) {
+        folder = chooseServerFolder();
+        if (folder.isEmpty())
+            return EXIT_SUCCESS; // the operator cancelled
+    }
+
+    frmKeltoAccountCreator window(folder);
     window.show();
     return app.exec();
 }

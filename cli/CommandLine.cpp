@@ -3,6 +3,7 @@
 #include "ExitStatus.h"
 
 #include <GmFlags.h>
+#include <ServerLocation.h>
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -26,7 +27,8 @@ struct Options
     QCommandLineOption appDir{
         QStringLiteral("app-dir"),
         QStringLiteral("The server folder that holds kData/kPlayer/kAdd.txt (by default the "
-                       "folder of kadd itself)."),
+                       "folder of kadd itself when it holds that file, and otherwise the folder "
+                       "that KELTO_APP_DIR names)."),
         QStringLiteral("DIR")};
     QCommandLineOption dryRun{QStringLiteral("dry-run"),
                               QStringLiteral("Check every line and report what would be added, "
@@ -59,6 +61,9 @@ void describeProgram(QCommandLineParser &parser)
     parser.setApplicationDescription(
         QStringLiteral("Adds player accounts to a game server's account file, "
                        "kData/kPlayer/kAdd.txt below the server folder.\n\n"
+                       "The server folder is the one given by --app-dir DIR, else the folder of "
+                       "kadd when it holds kData/kPlayer/kAdd.txt, else the one named by the "
+                       "environment variable KELTO_APP_DIR.\n\n"
                        "Commands:\n"
                        "  add USERNAME [PASSWORD]  Add one account.\n"
                        "  import FILE|-            Add many accounts in one update, all or none.\n"
@@ -138,16 +143,11 @@ std::optional<Command> commandNamed(const QString &name)
     return std::nullopt;
 }
 
-std::optional<QString> applicationFolder(const QCommandLineParser &parser, const Options &options,
-                                         const QString &defaultFolder)
+std::optional<QString> appDirOption(const QCommandLineParser &parser, const Options &options)
 {
     if (!parser.isSet(options.appDir))
-        return defaultFolder;
-    const QString folder = parser.value(options.appDir);
-    if (folder.isEmpty())
         return std::nullopt;
-    // File errors name the account file by its full path.
-    return QDir(folder).absolutePath();
+    return parser.value(options.appDir);
 }
 
 } // namespace
@@ -162,7 +162,8 @@ QString exitStatusHelp()
                           "  64  usage error, or the import file cannot be read\n");
 }
 
-CommandLine parseCommandLine(const QStringList &arguments, const QString &defaultApplicationFolder)
+CommandLine parseCommandLine(const QStringList &arguments, const QString &programFolder,
+                             const QString &environmentFolder)
 {
     const Options options;
 
@@ -253,9 +254,17 @@ CommandLine parseCommandLine(const QStringList &arguments, const QString &defaul
         }
         return line;
     }
-    const auto folder = applicationFolder(parser, options, defaultApplicationFolder);
-    if (!folder)
+    const std::optional<QString> appDir = appDirOption(parser, options);
+    if (appDir && appDir->isEmpty())
         return usageError(QStringLiteral("--app-dir needs a folder."));
-    line.applicationFolder = *folder;
+    const ServerLocation server = locateServerFolder(appDir, programFolder, environmentFolder);
+    if (server.source == ServerFolderSource::None)
+        return usageError(
+            QStringLiteral("no server folder: %1 is not beside kadd in %2. Name the server "
+                           "folder with --app-dir DIR or the environment variable %3, or put "
+                           "kadd in the server folder.")
+                .arg(QStringLiteral("kData/kPlayer/kAdd.txt"),
+                     QDir::toNativeSeparators(programFolder), serverFolderVariable));
+    line.applicationFolder = server.path;
     return line;
 }

@@ -42,8 +42,10 @@ struct CommandLine
     std::optional<qint32> total; // flags
 };
 
-// arguments as QCoreApplication::arguments() gives them, the program first.
-CommandLine parseCommandLine(const QStringList &arguments, const QString &defaultApplicationFolder);
+// arguments as QCoreApplication::arguments() gives them, the program first. programFolder is
+// the folder kadd sits in, environmentFolder the value of KELTO_APP_DIR.
+CommandLine parseCommandLine(const QStringList &arguments, const QString &programFolder,
+                             const QString &environmentFolder);
 
 // Names the exit statuses; shown at the end of every help text.
 QString exitStatusHelp();

@@ -7,6 +7,7 @@
 #include "ImportCommand.h"
 
 #include <QCoreApplication>
+#include <ServerLocation.h>
 
 int main(int argc, char *argv[])
 {
@@ -15,9 +16,9 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("kadd"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KELTO_VERSION));
 
-    // As for the window program, the server folder is the one the program sits in.
     const CommandLine line =
-        parseCommandLine(QCoreApplication::arguments(), QCoreApplication::applicationDirPath());
+        parseCommandLine(QCoreApplication::arguments(), QCoreApplication::applicationDirPath(),
+                         qEnvironmentVariable(qPrintable(serverFolderVariable)));
     switch (line.action) {
     case CommandLine::Action::ShowText:
         printOut(line.text);

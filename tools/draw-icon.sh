@@ -1,6 +1,7 @@
 #!/bin/sh
 # Redraws the application icon: a person badge with a plus sign, for "add an account".
-# Needs ImageMagick. Writes the PNG the windows use and the .ico the Windows executable carries.
+# Needs ImageMagick. Writes the PNG the windows use, the .ico the Windows executable carries and
+# the hicolor icons of the desktop entry.
 set -eu
 cd "$(dirname "$0")/.."
 out=ui/resources/kelto-icon.png
@@ -12,3 +13,8 @@ convert -size 256x256 xc:none \
     -fill '#ffffff' -stroke none -draw 'rectangle 178,44 194,96' -draw 'rectangle 160,62 212,78' \
     "$out"
 convert "$out" -define icon:auto-resize=256,48,32,16 app/kelto-account-creator.ico
+# The sizes desktops look for in the hicolor theme, installed with the window program.
+for size in 16 24 32 48 64 128 256; do
+    mkdir -p "dist/icons/${size}x${size}"
+    convert "$out" -resize "${size}x${size}" -strip "dist/icons/${size}x${size}/kelto-account-creator.png"
+done

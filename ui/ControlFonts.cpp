@@ -9,9 +9,10 @@ namespace {
 const QString tahomaFamily = QStringLiteral("Tahoma");
 
 // fontconfig does not scan Wine's font folder, so its Tahoma is invisible unless registered.
+// Only the regular face: Wine's bold Tahoma is wider but hardly heavier, so bold captions read
+// as regular ones, while a bold drawn by Qt from the regular face looks bold.
 const QStringList bundledTahomaFiles = {
     QStringLiteral("/usr/share/wine/fonts/tahoma.ttf"),
-    QStringLiteral("/usr/share/wine/fonts/tahomabd.ttf"),
 };
 
 // DejaVu Sans, Debian's usual fallback, runs about a sixth wider than Tahoma.

@@ -37,6 +37,8 @@ frmGmSelect::frmGmSelect(QWidget *parent) : QWidget(parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setFont(ControlFonts::dialog());
     resize(503, 355);
+    // Shrunk further, the window would hide its own controls.
+    setMinimumSize(size());
 
     createControls();
     connectHandlers();

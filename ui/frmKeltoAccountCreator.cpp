@@ -6,6 +6,7 @@
 #include "MessageBox.h"
 #include "TitleColour.h"
 #include "Twips.h"
+#include "UpDownArrows.h"
 #include "frmGmSelect.h"
 
 #include <QApplication>
@@ -87,6 +88,8 @@ frmKeltoAccountCreator::frmKeltoAccountCreator(const QString &applicationFolder,
     setWindowIcon(QIcon(QStringLiteral(":/kelto/kelto-icon.png")));
     setFont(ControlFonts::dialog());
     resize(510, 385);
+    // Shrunk further, the window would hide Create Account, Clear and Exit.
+    setMinimumSize(size());
 
     createControls();
     connectHandlers();
@@ -133,8 +136,14 @@ void frmKeltoAccountCreator::createControls()
     CmdExit =
         makeCommandButton(this, "CmdExit", QStringLiteral("Exit"), twips(5520, 4440, 1335, 615));
 
+    // Screen readers name a text box after the label it belongs to.
+    lblUsername->setBuddy(txtUsername);
+    lblPassword->setBuddy(txtPassword);
+    lblEmail->setBuddy(txtEmail);
+
     optGenderMale->setChecked(true);
     keepTabStopOnSelectedGender();
+    moveAcrossWithUpAndDown(optGenderMale, optGenderFemale);
 }
 
 void frmKeltoAccountCreator::connectHandlers()
@@ -202,7 +211,13 @@ void frmKeltoAccountCreator::setMaleSelected(bool selected)
 
 void frmKeltoAccountCreator::setRecordLabel(const QString &caption)
 {
-    lblKadd->setText(caption);
+    // Cut at the right edge, a long record would show a wrong GM value. Cut in the middle the
+    // end stays true, and the whole line is the tooltip and what a screen reader says.
+    const QString shown = lblKadd->fontMetrics().elidedText(caption, Qt::ElideMiddle,
+                                                            lblKadd->contentsRect().width());
+    lblKadd->setText(shown);
+    lblKadd->setToolTip(shown == caption ? QString() : caption);
+    lblKadd->setAccessibleName(caption);
 }
 
 QString frmKeltoAccountCreator::applicationFolder() const

@@ -34,6 +34,8 @@ private slots:
     void missingAccountFile();
     void defaultFolderIsTheProgramFolder();
     void fileSizeLimitIsAFileError();
+    void environmentFolder_data();
+    void environmentFolder();
     void flags_data();
     void flags();
 };
@@ -220,6 +222,46 @@ void KaddAddTest::defaultFolderIsTheProgramFolder()
     QVERIFY(result.finished);
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(server.accounts(), existing + "bobby,pw12,1,none,0\r\n");
+}
+
+void KaddAddTest::environmentFolder_data()
+{
+    QTest::addColumn<bool>("kaddInServer");
+    QTest::addColumn<bool>("variableSet");
+    QTest::addColumn<int>("exitCode");
+
+    QTest::newRow("KELTO_APP_DIR when kadd's folder is bare") << false << true << 0;
+    QTest::newRow("kadd's own server folder beats KELTO_APP_DIR") << true << true << 0;
+    QTest::newRow("no server folder anywhere") << false << false << 64;
+}
+
+void KaddAddTest::environmentFolder()
+{
+    QFETCH(bool, kaddInServer);
+    QFETCH(bool, variableSet);
+    QFETCH(int, exitCode);
+    ServerFolder own(existing);
+    ServerFolder named(existing);
+    QString program = QStringLiteral(KADD_PATH);
+    if (kaddInServer) {
+        program = own.path() + QStringLiteral("/kadd");
+        QVERIFY(QFile::copy(QStringLiteral(KADD_PATH), program));
+    }
+    if (variableSet)
+        qputenv("KELTO_APP_DIR", named.path().toLocal8Bit());
+    const KaddResult result =
+        runKadd({"add", "bobby", "pw12"}, own.workFolder(), QByteArray(), program);
+    qunsetenv("KELTO_APP_DIR");
+
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, exitCode);
+    const QByteArray added = existing + "bobby,pw12,1,none,0\r\n";
+    QCOMPARE(own.accounts(), kaddInServer ? added : existing);
+    QCOMPARE(named.accounts(), exitCode == 0 && !kaddInServer ? added : existing);
+    if (exitCode == 64) {
+        for (const char *way : {"--app-dir", "KELTO_APP_DIR", "put kadd in the server folder"})
+            QVERIFY2(result.err.contains(way), result.err.constData());
+    }
 }
 
 void KaddAddTest::flags_data()

@@ -34,6 +34,8 @@ private slots:
     void layout_data();
     void layout();
     void tabOrder();
+    void upAndDownMoveBetweenGenders_data();
+    void upAndDownMoveBetweenGenders();
     void enterAndEscapePressNothing();
 
     void create_data();
@@ -42,6 +44,7 @@ private slots:
     void refusedEntry_data();
     void refusedEntry();
     void fileErrorKeepsEntry();
+    void longRecordKeepsItsEnd();
 
     void gmTotalReachesRecord_data();
     void gmTotalReachesRecord();
@@ -196,6 +199,37 @@ void MainWindowTest::tabOrder()
     click("cmdClear");
     control<QWidget>(m_window.get(), "txtUsername")->setFocus();
     QCOMPARE(tabWalk(m_window.get(), 3), maleSelected.mid(0, 3));
+}
+
+void MainWindowTest::upAndDownMoveBetweenGenders_data()
+{
+    QTest::addColumn<bool>("femaleBefore");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("femaleAfter");
+
+    QTest::newRow("Down from Male") << false << int(Qt::Key_Down) << true;
+    QTest::newRow("Up from Female") << true << int(Qt::Key_Up) << false;
+    QTest::newRow("Up from Male stays") << false << int(Qt::Key_Up) << false;
+    QTest::newRow("Down from Female stays") << true << int(Qt::Key_Down) << true;
+    QTest::newRow("Right from Male, as before") << false << int(Qt::Key_Right) << true;
+}
+
+void MainWindowTest::upAndDownMoveBetweenGenders()
+{
+    QFETCH(bool, femaleBefore);
+    QFETCH(int, key);
+    QFETCH(bool, femaleAfter);
+
+    if (femaleBefore)
+        click("optGenderFemale");
+    auto *from =
+        control<QRadioButton>(m_window.get(), femaleBefore ? "optGenderFemale" : "optGenderMale");
+    from->setFocus();
+    QTest::keyClick(from, Qt::Key(key));
+
+    QCOMPARE(m_window->isMaleSelected(), !femaleAfter);
+    QCOMPARE(QApplication::focusWidget()->objectName(),
+             QLatin1String(femaleAfter ? "optGenderFemale" : "optGenderMale"));
 }
 
 void MainWindowTest::enterAndEscapePressNothing()
@@ -364,6 +398,30 @@ void MainWindowTest::fileErrorKeepsEntry()
     QCOMPARE(text("txtPassword"), QStringLiteral("secret9"));
     QCOMPARE(Module1::gmFlagTotal, 128);
     QVERIFY(!QFile::exists(m_server->accountFile()));
+}
+
+void MainWindowTest::longRecordKeepsItsEnd()
+{
+    const QString record = QStringLiteral("abcdefghijklmnop,ABCDEFGHIJKLMNOP,1,"
+                                          "someone.with.a.long.address@mail.example.org,384");
+    typeEntry("abcdefghijklmnop", "ABCDEFGHIJKLMNOP",
+              "someone.with.a.long.address@mail.example.org");
+    Module1::gmFlagTotal = 384;
+    click("cmdCreate");
+
+    QCOMPARE(m_server->accounts(), twoAccounts + record.toUtf8() + "\r\n");
+    const auto *label = control<QLabel>(m_window.get(), "lblKadd");
+    QVERIFY2(label->text().startsWith(QStringLiteral("abcdefghij")), qPrintable(label->text()));
+    QVERIFY2(label->text().endsWith(QStringLiteral(".org,384")), qPrintable(label->text()));
+    QVERIFY(label->text().contains(QChar(0x2026)));
+    QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->width());
+    QCOMPARE(label->toolTip(), record);
+
+    // A record that fits is shown whole, without a tooltip.
+    typeEntry("carol", "secret9", "");
+    click("cmdCreate");
+    QCOMPARE(label->text(), QStringLiteral("carol,secret9,1,none,0"));
+    QCOMPARE(label->toolTip(), QString());
 }
 
 void MainWindowTest::gmTotalReachesRecord_data()
