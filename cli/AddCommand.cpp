@@ -7,7 +7,6 @@
 #include "PasswordPrompt.h"
 
 #include <CreateAccount.h>
-#include <Module1.h>
 
 int runAdd(const CommandLine &line)
 {
@@ -19,7 +18,7 @@ int runAdd(const CommandLine &line)
                      : readPassword(QStringLiteral("Password for %1: ").arg(line.username)));
     view.setText(EntryBox::Email, line.email);
     view.setMaleSelected(!line.female);
-    Module1::gmFlagTotal = line.gmFlags;
+    view.setGmFlagTotal(line.gmFlags);
 
     switch (CreateAccount(view)) {
     case CreateOutcome::Created:

@@ -19,6 +19,8 @@ public:
     QString applicationFolder() const override { return m_applicationFolder; }
     void showMessageBox(const QString &text, const std::optional<QString> &title,
                         MessageIcon icon) override;
+    qint32 gmFlagTotal() const override { return m_gmFlags; }
+    void setGmFlagTotal(qint32 total) override { m_gmFlags = total; }
     void runClear() override;
     CreateAccountState &keptValues() override { return m_kept; }
 
@@ -27,6 +29,7 @@ private:
     QString m_password;
     QString m_email;
     bool m_male = true;
+    qint32 m_gmFlags = 0;
     QString m_applicationFolder;
     CreateAccountState m_kept;
 };

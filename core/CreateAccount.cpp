@@ -3,7 +3,6 @@
 #include "AccountFile.h"
 #include "EntryValidation.h"
 #include "EntryView.h"
-#include "Module1.h"
 #include "RecordLine.h"
 
 #include <optional>
@@ -12,7 +11,7 @@ namespace {
 
 void resetGmFlags(EntryView &view)
 {
-    Module1::gmFlagTotal = 0;
+    view.setGmFlagTotal(0);
     view.keptValues().gmFlagsUsed = 0;
 }
 
@@ -40,7 +39,7 @@ CreateOutcome CreateAccount(EntryView &view)
     kept.password = view.text(EntryBox::Password);
     kept.email = view.text(EntryBox::Email);
     kept.gender = view.isMaleSelected() ? 1 : 0;
-    kept.gmFlagsUsed = Module1::gmFlagTotal;
+    kept.gmFlagsUsed = view.gmFlagTotal();
     kept.lastRecordLine =
         BuildRecordLine(kept.username, kept.password, kept.gender, kept.email, kept.gmFlagsUsed);
     // Shown before the file is touched, so a refused line stays visible too.

@@ -53,6 +53,11 @@ public:
     virtual void showMessageBox(const QString &text, const std::optional<QString> &title,
                                 MessageIcon icon) = 0;
 
+    // The GM flags chosen for the next account; the windows share them between the GM selection
+    // window and the main window.
+    virtual qint32 gmFlagTotal() const = 0;
+    virtual void setGmFlagTotal(qint32 total) = 0;
+
     // The main window's Clear command.
     virtual void runClear() = 0;
 

@@ -1,13 +1,14 @@
 #include "GmSelection.h"
 
 #include "GmFlags.h"
-#include "Module1.h"
 
-GmSelection::GmSelection(GmCheckBoxes &boxes) : m_boxes(boxes) {}
+GmSelection::GmSelection(GmCheckBoxes &boxes, qint32 &sharedTotal)
+    : m_boxes(boxes), m_total(sharedTotal)
+{}
 
 void GmSelection::open()
 {
-    Module1::gmFlagTotal = 0;
+    m_total = 0;
     m_slots.fill(0);
 }
 
@@ -37,5 +38,5 @@ void GmSelection::done()
     qint32 total = 0;
     for (const qint32 slot : m_slots)
         total += slot;
-    Module1::gmFlagTotal = total;
+    m_total = total;
 }

@@ -18,11 +18,12 @@ public:
 };
 
 // What the GM selection window decides. Each flag keeps a slot holding 0 or the flag's value,
-// recomputed from its box whenever the box changes.
+// recomputed from its box whenever the box changes. The total it hands over on Done, and
+// resets when the window opens, is the windows' shared GM flag total.
 class GmSelection
 {
 public:
-    explicit GmSelection(GmCheckBoxes &boxes);
+    GmSelection(GmCheckBoxes &boxes, qint32 &sharedTotal);
 
     void open();                // Form_Load
     void flagChanged(int flag); // chkBroadcast_Click ... chkWorld_Click
@@ -34,5 +35,6 @@ public:
 
 private:
     GmCheckBoxes &m_boxes;
+    qint32 &m_total;
     std::array<qint32, 16> m_slots{};
 };

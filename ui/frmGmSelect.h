@@ -1,6 +1,7 @@
 #pragma once
 
 #include "GmSelection.h"
+#include "Module1.h"
 
 #include <QWidget>
 
@@ -70,5 +71,5 @@ private:
 
     // The flag boxes in table order, then Select ALL: the numbering GmCheckBoxes uses.
     std::array<QCheckBox *, 17> m_boxes{};
-    GmSelection m_selection{*this};
+    GmSelection m_selection{*this, Module1::gmFlagTotal};
 };

@@ -231,6 +231,16 @@ void frmKeltoAccountCreator::showMessageBox(const QString &text,
     MessageBox::show(this, text, title, icon);
 }
 
+qint32 frmKeltoAccountCreator::gmFlagTotal() const
+{
+    return Module1::gmFlagTotal;
+}
+
+void frmKeltoAccountCreator::setGmFlagTotal(qint32 total)
+{
+    Module1::gmFlagTotal = total;
+}
+
 void frmKeltoAccountCreator::runClear()
 {
     cmdClear_Click();

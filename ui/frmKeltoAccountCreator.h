@@ -34,6 +34,8 @@ public:
     QString applicationFolder() const override;
     void showMessageBox(const QString &text, const std::optional<QString> &title,
                         MessageIcon icon) override;
+    qint32 gmFlagTotal() const override;
+    void setGmFlagTotal(qint32 total) override;
     void runClear() override;
     CreateAccountState &keptValues() override;
 

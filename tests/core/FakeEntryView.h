@@ -24,6 +24,7 @@ public:
     QString folder;
     QList<Message> messages;
     QList<QString> emailWrites; // every text written into the e-mail box
+    qint32 gmFlags = 0;
     int clears = 0;
     CreateAccountState kept;
 
@@ -43,6 +44,8 @@ public:
     {
         messages.append({text, title, icon, boxes.value(EntryBox::Username)});
     }
+    qint32 gmFlagTotal() const override { return gmFlags; }
+    void setGmFlagTotal(qint32 total) override { gmFlags = total; }
     void runClear() override
     {
         ++clears;

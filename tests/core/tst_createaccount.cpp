@@ -1,6 +1,5 @@
 #include "CreateAccount.h"
 #include "FakeEntryView.h"
-#include "Module1.h"
 #include "ServerFolder.h"
 
 #include <QFileInfo>
@@ -13,8 +12,6 @@ class CreateAccountTest : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { Module1::gmFlagTotal = 0; }
-
     void refusedEntryChangesNothing();
     void createdRecordIsAppendedAndEntryCleared_data();
     void createdRecordIsAppendedAndEntryCleared();
@@ -50,7 +47,7 @@ void CreateAccountTest::refusedEntryChangesNothing()
     s.view.type("bob", "secret", QString());
     s.view.male = false;
     s.view.recordLabel = "earlier,line";
-    Module1::gmFlagTotal = 384;
+    s.view.gmFlags = 384;
     s.view.kept.gmFlagsUsed = 7;
 
     QCOMPARE(CreateAccount(s.view), CreateOutcome::Refused);
@@ -62,7 +59,7 @@ void CreateAccountTest::refusedEntryChangesNothing()
     QCOMPARE(s.view.text(EntryBox::Email), QStringLiteral("none"));
     QCOMPARE(s.view.male, false);
     QCOMPARE(s.view.recordLabel, QStringLiteral("earlier,line"));
-    QCOMPARE(Module1::gmFlagTotal, 384);
+    QCOMPARE(s.view.gmFlags, 384);
     QCOMPARE(s.view.kept.gmFlagsUsed, 7);
     QCOMPARE(s.server.accounts(), accounts);
     QVERIFY(!QFileInfo::exists(s.server.tempFile()));
@@ -91,7 +88,7 @@ void CreateAccountTest::createdRecordIsAppendedAndEntryCleared()
     Setup s;
     s.view.type("bobby", "secret", email);
     s.view.male = male;
-    Module1::gmFlagTotal = gmTotal;
+    s.view.gmFlags = gmTotal;
 
     QCOMPARE(CreateAccount(s.view), CreateOutcome::Created);
     QCOMPARE(s.view.messages.size(), 0); // the label is the only confirmation
@@ -100,7 +97,7 @@ void CreateAccountTest::createdRecordIsAppendedAndEntryCleared()
     QCOMPARE(s.server.accounts(), accounts + line.toUtf8() + "\r\n");
     QCOMPARE(s.view.clears, 1);
     QVERIFY(entryIsEmpty(s.view));
-    QCOMPARE(Module1::gmFlagTotal, 0);
+    QCOMPARE(s.view.gmFlags, 0);
     QCOMPARE(s.view.kept.gmFlagsUsed, 0);
     QVERIFY(!QFileInfo::exists(s.server.tempFile()));
 }
@@ -110,7 +107,7 @@ void CreateAccountTest::takenNameSaysUsernameExistAndClears()
     Setup s;
     s.view.type("ALICE", "secret", QString());
     s.view.male = false;
-    Module1::gmFlagTotal = 65535;
+    s.view.gmFlags = 65535;
 
     QCOMPARE(CreateAccount(s.view), CreateOutcome::Duplicate);
     QCOMPARE(s.view.messages.size(), 1);
@@ -120,7 +117,7 @@ void CreateAccountTest::takenNameSaysUsernameExistAndClears()
     QCOMPARE(s.view.messages[0].usernameShown, QStringLiteral("ALICE")); // cleared only after
     QCOMPARE(s.view.recordLabel, QStringLiteral("ALICE,secret,0,none,65535"));
     QVERIFY(entryIsEmpty(s.view));
-    QCOMPARE(Module1::gmFlagTotal, 0);
+    QCOMPARE(s.view.gmFlags, 0);
     QCOMPARE(s.view.kept.gmFlagsUsed, 0);
     QCOMPARE(s.server.accounts(), accounts);
     QVERIFY(!QFileInfo::exists(s.server.tempFile()));
@@ -132,7 +129,7 @@ void CreateAccountTest::fileErrorKeepsEntryForAnotherTry()
     QVERIFY(QFile::remove(s.server.accountFile()));
     s.view.type("bobby", "secret", "b@x");
     s.view.male = false;
-    Module1::gmFlagTotal = 384;
+    s.view.gmFlags = 384;
 
     QCOMPARE(CreateAccount(s.view), CreateOutcome::FileError);
     QCOMPARE(s.view.messages.size(), 1);
@@ -145,7 +142,7 @@ void CreateAccountTest::fileErrorKeepsEntryForAnotherTry()
     QCOMPARE(s.view.text(EntryBox::Password), QStringLiteral("secret"));
     QCOMPARE(s.view.text(EntryBox::Email), QStringLiteral("b@x"));
     QCOMPARE(s.view.male, false);
-    QCOMPARE(Module1::gmFlagTotal, 384);
+    QCOMPARE(s.view.gmFlags, 384);
     QCOMPARE(s.view.kept.gmFlagsUsed, 384);
     QCOMPARE(s.view.clears, 0);
     QVERIFY(!QFileInfo::exists(s.server.accountFile())); // never made up
@@ -159,7 +156,7 @@ void CreateAccountTest::fileErrorKeepsEntryForAnotherTry()
 void CreateAccountTest::nextAccountDoesNotInheritGmFlags()
 {
     Setup s;
-    Module1::gmFlagTotal = 384;
+    s.view.gmFlags = 384;
     s.view.type("bob1", "secret", QString());
     QCOMPARE(CreateAccount(s.view), CreateOutcome::Created);
     s.view.type("bob2", "secret", QString());

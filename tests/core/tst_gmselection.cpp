@@ -1,6 +1,5 @@
 #include "GmFlags.h"
 #include "GmSelection.h"
-#include "Module1.h"
 
 #include <QTest>
 
@@ -41,7 +40,8 @@ public:
 struct Window
 {
     FakeCheckBoxes boxes;
-    GmSelection selection{boxes};
+    qint32 total = 999; // the windows' shared total, left over from before
+    GmSelection selection{boxes, total};
     Window()
     {
         boxes.selection = &selection;
@@ -105,7 +105,7 @@ void GmSelectionTest::doneSumsTheTickedFlags()
     Window window;
     window.run(steps);
     window.selection.done();
-    QCOMPARE(Module1::gmFlagTotal, total);
+    QCOMPARE(window.total, total);
     QCOMPARE(window.boxes.state(GmCheckBoxes::selectAll), int(selectAllTicked));
     // Every box shows its flag, and every slot follows its box.
     for (int flag = 0; flag < 16; ++flag) {
@@ -117,16 +117,15 @@ void GmSelectionTest::doneSumsTheTickedFlags()
 
 void GmSelectionTest::totalIsZeroUntilDone()
 {
-    Module1::gmFlagTotal = 999;
     Window window; // opening resets the total
-    QCOMPARE(Module1::gmFlagTotal, 0);
+    QCOMPARE(window.total, 0);
     window.run({"WARP", "WHOIS"});
-    QCOMPARE(Module1::gmFlagTotal, 0); // closing without Done keeps it
+    QCOMPARE(window.total, 0); // closing without Done keeps it
 
     window.selection.done();
-    QCOMPARE(Module1::gmFlagTotal, 384);
+    QCOMPARE(window.total, 384);
     window.selection.open(); // opening again discards the confirmed selection
-    QCOMPARE(Module1::gmFlagTotal, 0);
+    QCOMPARE(window.total, 0);
     QCOMPARE(window.selection.slot(7), 0);
 }
 

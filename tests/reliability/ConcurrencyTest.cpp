@@ -49,6 +49,8 @@ public:
     {
         lastMessage = text;
     }
+    qint32 gmFlagTotal() const override { return 0; }
+    void setGmFlagTotal(qint32) override {}
     void runClear() override { ClearEntry(*this); }
     CreateAccountState &keptValues() override { return m_kept; }
 
