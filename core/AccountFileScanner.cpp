@@ -146,16 +146,6 @@ AccountFileScanner::AccountFileScanner(const QList<QString> &usernames, Stop sto
     m_maxFieldBytes = 64 + 16 * longest;
 }
 
-void AccountFileScanner::startLine()
-{
-    m_inName = true;
-    m_lineStarted = false;
-    m_carrying = false;
-    m_fieldTooLong = false;
-    m_fieldNonAscii = false;
-    m_field.clear();
-}
-
 void AccountFileScanner::lineChanged(qint64 lineStart)
 {
     if (m_unchanged < 0)
@@ -210,10 +200,8 @@ int AccountFileScanner::lookUp(std::string_view field, bool nonAscii)
     return m_unicodeKeys.value(caseInsensitiveKey(decoded), -1);
 }
 
-// Returns false when the scan must stop here.
-bool AccountFileScanner::endOfNameField(std::string_view field, bool nonAscii)
+bool AccountFileScanner::lookUpName(std::string_view field, bool nonAscii)
 {
-    m_inName = false;
     const int index = lookUp(field, nonAscii);
     if (index < 0)
         return true;

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 
+#include <algorithm>
 #include <bitset>
 #include <string>
 #include <string_view>
@@ -61,11 +62,30 @@ public:
 
 private:
     bool scan(QByteArrayView bytes, QByteArray *out);
-    bool endOfNameField(std::string_view field, bool nonAscii);
+    // Returns false when the scan must stop here. Inline, as it runs for every line: most
+    // lines are refused by the length of their name alone.
+    bool endOfNameField(std::string_view field, bool nonAscii)
+    {
+        m_inName = false;
+        if (field.empty() || (!nonAscii && !m_asciiLengths[std::min<size_t>(field.size(), 255)]))
+            return true;
+        return lookUpName(field, nonAscii);
+    }
+    bool lookUpName(std::string_view field, bool nonAscii);
     int lookUp(std::string_view field, bool nonAscii);
     int lookUpAscii(std::string_view field);
     void carry(const char *from, const char *to, bool nonAscii);
-    void startLine();
+    void startLine()
+    {
+        m_inName = true;
+        m_lineStarted = false;
+        if (m_carrying) {
+            m_carrying = false;
+            m_fieldTooLong = false;
+            m_fieldNonAscii = false;
+            m_field.clear();
+        }
+    }
     void lineChanged(qint64 lineStart);
 
     Stop m_stop;

@@ -565,8 +565,9 @@ bool CheckedFile::cloneFrom(CheckedFile &source, qint64 length, bool &refused)
         return false;
 #ifdef Q_OS_LINUX
     if (::ioctl(m_fd, FICLONE, source.m_fd) != 0) {
+        // A refusal is no error, and is common: its text is not worth looking up.
         refused = refusedBySystem(errno);
-        return failFromSystem();
+        return refused ? false : failFromSystem();
     }
     struct stat info;
     if (::fstat(m_fd, &info) != 0)
