@@ -111,8 +111,7 @@ struct Figures
     double peakMiB = 0;
 };
 
-bool measure(const QString &base, qint64 records, int rounds, bool withCloneFloor,
-             Figures &figures)
+bool measure(const QString &base, qint64 records, int rounds, bool withCloneFloor, Figures &figures)
 {
     QTemporaryDir dir(base + QStringLiteral("/kelto-bench-XXXXXX"));
     const QString server = dir.filePath(QStringLiteral("server"));
@@ -128,19 +127,20 @@ bool measure(const QString &base, qint64 records, int rounds, bool withCloneFloo
     std::vector<double> floor, cloneFloor, add, duplicate;
     for (int round = 0; round < rounds; ++round) {
         const Run plain = runProgram({QStringLiteral(FLOOR_PATH), accounts}, work);
-        const Run cloned = withCloneFloor ? runProgram({QStringLiteral(FLOOR_PATH),
-                                                        QStringLiteral("--clone"), accounts},
-                                                       work)
-                                          : Run{0, 0, 0};
+        const Run cloned =
+            withCloneFloor
+                ? runProgram({QStringLiteral(FLOOR_PATH), QStringLiteral("--clone"), accounts},
+                             work)
+                : Run{0, 0, 0};
         const QString name = QStringLiteral("newcomer%1").arg(round);
-        const Run created = runProgram({QStringLiteral(KADD_PATH), QStringLiteral("add"), name,
-                                        QStringLiteral("secret1"), QStringLiteral("--app-dir"),
-                                        server},
-                                       work);
-        const Run taken = runProgram({QStringLiteral(KADD_PATH), QStringLiteral("add"),
-                                      name.toUpper(), QStringLiteral("secret1"),
-                                      QStringLiteral("--app-dir"), server},
-                                     work);
+        const Run created =
+            runProgram({QStringLiteral(KADD_PATH), QStringLiteral("add"), name,
+                        QStringLiteral("secret1"), QStringLiteral("--app-dir"), server},
+                       work);
+        const Run taken =
+            runProgram({QStringLiteral(KADD_PATH), QStringLiteral("add"), name.toUpper(),
+                        QStringLiteral("secret1"), QStringLiteral("--app-dir"), server},
+                       work);
         if (plain.exitCode != 0 || cloned.exitCode != 0 || created.exitCode != 0 ||
             taken.exitCode != 1) {
             std::fprintf(stderr, "account-bench: unexpected exit codes %d %d %d %d\n",
@@ -172,8 +172,7 @@ bool printSizes(const QString &base, const std::vector<qint64> &sizes, int round
         if (!measure(base, records, rounds, cow, f))
             return false;
         std::printf("%9lld %7.1f %9.2f %8.2f %8.2fx %8.2f %8.2fx %9.1f", records, f.megabytes,
-                    f.floor, f.add, f.add / f.floor, f.duplicate, f.duplicate / f.floor,
-                    f.peakMiB);
+                    f.floor, f.add, f.add / f.floor, f.duplicate, f.duplicate / f.floor, f.peakMiB);
         if (cow)
             std::printf(" %14.2f %14.2fx", f.cloneFloor, f.add / f.cloneFloor);
         std::printf("\n");

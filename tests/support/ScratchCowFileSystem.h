@@ -54,12 +54,24 @@ public:
     ScratchCowFileSystem(const ScratchCowFileSystem &) = delete;
     ScratchCowFileSystem &operator=(const ScratchCowFileSystem &) = delete;
 
-    bool isValid() const { return m_mounted; }
-    QString path() const { return mountPoint(); }
-    QString reason() const { return m_reason; }
+    bool isValid() const
+    {
+        return m_mounted;
+    }
+    QString path() const
+    {
+        return mountPoint();
+    }
+    QString reason() const
+    {
+        return m_reason;
+    }
 
 private:
-    QString mountPoint() const { return m_dir.filePath(QStringLiteral("mnt")); }
+    QString mountPoint() const
+    {
+        return m_dir.filePath(QStringLiteral("mnt"));
+    }
 
     bool run(const QString &program, const QStringList &arguments)
     {
