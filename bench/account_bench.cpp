@@ -1,30 +1,80 @@
-// Times one account-file update against plainly copying the same file and flushing the copy,
-// for account files of 10^3 to 10^6 records. Each size runs in a child process of its own so
-// that its peak memory is its own.
+// Times whole `kadd add` processes against the floor of any atomic rewrite (account-floor: read
+// the file, write a copy with one line more, flush it, rename it over the original, flush the
+// folder), on account files of 10^3 to 10^6 records of about 55 bytes. Each round runs the floor,
+// an add of a new name and an add of that same name in other letter case (a duplicate found on
+// the last line), interleaved so that a slow moment of the disk hits all three alike; the
+// figures are medians over the rounds.
+//
+// Then the same on a scratch copy-on-write file system (XFS, made when running as root), beside
+// the floor of cloning the file instead of copying it.
+//
+//   account-bench [ROUNDS]     default 11; run it in a folder on the disk you care about
 
-#include "AccountFile.h"
-#include "RecordLine.h"
+#include "ScratchCowFileSystem.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
-#include <QTextStream>
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <vector>
 
-#ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
-#endif
 
 namespace {
 
-QString recordName(qint64 index)
+struct Run
 {
-    return QStringLiteral("player%1").arg(index, 7, 10, QLatin1Char('0'));
+    double milliseconds = 0;
+    int exitCode = -1;
+    double peakMiB = 0;
+};
+
+// fork and exec rather than QProcess: nothing but the child's own start-up is timed.
+Run runProgram(const QStringList &arguments, const QString &workFolder)
+{
+    std::vector<QByteArray> storage;
+    for (const QString &argument : arguments)
+        storage.push_back(QFile::encodeName(argument));
+    std::vector<char *> argv;
+    for (QByteArray &each : storage)
+        argv.push_back(each.data());
+    argv.push_back(nullptr);
+    const QByteArray folder = QFile::encodeName(workFolder);
+
+    Run run;
+    QElapsedTimer timer;
+    timer.start();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, 0);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        if (::chdir(folder.constData()) == 0)
+            ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || ::wait4(child, &status, 0, &usage) != child)
+        return run;
+    run.milliseconds = timer.nsecsElapsed() / 1e6;
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.peakMiB = usage.ru_maxrss / 1024.0;
+    return run;
+}
+
+QByteArray recordName(qint64 index)
+{
+    return QByteArrayLiteral("player") + QByteArray::number(index).rightJustified(7, '0');
 }
 
 bool writeAccountFile(const QString &path, qint64 records)
@@ -34,10 +84,8 @@ bool writeAccountFile(const QString &path, qint64 records)
         return false;
     QByteArray chunk;
     for (qint64 i = 0; i < records; ++i) {
-        chunk += BuildRecordLine(recordName(i), QStringLiteral("secret%1").arg(i % 9973), i % 2,
-                                 QStringLiteral("%1@example.org").arg(recordName(i)), 0)
-                     .toUtf8();
-        chunk += "\r\n";
+        chunk += recordName(i) + ",secret" + QByteArray::number(i % 9973) + "," +
+                 QByteArray::number(i % 2) + "," + recordName(i) + "@example.org,0\r\n";
         if (chunk.size() > (1 << 20)) {
             if (file.write(chunk) != chunk.size())
                 return false;
@@ -47,105 +95,90 @@ bool writeAccountFile(const QString &path, qint64 records)
     return file.write(chunk) == chunk.size() && file.flush();
 }
 
-// The yardstick: the same bytes read and written once, then flushed to disk.
-bool plainCopy(const QString &from, const QString &to)
+double median(std::vector<double> values)
 {
-    QFile source(from);
-    QFile copy(to);
-    if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered) ||
-        !copy.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-        return false;
-    QByteArray buffer(256 * 1024, Qt::Uninitialized);
-    for (;;) {
-        const qint64 got = source.read(buffer.data(), buffer.size());
-        if (got < 0)
-            return false;
-        if (got == 0)
-            break;
-        if (copy.write(buffer.constData(), got) != got)
-            return false;
-    }
-#ifdef Q_OS_UNIX
-    return ::fsync(copy.handle()) == 0;
-#else
-    return true;
-#endif
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
 }
 
-// Linux lets a process restart its peak-memory count, so building the test file is left out.
-void resetPeakMemory()
+struct Figures
 {
-#ifdef Q_OS_LINUX
-    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
-    if (clearRefs.open(QIODevice::WriteOnly))
-        clearRefs.write("5");
-#endif
-}
+    double megabytes = 0;
+    double floor = 0;
+    double cloneFloor = 0;
+    double add = 0;
+    double duplicate = 0;
+    double peakMiB = 0;
+};
 
-double peakMemoryMiB()
+bool measure(const QString &base, qint64 records, int rounds, bool withCloneFloor, Figures &figures)
 {
-#ifdef Q_OS_LINUX
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &line : status.readAll().split('\n')) {
-            if (line.startsWith("VmHWM:"))
-                return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-        }
-    }
-#endif
-#ifdef Q_OS_UNIX
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0;
-#else
-    return 0;
-#endif
-}
-
-double milliseconds(const QElapsedTimer &timer)
-{
-    return timer.nsecsElapsed() / 1e6;
-}
-
-int runOneSize(qint64 records)
-{
-    QTemporaryDir dir(QDir::currentPath() + QStringLiteral("/kelto-bench-XXXXXX"));
+    QTemporaryDir dir(base + QStringLiteral("/kelto-bench-XXXXXX"));
     const QString server = dir.filePath(QStringLiteral("server"));
-    QDir().mkpath(server + QStringLiteral("/kData/kPlayer"));
-    QDir().mkpath(dir.filePath(QStringLiteral("work")));
-    QDir::setCurrent(dir.filePath(QStringLiteral("work")));
-    const QString accounts = accountFilePath(server);
-    if (!writeAccountFile(accounts, records)) {
-        std::fprintf(stderr, "could not write %s\n", qPrintable(accounts));
-        return 1;
+    const QString work = dir.filePath(QStringLiteral("work"));
+    const QString accounts = server + QStringLiteral("/kData/kPlayer/kAdd.txt");
+    if (!dir.isValid() || !QDir().mkpath(server + QStringLiteral("/kData/kPlayer")) ||
+        !QDir().mkpath(work) || !writeAccountFile(accounts, records)) {
+        std::fprintf(stderr, "account-bench: cannot make the account file in %s\n",
+                     qPrintable(base));
+        return false;
     }
-    const double megabytes = QFileInfo(accounts).size() / 1e6;
-    resetPeakMemory();
-
-    QElapsedTimer timer;
-    timer.start();
-    if (!plainCopy(accounts, dir.filePath(QStringLiteral("copy.txt"))))
-        return 1;
-    const double copyMs = milliseconds(timer);
-
-    const QString line = BuildRecordLine(QStringLiteral("newcomer"), QStringLiteral("secret"), 1,
-                                         QStringLiteral("none"), 0);
-    timer.restart();
-    const AddOutcome created = AddAccount(server, QStringLiteral("newcomer"), line).outcome;
-    const double addMs = milliseconds(timer);
-
-    // The last line is the newcomer's: the scan reads the whole file before it finds it.
-    timer.restart();
-    const AddOutcome duplicate = AddAccount(server, QStringLiteral("NEWCOMER"), line).outcome;
-    const double duplicateMs = milliseconds(timer);
-
-    if (created != AddOutcome::Created || duplicate != AddOutcome::Duplicate) {
-        std::fprintf(stderr, "unexpected outcome at %lld records\n", records);
-        return 1;
+    figures.megabytes = QFileInfo(accounts).size() / 1e6;
+    std::vector<double> floor, cloneFloor, add, duplicate;
+    for (int round = 0; round < rounds; ++round) {
+        const Run plain = runProgram({QStringLiteral(FLOOR_PATH), accounts}, work);
+        const Run cloned =
+            withCloneFloor
+                ? runProgram({QStringLiteral(FLOOR_PATH), QStringLiteral("--clone"), accounts},
+                             work)
+                : Run{0, 0, 0};
+        const QString name = QStringLiteral("newcomer%1").arg(round);
+        const Run created =
+            runProgram({QStringLiteral(KADD_PATH), QStringLiteral("add"), name,
+                        QStringLiteral("secret1"), QStringLiteral("--app-dir"), server},
+                       work);
+        const Run taken =
+            runProgram({QStringLiteral(KADD_PATH), QStringLiteral("add"), name.toUpper(),
+                        QStringLiteral("secret1"), QStringLiteral("--app-dir"), server},
+                       work);
+        if (plain.exitCode != 0 || cloned.exitCode != 0 || created.exitCode != 0 ||
+            taken.exitCode != 1) {
+            std::fprintf(stderr, "account-bench: unexpected exit codes %d %d %d %d\n",
+                         plain.exitCode, cloned.exitCode, created.exitCode, taken.exitCode);
+            return false;
+        }
+        floor.push_back(plain.milliseconds);
+        cloneFloor.push_back(cloned.milliseconds);
+        add.push_back(created.milliseconds);
+        duplicate.push_back(taken.milliseconds);
+        figures.peakMiB = std::max({figures.peakMiB, created.peakMiB, taken.peakMiB});
     }
-    std::printf("%9lld %9.1f %10.1f %9.1f %12.1f %9.1f %11.2f %9.1f\n", records, megabytes, addMs,
-                megabytes / (addMs / 1000.0), duplicateMs, copyMs, addMs / copyMs, peakMemoryMiB());
-    return 0;
+    figures.floor = median(floor);
+    figures.cloneFloor = median(cloneFloor);
+    figures.add = median(add);
+    figures.duplicate = median(duplicate);
+    return true;
+}
+
+bool printSizes(const QString &base, const std::vector<qint64> &sizes, int rounds, bool cow)
+{
+    std::printf("%9s %7s %9s %8s %9s %8s %9s %9s", "records", "MB", "floor ms", "add ms",
+                "add/floor", "dup ms", "dup/floor", "peak MiB");
+    if (cow)
+        std::printf(" %14s %15s", "clone-floor ms", "add/clone-floor");
+    std::printf("\n");
+    for (const qint64 records : sizes) {
+        Figures f;
+        if (!measure(base, records, rounds, cow, f))
+            return false;
+        std::printf("%9lld %7.1f %9.2f %8.2f %8.2fx %8.2f %8.2fx %9.1f", records, f.megabytes,
+                    f.floor, f.add, f.add / f.floor, f.duplicate, f.duplicate / f.floor, f.peakMiB);
+        if (cow)
+            std::printf(" %14.2f %14.2fx", f.cloneFloor, f.add / f.cloneFloor);
+        std::printf("\n");
+        std::fflush(stdout);
+    }
+    return true;
 }
 
 } // namespace
@@ -153,23 +186,24 @@ int runOneSize(qint64 records)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.size() == 3 && args.at(1) == QLatin1String("--records"))
-        return runOneSize(args.at(2).toLongLong());
+    const int rounds = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 11;
 
-    std::printf("One AddAccount on files of N records, against a plain copy + flush of the same "
-                "file.\nRun in %s (put it on the disk you care about).\n\n",
-                qPrintable(QDir::currentPath()));
-    std::printf("%9s %9s %10s %9s %12s %9s %11s %9s\n", "records", "MB", "add ms", "MB/s",
-                "dup-last ms", "copy ms", "add/copy", "peak MiB");
-    std::fflush(stdout);
-    for (const qint64 records : {1000LL, 10000LL, 100000LL, 1000000LL}) {
-        QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedChannels);
-        child.start(app.applicationFilePath(),
-                    {QStringLiteral("--records"), QString::number(records)});
-        if (!child.waitForFinished(-1) || child.exitCode() != 0)
-            return 1;
+    std::vector<double> startUp;
+    for (int i = 0; i < rounds; ++i)
+        startUp.push_back(
+            runProgram({QStringLiteral(KADD_PATH), QStringLiteral("--help")}, QDir::currentPath())
+                .milliseconds);
+    std::printf("Whole kadd processes against account-floor, medians of %d interleaved rounds, "
+                "in %s.\nStarting kadd (kadd --help) takes %.2f ms.\n\n",
+                rounds, qPrintable(QDir::currentPath()), median(startUp));
+    if (!printSizes(QDir::currentPath(), {1000, 10000, 100000, 1000000}, rounds, false))
+        return 1;
+
+    std::printf("\nOn a copy-on-write file system (scratch XFS on a loop device):\n");
+    const ScratchCowFileSystem cow;
+    if (!cow.isValid()) {
+        std::printf("skipped: %s\n", qPrintable(cow.reason()));
+        return 0;
     }
-    return 0;
+    return printSizes(cow.path(), {1000, 1000000}, rounds, true) ? 0 : 1;
 }

@@ -172,7 +172,7 @@ int main(int argc, char *argv[])
     row("AddAccounts, batch checked only (dry run)", checked);
     row("kadd import FILE (process, batch appended)", kaddImport);
     row("kadd add (process, one account)", kaddAdd);
-    std::printf("batch of %d: %.2f x one single add (target 2), %.0f x faster than single "
+    std::printf("batch of %d: %.2f x one single add (target 1.5), %.0f x faster than single "
                 "adds\n",
                 batch, imported / single, extrapolated / imported);
     return 0;

@@ -29,29 +29,69 @@ struct Update
     bool write;
 };
 
-// Streams the account file through the scanner, which stops at the first name found when asked
-// to. With a copy, every line goes there as the scanner rewrites it.
-Failure scanAccountFile(AccountFileUpdate &update, AccountFileScanner &scanner, bool copying)
+QString readFailure(CheckedFile &source)
+{
+    return QStringLiteral("reading it failed: %1").arg(source.errorText());
+}
+
+// Reads the whole account file through the scanner, copying nothing, until it ends or the
+// scanner stops at a name found.
+Failure scanAccountFile(CheckedFile &source, AccountFileScanner &scanner)
+{
+    QByteArray buffer(chunkSize, Qt::Uninitialized);
+    for (;;) {
+        const qint64 got = source.read(buffer.data(), buffer.size());
+        if (got < 0)
+            return readFailure(source);
+        if (got == 0) {
+            scanner.finish(nullptr);
+            return {};
+        }
+        if (!scanner.feed(QByteArrayView(buffer.constData(), got), nullptr))
+            return {};
+    }
+}
+
+// Streams the account file from offset on through the scanner into the copy, every line as the
+// scanner rewrites it.
+Failure streamAccountFile(AccountFileUpdate &update, AccountFileScanner &scanner, qint64 offset)
 {
     CheckedFile &source = update.source();
+    if (!source.seek(offset))
+        return readFailure(source);
     QByteArray buffer(chunkSize, Qt::Uninitialized);
     QByteArray out;
     out.reserve(chunkSize + chunkSize / 4);
     for (;;) {
         const qint64 got = source.read(buffer.data(), buffer.size());
         if (got < 0)
-            return QStringLiteral("reading it failed: %1").arg(source.errorText());
+            return readFailure(source);
         if (got == 0) {
             scanner.finish(out);
             break;
         }
         if (!scanner.feed(QByteArrayView(buffer.constData(), got), out))
             return {};
-        if (copying && !update.copy().write(out))
+        if (!update.copy().write(out))
             return update.copyFailure();
         out.resize(0);
     }
-    if (copying && !update.copy().write(out))
+    if (!update.copy().write(out))
+        return update.copyFailure();
+    return {};
+}
+
+// The bytes that need no change go into the copy without passing through here: shared with the
+// account file where the file system can (the whole file only), else copied by the system.
+Failure copyUnchanged(AccountFileUpdate &update, qint64 length, bool wholeFile)
+{
+    if (length == 0)
+        return {};
+    CheckedFile &copy = update.copy();
+    bool refused = true;
+    if (wholeFile && copy.cloneFrom(update.source(), length, refused))
+        return {};
+    if (!refused || !copy.copyFrom(update.source(), length))
         return update.copyFailure();
     return {};
 }
@@ -64,6 +104,38 @@ BatchResult scanResult(const AccountFileScanner &scanner)
     return result;
 }
 
+// The scan found none of the names: the copy is made from the same open file, under the same
+// lock. Only the lines after the first one whose end needs rewriting are streamed (and looked up
+// once more). Should the file's size differ from what was scanned (a program that ignores the
+// lock wrote to it), every byte is streamed and looked up again instead.
+Failure writeCopy(AccountFileUpdate &update, const Update &request, const AccountFileScanner &scan,
+                  BatchResult &result)
+{
+    CheckedFile &source = update.source();
+    const qint64 size = source.size();
+    if (size < 0)
+        return readFailure(source);
+    const bool asScanned = size == scan.bytesSeen() && !FaultInjection::streamingCopyOnly();
+    const qint64 unchanged = asScanned ? scan.unchangedBytes() : 0;
+    if (Failure failure = copyUnchanged(update, unchanged, unchanged == size))
+        return failure;
+    if (unchanged < size) {
+        AccountFileScanner rest(request.usernames, request.stop,
+                                unchanged > 0 ? AccountFileScanner::Start::AtLineStart
+                                              : AccountFileScanner::Start::AtFileStart);
+        if (Failure failure = streamAccountFile(update, rest, unchanged))
+            return failure;
+        result = scanResult(rest);
+        if (result.outcome == AddOutcome::Duplicate)
+            return {}; // the copy goes with the update, under its locks
+    }
+    if (!update.copy().write(request.newRecords))
+        return update.copyFailure();
+    return update.commit();
+}
+
+// Nothing is written before the scan has found every name free: a duplicate leaves no
+// temporary file behind, not even for a moment.
 BatchResult runUpdate(const Update &request)
 {
     AccountFileUpdate update(request.accountPath);
@@ -71,19 +143,18 @@ BatchResult runUpdate(const Update &request)
     const auto locking =
         request.write ? AccountFileUpdate::Locking::Exclusive : AccountFileUpdate::Locking::None;
     Failure failure = update.open(locking);
-    if (!failure && request.write)
-        failure = update.createCopy();
     if (!failure)
-        failure = scanAccountFile(update, scanner, request.write);
-    if (!failure && request.write && scanner.matches().isEmpty()) {
-        if (!update.copy().write(request.newRecords))
-            failure = update.copyFailure();
-        else
-            failure = update.commit();
+        failure = scanAccountFile(update.source(), scanner);
+    BatchResult result = scanResult(scanner);
+    if (!failure && request.write && result.outcome == AddOutcome::Created) {
+        FaultInjection::afterScan();
+        failure = update.createCopy();
+        if (!failure)
+            failure = writeCopy(update, request, scanner, result);
     }
     if (failure)
         return fileError(request.accountPath, *failure);
-    return scanResult(scanner); // a copy not committed goes with the update, under its locks
+    return result;
 }
 
 } // namespace

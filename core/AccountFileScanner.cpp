@@ -6,6 +6,15 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define KELTO_HAVE_SSE2 1
+#endif
+#ifdef _MSC_VER
+#include <intrin.h>
+#endif
 
 namespace {
 
@@ -16,11 +25,63 @@ bool isAscii(const QString &text)
     return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
 }
 
-// First CR or LF in [p, end), or with alsoComma the first comma too. Eight bytes at a time: a
-// word is skipped whole unless one of its bytes is below 0x0E (CR and LF are, ordinary text
-// almost never is) or, when asked, a comma.
-template <bool alsoComma> const char *findStop(const char *p, const char *end)
+char asciiLower(char c)
 {
+    return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
+}
+
+bool isStop(char c, bool alsoComma)
+{
+    return c == '\r' || c == '\n' || (alsoComma && c == ',');
+}
+
+#ifdef KELTO_HAVE_SSE2
+int lowestSetBit(unsigned mask)
+{
+#ifdef _MSC_VER
+    unsigned long index;
+    _BitScanForward(&index, mask);
+    return int(index);
+#else
+    return __builtin_ctz(mask);
+#endif
+}
+#endif
+
+// First CR or LF in [p, end), or with alsoComma the first comma too; nonAscii is set when a
+// byte before it is 0x80 or above. Sixteen bytes at a time where the processor can, else eight
+// at a time: a word is skipped whole unless one of its bytes is below 0x0E (CR and LF are,
+// ordinary text almost never is) or, when asked, a comma.
+template <bool alsoComma> const char *findStop(const char *p, const char *end, bool &nonAscii)
+{
+#ifdef KELTO_HAVE_SSE2
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i comma = _mm_set1_epi8(',');
+    for (; end - p >= 16; p += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        __m128i hits = _mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf));
+        if constexpr (alsoComma)
+            hits = _mm_or_si128(hits, _mm_cmpeq_epi8(bytes, comma));
+        const unsigned stops = unsigned(_mm_movemask_epi8(hits));
+        const unsigned high = alsoComma ? unsigned(_mm_movemask_epi8(bytes)) : 0;
+        if (stops) {
+            const int at = lowestSetBit(stops);
+            if (high & ((1u << at) - 1))
+                nonAscii = true;
+            return p + at;
+        }
+        if (high)
+            nonAscii = true;
+    }
+    for (; p < end; ++p) {
+        if (isStop(*p, alsoComma))
+            return p;
+        if (alsoComma && (*p & 0x80))
+            nonAscii = true;
+    }
+    return end;
+#else
     constexpr quint64 ones = 0x0101010101010101ULL;
     constexpr quint64 highBits = 0x8080808080808080ULL;
     for (;;) {
@@ -34,26 +95,26 @@ template <bool alsoComma> const char *findStop(const char *p, const char *end)
             }
             if (candidates & highBits)
                 break;
+            if (alsoComma && (word & highBits))
+                nonAscii = true;
             p += 8;
         }
         for (const char *stop = std::min(p + 8, end); p < stop; ++p) {
-            if (*p == '\r' || *p == '\n' || (alsoComma && *p == ','))
+            if (isStop(*p, alsoComma))
                 return p;
+            if (alsoComma && (*p & 0x80))
+                nonAscii = true;
         }
         if (p == end)
             return end;
     }
-}
-
-char asciiLower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
+#endif
 }
 
 } // namespace
 
-AccountFileScanner::AccountFileScanner(const QList<QString> &usernames, Stop stop)
-    : m_stop(stop), m_found(usernames.size(), false)
+AccountFileScanner::AccountFileScanner(const QList<QString> &usernames, Stop stop, Start start)
+    : m_stop(stop), m_headDone(start == Start::AtLineStart), m_found(usernames.size(), false)
 {
     qsizetype longest = 0;
     m_asciiKeys.reserve(usernames.size());
@@ -73,27 +134,29 @@ AccountFileScanner::AccountFileScanner(const QList<QString> &usernames, Stop sto
         }
     }
     for (int i = 0; i < int(m_asciiKeys.size()); ++i) {
-        if (!m_asciiKeys[i].empty())
-            m_asciiIndex.emplace(std::string_view(m_asciiKeys[i]), i);
+        const std::string &key = m_asciiKeys[i];
+        if (key.empty())
+            continue;
+        m_asciiIndex.emplace(std::string_view(key), i);
+        m_asciiLengths.set(std::min<size_t>(key.size(), 255));
+        m_asciiFirstBytes.set(uchar(key.front()));
     }
     // Lower-casing at most triples a character and a code-page character takes at most four
     // bytes, so a longer field cannot equal any of the names.
     m_maxFieldBytes = 64 + 16 * longest;
 }
 
-void AccountFileScanner::startLine()
+void AccountFileScanner::lineChanged(qint64 lineStart)
 {
-    m_inName = true;
-    m_lineStarted = false;
-    m_carrying = false;
-    m_fieldTooLong = false;
-    m_field.clear();
+    if (m_unchanged < 0)
+        m_unchanged = lineStart;
 }
 
 // Keeps the start of a name field that a chunk boundary cut, up to the longest that can match.
-void AccountFileScanner::carry(const char *from, const char *to)
+void AccountFileScanner::carry(const char *from, const char *to, bool nonAscii)
 {
     m_carrying = true;
+    m_fieldNonAscii = m_fieldNonAscii || nonAscii;
     if (m_fieldTooLong)
         return;
     if (qsizetype(m_field.size()) + (to - from) > m_maxFieldBytes)
@@ -102,29 +165,34 @@ void AccountFileScanner::carry(const char *from, const char *to)
         m_field.append(from, size_t(to - from));
 }
 
-int AccountFileScanner::lookUp(std::string_view field)
+// Most lines are refused by their length or first letter before any folding.
+int AccountFileScanner::lookUpAscii(std::string_view field)
+{
+    if (!m_asciiLengths[std::min<size_t>(field.size(), 255)] ||
+        !m_asciiFirstBytes[uchar(asciiLower(field.front()))])
+        return -1;
+    if (m_asciiKeys.size() == 1) {
+        const std::string &key = m_asciiKeys.front();
+        if (key.size() != field.size())
+            return -1;
+        for (size_t i = 0; i < key.size(); ++i) {
+            if (asciiLower(field[i]) != key[i])
+                return -1;
+        }
+        return 0;
+    }
+    m_folded.resize(field.size());
+    std::transform(field.cbegin(), field.cend(), m_folded.begin(), asciiLower);
+    const auto found = m_asciiIndex.find(std::string_view(m_folded));
+    return found != m_asciiIndex.end() ? found->second : -1;
+}
+
+int AccountFileScanner::lookUp(std::string_view field, bool nonAscii)
 {
     if (field.empty() || m_fieldTooLong || qsizetype(field.size()) > m_maxFieldBytes)
         return -1;
-    const bool ascii = std::none_of(field.cbegin(), field.cend(), [](char c) { return c & 0x80; });
-    if (ascii) {
-        if (m_asciiKeys.size() == 1) {
-            const std::string &key = m_asciiKeys.front();
-            if (key.size() != field.size())
-                return -1;
-            for (size_t i = 0; i < key.size(); ++i) {
-                if (asciiLower(field[i]) != key[i])
-                    return -1;
-            }
-            return 0;
-        }
-        m_folded.resize(field.size());
-        std::transform(field.cbegin(), field.cend(), m_folded.begin(), asciiLower);
-        const auto found = m_asciiIndex.find(std::string_view(m_folded));
-        if (found != m_asciiIndex.end())
-            return found->second;
-        return -1;
-    }
+    if (!nonAscii)
+        return lookUpAscii(field);
     QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless);
     const QString decoded = decoder.decode(QByteArrayView(field.data(), qsizetype(field.size())));
     if (decoder.hasError())
@@ -132,11 +200,9 @@ int AccountFileScanner::lookUp(std::string_view field)
     return m_unicodeKeys.value(caseInsensitiveKey(decoded), -1);
 }
 
-// Returns false when the scan must stop here.
-bool AccountFileScanner::endOfNameField(std::string_view field)
+bool AccountFileScanner::lookUpName(std::string_view field, bool nonAscii)
 {
-    m_inName = false;
-    const int index = lookUp(field);
+    const int index = lookUp(field, nonAscii);
     if (index < 0)
         return true;
     if (!m_found[index]) {
@@ -152,68 +218,89 @@ bool AccountFileScanner::endOfNameField(std::string_view field)
 
 // Output is copied in spans: lines that already end in CR LF are passed through untouched, and
 // only LF or lone-CR ends break the span to be rewritten.
-bool AccountFileScanner::scan(QByteArrayView bytes, QByteArray &out)
+bool AccountFileScanner::scan(QByteArrayView bytes, QByteArray *out)
 {
-    const char *p = bytes.data();
+    const char *const begin = bytes.data();
+    const char *p = begin;
     const char *const end = p + bytes.size();
     const char *copyFrom = p;
-    const auto copyUpTo = [&](const char *upTo) {
-        if (upTo > copyFrom)
-            out.append(copyFrom, upTo - copyFrom);
+    const auto offsetOf = [&](const char *at) {
+        return m_offset + (at - begin);
     };
     while (p < end) {
         if (m_pendingCR) {
             m_pendingCR = false;
-            if (*p == '\n') {
+            const bool pairedWithLF = *p == '\n';
+            // A CR at the end of the last chunk is one line end with this LF, which the copy
+            // has already written.
+            if (p == begin && !pairedWithLF)
+                lineChanged(m_lineStart);
+            if (pairedWithLF) {
                 ++p;
                 copyFrom = p;
-                continue;
             }
+            m_lineStart = offsetOf(p);
+            if (pairedWithLF)
+                continue;
         }
         const char *q = p;
         if (m_inName) {
-            q = findStop<true>(p, end);
+            bool nonAscii = false;
+            q = findStop<true>(p, end, nonAscii);
             if (q > p)
                 m_lineStarted = true;
             if (q == end) {
-                carry(p, q);
+                carry(p, q, nonAscii);
                 break;
             }
             std::string_view field(p, size_t(q - p));
             if (m_carrying) {
-                carry(p, q);
+                carry(p, q, nonAscii);
                 field = m_field;
+                nonAscii = m_fieldNonAscii;
             }
             if (*q == ',') {
                 m_lineStarted = true;
                 p = q + 1;
-                if (!endOfNameField(field))
+                if (!endOfNameField(field, nonAscii))
                     return false;
                 continue;
             }
-            if (!endOfNameField(field))
+            if (!endOfNameField(field, nonAscii))
                 return false;
         } else {
-            q = findStop<false>(p, end);
+            bool unused = false;
+            q = findStop<false>(p, end, unused);
             if (q == end)
                 break;
         }
         startLine();
         if (*q == '\r' && q + 1 < end && q[1] == '\n') {
             p = q + 2;
+            m_lineStart = offsetOf(p);
             continue;
         }
-        copyUpTo(q);
-        out.append("\r\n", 2);
+        if (out) {
+            if (q > copyFrom)
+                out->append(copyFrom, q - copyFrom);
+            out->append("\r\n", 2);
+        }
         m_pendingCR = *q == '\r';
         p = q + 1;
         copyFrom = p;
+        // A CR that ends the chunk may be half of a CR LF: the next chunk decides.
+        if (m_pendingCR && p == end)
+            break;
+        lineChanged(m_lineStart);
+        m_lineStart = offsetOf(p);
     }
-    copyUpTo(end);
+    if (out && end > copyFrom)
+        out->append(copyFrom, end - copyFrom);
+    m_offset += bytes.size();
     return true;
 }
 
-bool AccountFileScanner::feed(QByteArrayView chunk, QByteArray &out)
+bool AccountFileScanner::feed(QByteArrayView chunk, QByteArray *out)
 {
     if (m_stopped)
         return false;
@@ -227,8 +314,10 @@ bool AccountFileScanner::feed(QByteArrayView chunk, QByteArray &out)
         const QByteArray head = std::exchange(m_head, QByteArray());
         QByteArrayView rest(head);
         if (head == byteOrderMark) {
-            out.append(head);
+            if (out)
+                out->append(head);
             rest = rest.sliced(3);
+            m_offset = m_lineStart = 3;
         }
         if (!scan(rest, out))
             return false;
@@ -236,7 +325,7 @@ bool AccountFileScanner::feed(QByteArrayView chunk, QByteArray &out)
     return scan(chunk, out);
 }
 
-bool AccountFileScanner::finish(QByteArray &out)
+bool AccountFileScanner::finish(QByteArray *out)
 {
     if (m_stopped)
         return false;
@@ -245,10 +334,16 @@ bool AccountFileScanner::finish(QByteArray &out)
         if (!scan(std::exchange(m_head, QByteArray()), out))
             return false;
     }
-    if (m_inName && m_lineStarted && !endOfNameField(m_field))
+    if (m_pendingCR) // a lone CR ends the file
+        lineChanged(m_lineStart);
+    m_pendingCR = false;
+    if (m_inName && m_lineStarted && !endOfNameField(m_field, m_fieldNonAscii))
         return false;
-    if (m_lineStarted)
-        out.append("\r\n", 2);
+    if (m_lineStarted) {
+        lineChanged(m_lineStart);
+        if (out)
+            out->append("\r\n", 2);
+    }
     startLine();
     m_stopped = true;
     return true;

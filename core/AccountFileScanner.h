@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include <algorithm>
+#include <bitset>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -18,6 +20,9 @@
 // they hold non-ASCII bytes; a field that is not valid text in the code page matches nothing,
 // nor does an empty one. A UTF-8 byte-order mark at the very start is copied but is not part of
 // the first name.
+//
+// Without an output buffer it only reads, and tells how many leading bytes the copy would repeat
+// unchanged: those can be copied by the system, and only the rest needs streaming through here.
 class AccountFileScanner
 {
 public:
@@ -26,32 +31,70 @@ public:
         AtFirstMatch,
         Never,
     };
+    enum class Start
+    {
+        AtFileStart, // the bytes may begin with a byte-order mark
+        AtLineStart, // the bytes continue a file at the start of one of its lines
+    };
 
-    AccountFileScanner(const QList<QString> &usernames, Stop stop);
+    AccountFileScanner(const QList<QString> &usernames, Stop stop,
+                       Start start = Start::AtFileStart);
     // The name index points into the scanner's own strings.
     AccountFileScanner(const AccountFileScanner &) = delete;
     AccountFileScanner &operator=(const AccountFileScanner &) = delete;
 
-    // Appends the copy of what it can of chunk to out. Returns false once a match has ended
-    // the scan.
-    bool feed(QByteArrayView chunk, QByteArray &out);
+    // Appends the copy of what it can of chunk to out, when given. Returns false once a match
+    // has ended the scan.
+    bool feed(QByteArrayView chunk, QByteArray *out);
+    bool feed(QByteArrayView chunk, QByteArray &out) { return feed(chunk, &out); }
     // The end of the file: a last line without an end gets CR LF. Returns false on a match.
-    bool finish(QByteArray &out);
+    bool finish(QByteArray *out);
+    bool finish(QByteArray &out) { return finish(&out); }
 
     // Indexes into usernames of the names found in the file, in the order first found.
     const QList<int> &matches() const { return m_matches; }
+    // After finish(): the length of the longest start of the bytes that the copy repeats as it
+    // is. It ends at the start of a line (or at the end): the first line whose end the copy
+    // changes, and all after it, must go through a scanner started AtLineStart.
+    qint64 unchangedBytes() const { return m_unchanged < 0 ? m_offset : m_unchanged; }
+    // Bytes fed so far.
+    qint64 bytesSeen() const { return m_offset + m_head.size(); }
 
 private:
-    bool scan(QByteArrayView bytes, QByteArray &out);
-    bool endOfNameField(std::string_view field);
-    int lookUp(std::string_view field);
-    void carry(const char *from, const char *to);
-    void startLine();
+    bool scan(QByteArrayView bytes, QByteArray *out);
+    // Returns false when the scan must stop here. Inline, as it runs for every line: most
+    // lines are refused by the length of their name alone.
+    bool endOfNameField(std::string_view field, bool nonAscii)
+    {
+        m_inName = false;
+        if (field.empty() || (!nonAscii && !m_asciiLengths[std::min<size_t>(field.size(), 255)]))
+            return true;
+        return lookUpName(field, nonAscii);
+    }
+    bool lookUpName(std::string_view field, bool nonAscii);
+    int lookUp(std::string_view field, bool nonAscii);
+    int lookUpAscii(std::string_view field);
+    void carry(const char *from, const char *to, bool nonAscii);
+    void startLine()
+    {
+        m_inName = true;
+        m_lineStarted = false;
+        if (m_carrying) {
+            m_carrying = false;
+            m_fieldTooLong = false;
+            m_fieldNonAscii = false;
+            m_field.clear();
+        }
+    }
+    void lineChanged(qint64 lineStart);
 
     Stop m_stop;
     qsizetype m_maxFieldBytes = 0;
     std::vector<std::string> m_asciiKeys; // per username; empty when its key is not ASCII
     std::unordered_map<std::string_view, int> m_asciiIndex; // views into m_asciiKeys
+    // Quick refusals of an ASCII field: no ASCII key has its length or its first letter.
+    std::bitset<256> m_asciiLengths;
+    std::bitset<256> m_asciiFirstBytes;
     std::string m_folded;
     QHash<QString, int> m_unicodeKeys;
 
@@ -64,7 +107,12 @@ private:
     bool m_lineStarted = false;
     bool m_carrying = false; // the name field began in an earlier chunk: m_field holds it
     bool m_fieldTooLong = false;
+    bool m_fieldNonAscii = false;
     std::string m_field; // std::string: cleared per line without giving its memory back
+
+    qint64 m_offset = 0;     // bytes scanned before the current chunk
+    qint64 m_lineStart = 0;  // where the current line began
+    qint64 m_unchanged = -1; // where the first changed line began; -1 while none has
 
     QList<int> m_matches;
     std::vector<bool> m_found;

@@ -117,17 +117,28 @@ Failure AccountFileUpdate::createCopy()
         return QStringLiteral("the working folder, where the temporary file %1 is made, no "
                               "longer exists")
             .arg(QString::fromLatin1(tempFileName));
+    // A copy on another file system than the account file would have to be copied once more to
+    // be renamed into place, and could share no blocks with it: it is made beside the account
+    // file instead, where the account file's lock covers it.
+    if (m_accountLock &&
+        !mayShareFileSystem(QFileInfo(tempPath).absolutePath(), QFileInfo(m_target).absolutePath()))
+        return createCopyAt(m_target + QStringLiteral(".new"));
     m_tempLock.emplace(tempPath + QStringLiteral(".lock"));
     if (Failure failure =
             takeLock(*m_tempLock, QStringLiteral("the temporary file %1 is in use by another "
                                                  "program")
                                       .arg(nativeName(tempPath))))
         return failure;
-    m_copy.emplace(tempPath);
+    return createCopyAt(tempPath);
+}
+
+Failure AccountFileUpdate::createCopyAt(const QString &path)
+{
+    m_copy.emplace(path);
     if (!m_copy->createPrivate())
         return QStringLiteral("the temporary file %1 could not be created: %2")
-            .arg(nativeName(tempPath), m_copy->errorText());
-    m_leftovers.append(tempPath);
+            .arg(nativeName(path), m_copy->errorText());
+    m_leftovers.append(path);
     return {};
 }
 

@@ -17,7 +17,8 @@ QString fileErrorText(const QString &accountPath, const QString &reason);
 
 // The stages every change of the account file goes through, in this order:
 //   open()        resolve symbolic links, lock the real file, open it for reading
-//   createCopy()  lock the working folder, make kAdd.tmp afresh and privately
+//   createCopy()  lock the working folder, make kAdd.tmp afresh and privately (beside the
+//                 account file as kAdd.txt.new when the working folder is on another file system)
 //   (the caller streams the new content from source() into copy())
 //   commit()      give the copy the account file's access, flush it, rename it into place
 // Whatever happens, the account file is the old one or the whole new one, and nothing of the
@@ -47,6 +48,7 @@ public:
     Failure copyFailure() const;
 
 private:
+    Failure createCopyAt(const QString &path);
     Failure installCopy();
     Failure installFromAnotherFileSystem();
     void removeLeftovers();

@@ -17,10 +17,22 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+#ifdef Q_OS_LINUX
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/sendfile.h>
+#endif
 
 namespace {
 
 const QString injectedReason = QStringLiteral("Input/output error");
+
+constexpr qint64 copyChunkSize = 256 * 1024;
+
+QString shrankReason()
+{
+    return QStringLiteral("the account file became shorter while it was copied");
+}
 
 // Someone keeps putting a file where ours is to be created.
 constexpr int creationAttempts = 3;
@@ -203,8 +215,11 @@ bool CheckedFile::reopenForReading()
 
 bool CheckedFile::write(QByteArrayView bytes)
 {
-    if (injectedFailure())
-        return false;
+    return !injectedFailure() && writeAll(bytes);
+}
+
+bool CheckedFile::writeAll(QByteArrayView bytes)
+{
     qint64 done = 0;
     while (done < bytes.size()) {
         const DWORD want = DWORD(qMin<qint64>(bytes.size() - done, 1 << 30));
@@ -272,6 +287,64 @@ bool CheckedFile::replace(const QString &target, bool &crossDevice)
         return true;
     crossDevice = GetLastError() == ERROR_NOT_SAME_DEVICE;
     return failFromSystem();
+}
+
+qint64 CheckedFile::size()
+{
+    if (injectedFailure())
+        return -1;
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(m_handle, &size)) {
+        failFromSystem();
+        return -1;
+    }
+    return size.QuadPart;
+}
+
+bool CheckedFile::seek(qint64 offset)
+{
+    if (injectedFailure())
+        return false;
+    LARGE_INTEGER to;
+    to.QuadPart = offset;
+    return SetFilePointerEx(m_handle, to, nullptr, FILE_BEGIN) || failFromSystem();
+}
+
+bool CheckedFile::cloneFrom(CheckedFile &, qint64, bool &refused)
+{
+    refused = true;
+    return fail(QStringLiteral("files cannot be cloned here"));
+}
+
+bool CheckedFile::copyFrom(CheckedFile &source, qint64 length)
+{
+    return !injectedFailure() && copyThroughBuffer(source, 0, length);
+}
+
+bool CheckedFile::copyThroughBuffer(CheckedFile &source, qint64 from, qint64 length)
+{
+    QByteArray buffer(qMin(length - from, copyChunkSize), Qt::Uninitialized);
+    while (from < length) {
+        OVERLAPPED at{};
+        at.Offset = DWORD(from);
+        at.OffsetHigh = DWORD(quint64(from) >> 32);
+        DWORD got = 0;
+        const DWORD want = DWORD(qMin<qint64>(buffer.size(), length - from));
+        if (!ReadFile(source.m_handle, buffer.data(), want, &got, &at) &&
+            GetLastError() != ERROR_HANDLE_EOF)
+            return failFromSystem();
+        if (got == 0)
+            return fail(shrankReason());
+        if (!writeAll(QByteArrayView(buffer.constData(), got)))
+            return false;
+        from += got;
+    }
+    return true;
+}
+
+bool mayShareFileSystem(const QString &, const QString &)
+{
+    return true; // a failed rename tells
 }
 
 namespace {
@@ -381,8 +454,11 @@ bool CheckedFile::reopenForReading()
 
 bool CheckedFile::write(QByteArrayView bytes)
 {
-    if (injectedFailure())
-        return false;
+    return !injectedFailure() && writeAll(bytes);
+}
+
+bool CheckedFile::writeAll(QByteArrayView bytes)
+{
     qsizetype done = 0;
     while (done < bytes.size()) {
         const ssize_t written = ::write(m_fd, bytes.data() + done, size_t(bytes.size() - done));
@@ -447,6 +523,132 @@ bool CheckedFile::replace(const QString &target, bool &crossDevice)
         return true;
     crossDevice = errno == EXDEV;
     return failFromSystem();
+}
+
+qint64 CheckedFile::size()
+{
+    if (injectedFailure())
+        return -1;
+    struct stat info;
+    if (::fstat(m_fd, &info) != 0) {
+        failFromSystem();
+        return -1;
+    }
+    return qint64(info.st_size);
+}
+
+bool CheckedFile::seek(qint64 offset)
+{
+    if (injectedFailure())
+        return false;
+    return ::lseek(m_fd, off_t(offset), SEEK_SET) == off_t(offset) || failFromSystem();
+}
+
+#ifdef Q_OS_LINUX
+namespace {
+
+// What the kernel answers when it cannot share or copy between these two files at all, as
+// opposed to a failure of the disk: the plainer way is then taken.
+bool refusedBySystem(int error)
+{
+    return error == EXDEV || error == EINVAL || error == EOPNOTSUPP || error == ENOTSUP ||
+           error == ENOSYS || error == ENOTTY;
+}
+
+} // namespace
+#endif
+
+bool CheckedFile::cloneFrom(CheckedFile &source, qint64 length, bool &refused)
+{
+    refused = false;
+    if (injectedFailure())
+        return false;
+#ifdef Q_OS_LINUX
+    if (::ioctl(m_fd, FICLONE, source.m_fd) != 0) {
+        // A refusal is no error, and is common: its text is not worth looking up.
+        refused = refusedBySystem(errno);
+        return refused ? false : failFromSystem();
+    }
+    struct stat info;
+    if (::fstat(m_fd, &info) != 0)
+        return failFromSystem();
+    if (qint64(info.st_size) != length)
+        return fail(QStringLiteral("the account file changed while it was copied"));
+    return ::lseek(m_fd, off_t(length), SEEK_SET) == off_t(length) || failFromSystem();
+#else
+    Q_UNUSED(source);
+    Q_UNUSED(length);
+    refused = true;
+    return fail(QStringLiteral("files cannot be cloned here"));
+#endif
+}
+
+bool CheckedFile::copyFrom(CheckedFile &source, qint64 length)
+{
+    if (injectedFailure())
+        return false;
+    qint64 done = 0;
+#ifdef Q_OS_LINUX
+    // copy_file_range shares blocks by itself where the file system can, and otherwise copies
+    // inside the kernel; sendfile is the older way of the latter.
+    while (done < length) {
+        loff_t from = done;
+        const ssize_t copied =
+            ::copy_file_range(source.m_fd, &from, m_fd, nullptr, size_t(length - done), 0);
+        if (copied == 0)
+            return fail(shrankReason());
+        if (copied > 0)
+            done += copied;
+        else if (refusedBySystem(errno))
+            break;
+        else if (errno != EINTR)
+            return failFromSystem();
+    }
+    while (done < length) {
+        off_t from = off_t(done);
+        const ssize_t sent =
+            ::sendfile(m_fd, source.m_fd, &from, size_t(qMin<qint64>(length - done, 1 << 30)));
+        if (sent == 0)
+            return fail(shrankReason());
+        if (sent > 0)
+            done += sent;
+        else if (refusedBySystem(errno))
+            break;
+        else if (errno != EINTR)
+            return failFromSystem();
+    }
+#endif
+    return copyThroughBuffer(source, done, length);
+}
+
+bool CheckedFile::copyThroughBuffer(CheckedFile &source, qint64 from, qint64 length)
+{
+    if (from >= length)
+        return true;
+    QByteArray buffer(qMin(length - from, copyChunkSize), Qt::Uninitialized);
+    while (from < length) {
+        const size_t want = size_t(qMin<qint64>(buffer.size(), length - from));
+        const ssize_t got = ::pread(source.m_fd, buffer.data(), want, off_t(from));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return failFromSystem();
+        if (got == 0)
+            return fail(shrankReason());
+        if (!writeAll(QByteArrayView(buffer.constData(), got)))
+            return false;
+        from += got;
+    }
+    return true;
+}
+
+bool mayShareFileSystem(const QString &a, const QString &b)
+{
+    struct stat first, second;
+    if (::stat(nativePath(a).constData(), &first) != 0 ||
+        ::stat(nativePath(b).constData(), &second) != 0)
+        return true;
+    return first.st_dev == second.st_dev;
 }
 
 namespace {

@@ -40,6 +40,17 @@ public:
     qint64 read(char *buffer, qint64 size);
     bool write(QByteArrayView bytes);
     bool syncToDisk();
+    // The size of the open file now, or -1 on an error.
+    qint64 size();
+    // Moves the position of the next read or write.
+    bool seek(qint64 offset);
+    // Makes this new, empty file share all the blocks of source (a copy-on-write clone) and
+    // moves to its end, which must lie at length. False with refused set when the file system
+    // cannot clone between the two; nothing was changed then.
+    bool cloneFrom(CheckedFile &source, qint64 length, bool &refused);
+    // Appends the first length bytes of source, whatever its position: in the system where it
+    // can (which shares the blocks where the file system allows), else through a buffer.
+    bool copyFrom(CheckedFile &source, qint64 length);
     // Gives this file the permission bits, and where allowed the owner, of another open file.
     bool copyAccessFrom(const CheckedFile &other);
     bool close();
@@ -58,6 +69,8 @@ private:
     bool isOpen() const;
     bool stillNamesCreatedFile() const;
     bool isCreatedFile(const FileIdentity &identity) const;
+    bool copyThroughBuffer(CheckedFile &source, qint64 from, qint64 length);
+    bool writeAll(QByteArrayView bytes);
 
     QString m_path;
     QString m_error;
@@ -72,6 +85,8 @@ private:
 
 // Removes whatever is at path, never what a link there points to; a missing file is no error.
 bool removeFile(const QString &path, QString &error);
+// False only when the two paths are known to lie on different file systems.
+bool mayShareFileSystem(const QString &a, const QString &b);
 // Makes a rename inside folder durable; does nothing where the platform has no such step.
 void syncFolder(const QString &folder);
 // The reason of the last failed system call, in plain words.

@@ -1,6 +1,7 @@
 #include "FaultInjection.h"
 
 #include <atomic>
+#include <utility>
 
 namespace {
 
@@ -9,6 +10,8 @@ constexpr int defaultLockWait = 5000;
 std::atomic<int> failingOperation{0};
 std::atomic<int> operationsSoFar{0};
 std::atomic<int> lockWaitMilliseconds{defaultLockWait};
+std::atomic<bool> streamingOnly{false};
+std::function<void()> afterScanStep;
 
 } // namespace
 
@@ -29,6 +32,8 @@ void reset()
     failingOperation = 0;
     operationsSoFar = 0;
     lockWaitMilliseconds = defaultLockWait;
+    streamingOnly = false;
+    afterScanStep = nullptr;
 }
 
 void setLockWait(int milliseconds)
@@ -45,6 +50,27 @@ bool nextOperationFails()
 {
     const int number = ++operationsSoFar;
     return number == failingOperation;
+}
+
+void setStreamingCopyOnly(bool streaming)
+{
+    streamingOnly = streaming;
+}
+
+bool streamingCopyOnly()
+{
+    return streamingOnly;
+}
+
+void setAfterScan(std::function<void()> step)
+{
+    afterScanStep = std::move(step);
+}
+
+void afterScan()
+{
+    if (afterScanStep)
+        std::exchange(afterScanStep, nullptr)();
 }
 
 } // namespace FaultInjection

@@ -4,12 +4,16 @@
 //     line) equals the username without regard to case;
 //   - otherwise every line copied byte for byte with a CR LF end, and the new record last.
 // The same bytes also go through the scanner in chunks cut where the input says, so that lines,
-// CR LF pairs and the byte-order mark split across reads are covered.
+// CR LF pairs and the byte-order mark split across reads are covered; read only, its unchanged
+// start plus the rest streamed from there must give the same copy. The update runs twice, once
+// letting the system copy what needs no change and once streaming every byte: both files must be
+// the model's, byte for byte.
 //
 // Input: [username length][username bytes][chunk seed][account file bytes]
 
 #include "AccountFile.h"
 #include "AccountFileScanner.h"
+#include "FaultInjection.h"
 #include "RecordLine.h"
 
 #include <QByteArray>
@@ -98,6 +102,42 @@ void checkScanner(const QByteArray &input, const QString &username, quint8 seed,
         failure("scanner: copy differs from the model", input, username);
 }
 
+// Cuts input into chunks of 1 to 7 bytes as the seed says, and feeds them to the scanner.
+bool feedInChunks(AccountFileScanner &scanner, QByteArrayView input, quint8 seed, QByteArray *out)
+{
+    qsizetype at = 0;
+    quint32 state = seed * 2654435761u + 7;
+    while (at < input.size()) {
+        state = state * 1103515245u + 12345u;
+        const qsizetype length = std::min<qsizetype>(1 + (state >> 16) % 7, input.size() - at);
+        if (!scanner.feed(input.sliced(at, length), out))
+            return false;
+        at += length;
+    }
+    return scanner.finish(out);
+}
+
+void checkUnchangedStart(const QByteArray &input, const QString &username, quint8 seed,
+                         const Expected &expected)
+{
+    if (expected.duplicate)
+        return;
+    AccountFileScanner reader({username}, AccountFileScanner::Stop::AtFirstMatch);
+    if (!feedInChunks(reader, input, seed, nullptr))
+        failure("read-only scanner: found a name the model does not", input, username);
+    const qint64 unchanged = reader.unchangedBytes();
+    if (reader.bytesSeen() != input.size() || unchanged < 0 || unchanged > input.size())
+        failure("read-only scanner: counted the bytes wrong", input, username);
+    AccountFileScanner rest({username}, AccountFileScanner::Stop::AtFirstMatch,
+                            unchanged > 0 ? AccountFileScanner::Start::AtLineStart
+                                          : AccountFileScanner::Start::AtFileStart);
+    QByteArray copy = input.left(unchanged);
+    if (!feedInChunks(rest, QByteArrayView(input).sliced(unchanged), seed + 1, &copy))
+        failure("rest of the copy: found a name the model does not", input, username);
+    if (copy != expected.file)
+        failure("unchanged start plus streamed rest differs from the model", input, username);
+}
+
 const QString &serverFolder()
 {
     static std::unique_ptr<QTemporaryDir> dir;
@@ -113,7 +153,8 @@ const QString &serverFolder()
     return path;
 }
 
-void checkUpdate(const QByteArray &input, const QString &username, const Expected &expected)
+void checkUpdate(const QByteArray &input, const QString &username, const Expected &expected,
+                 bool streamingOnly)
 {
     const QString record = username + QStringLiteral(",secret,1,none,0");
     if (!canBeStored(record))
@@ -124,7 +165,9 @@ void checkUpdate(const QByteArray &input, const QString &username, const Expecte
         std::abort();
     file.close();
 
+    FaultInjection::setStreamingCopyOnly(streamingOnly);
     const AddAccountResult result = AddAccount(folder, username, record);
+    FaultInjection::setStreamingCopyOnly(false);
     if (!file.open(QIODevice::ReadOnly))
         std::abort();
     const QByteArray after = file.readAll();
@@ -156,6 +199,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     const Expected expected = model(input, username);
     checkScanner(input, username, seed, expected);
-    checkUpdate(input, username, expected);
+    checkUnchangedStart(input, username, seed, expected);
+    checkUpdate(input, username, expected, false);
+    checkUpdate(input, username, expected, true);
     return 0;
 }

@@ -1,0 +1,169 @@
+#include "AccountFile.h"
+#include "FaultInjection.h"
+#include "ServerFolder.h"
+
+#include <QFileInfo>
+#include <QTest>
+
+// An add copies what needs no change through the system and streams the rest through the
+// scanner. Whatever the line ends and wherever the reads cut them, the result must be the file
+// that streaming every byte gives; a duplicate writes nothing at all; and a file changed between
+// the scan and the copy is never copied unchecked.
+class CopyPathsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { FaultInjection::reset(); }
+    void cleanup() { FaultInjection::reset(); }
+
+    void systemCopyAndStreamingAgree_data();
+    void systemCopyAndStreamingAgree();
+    void duplicateWritesNothing();
+    void fileChangedAfterTheScan_data();
+    void fileChangedAfterTheScan();
+};
+
+namespace {
+
+// The add reads the account file this many bytes at a time.
+constexpr int readSize = 256 * 1024;
+
+const QString carol = QStringLiteral("carol,pw,1,none,0");
+
+// Every line with a CR LF end, as the copy must have it.
+QByteArray withCrLfEnds(const QByteArray &bytes)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes.at(i);
+        if (c == '\r' || c == '\n') {
+            out += "\r\n";
+            if (c == '\r' && i + 1 < bytes.size() && bytes.at(i + 1) == '\n')
+                ++i;
+        } else {
+            out += c;
+        }
+    }
+    if (!bytes.isEmpty() && !out.endsWith("\r\n") && out != "\xEF\xBB\xBF")
+        out += "\r\n";
+    return out;
+}
+
+// Lines of filler up to exactly offset, then tail: a line end of tail's choosing lands on a
+// read boundary.
+QByteArray fillTo(qsizetype offset, const QByteArray &tail)
+{
+    const QByteArray line = "someone,pw,1,none,0\r\n";
+    QByteArray bytes = line.repeated(offset / line.size());
+    bytes += QByteArray(offset - bytes.size(), 'x');
+    return bytes + tail;
+}
+
+QByteArray addCarol(const QByteArray &before, bool streamingOnly)
+{
+    ServerFolder server(before);
+    WorkingFolder working(server.workFolder());
+    FaultInjection::setStreamingCopyOnly(streamingOnly);
+    const AddOutcome outcome = AddAccount(server.path(), QStringLiteral("carol"), carol).outcome;
+    FaultInjection::setStreamingCopyOnly(false);
+    if (outcome != AddOutcome::Created || QFileInfo::exists(server.tempFile()))
+        return "failed";
+    return server.accounts();
+}
+
+} // namespace
+
+void CopyPathsTest::systemCopyAndStreamingAgree_data()
+{
+    QTest::addColumn<QList<QByteArray>>("files");
+
+    // Three lines, each ended by CR LF, LF, a lone CR or (the last) nothing, after an optional
+    // byte-order mark.
+    QList<QByteArray> mixes;
+    const QList<QByteArray> ends{"\r\n", "\n", "\r", ""};
+    for (const QByteArray &start : {QByteArray(), QByteArray("\xEF\xBB\xBF")}) {
+        for (const QByteArray &first : ends.mid(0, 3)) {
+            for (const QByteArray &second : ends.mid(0, 3)) {
+                for (const QByteArray &third : ends)
+                    mixes << start + "alice,1" + first + "bob,2" + second + "dave,3" + third;
+            }
+        }
+    }
+    mixes << QByteArray() << QByteArray("\xEF\xBB\xBF") << QByteArray("\r\n\n\r");
+    QTest::newRow("every mix of line ends") << mixes;
+
+    QList<QByteArray> cut;
+    for (const qsizetype at : {readSize - 2, readSize - 1, readSize}) {
+        cut << fillTo(at, "\r\nbob,1\r\n") << fillTo(at, "\nbob,1\r\n") << fillTo(at, "\rbob,1\r\n")
+            << fillTo(at, "\r\nbob,1");
+    }
+    QTest::newRow("line ends where a read ends") << cut;
+}
+
+void CopyPathsTest::systemCopyAndStreamingAgree()
+{
+    QFETCH(QList<QByteArray>, files);
+    for (const QByteArray &before : std::as_const(files)) {
+        const QByteArray streamed = addCarol(before, true);
+        const QByteArray copied = addCarol(before, false);
+        const QByteArray expected = withCrLfEnds(before) + carol.toUtf8() + "\r\n";
+        QVERIFY2(streamed == expected, before.right(40).toHex(' ').constData());
+        QVERIFY2(copied == expected, before.right(40).toHex(' ').constData());
+    }
+}
+
+// A kAdd.tmp left from before stays exactly as it was: nothing was created, opened or removed.
+void CopyPathsTest::duplicateWritesNothing()
+{
+    ServerFolder server(fillTo(3 * readSize, "\r\ncarol,pw,1,none,0\n"));
+    WorkingFolder working(server.workFolder());
+    QFile stale(server.tempFile());
+    QVERIFY(stale.open(QIODevice::WriteOnly) && stale.write("stale") == 5);
+    stale.close();
+    const QDateTime staleTime = QFileInfo(stale).lastModified();
+    const QByteArray before = server.accounts();
+
+    QCOMPARE(AddAccount(server.path(), QStringLiteral("CAROL"), carol).outcome,
+             AddOutcome::Duplicate);
+    QCOMPARE(server.accounts(), before);
+    QVERIFY(stale.open(QIODevice::ReadOnly));
+    QCOMPARE(stale.readAll(), QByteArray("stale"));
+    QCOMPARE(QFileInfo(stale).lastModified(), staleTime);
+    QCOMPARE(QDir(server.workFolder()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{"kAdd.tmp"});
+}
+
+void CopyPathsTest::fileChangedAfterTheScan_data()
+{
+    QTest::addColumn<QByteArray>("appended");
+    QTest::addColumn<bool>("created");
+
+    QTest::newRow("another account appended") << QByteArray("dave,pw,1,none,0\r\n") << true;
+    QTest::newRow("the same name appended") << QByteArray("CAROL,pw,1,none,0\r\n") << false;
+}
+
+// A program that ignores the lock appends to the account file after the scan: the copy must not
+// stop at the size that was scanned, nor let in a name it did not look at.
+void CopyPathsTest::fileChangedAfterTheScan()
+{
+    QFETCH(QByteArray, appended);
+    QFETCH(bool, created);
+
+    const QByteArray before = fillTo(2 * readSize, "\r\nbob,pw,1,none,0\r\n");
+    ServerFolder server(before);
+    WorkingFolder working(server.workFolder());
+    FaultInjection::setAfterScan([&] {
+        QFile file(server.accountFile());
+        if (file.open(QIODevice::Append))
+            file.write(appended);
+    });
+
+    const AddOutcome outcome = AddAccount(server.path(), QStringLiteral("carol"), carol).outcome;
+    QCOMPARE(outcome, created ? AddOutcome::Created : AddOutcome::Duplicate);
+    QCOMPARE(server.accounts(), before + appended + (created ? carol.toUtf8() + "\r\n" : ""));
+    QVERIFY(!QFileInfo::exists(server.tempFile()));
+}
+
+QTEST_GUILESS_MAIN(CopyPathsTest)
+#include "tst_copypaths.moc"
