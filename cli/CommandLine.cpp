@@ -79,7 +79,7 @@ QString versionText()
 void describeProgram(QCommandLineParser &parser)
 {
     parser.setApplicationDescription(
-        QStringLiteral("Adds player accounts to a game server's account file, "
+        QStringLiteral("Adds and manages the player accounts of a game server's account file, "
                        "kData/kPlayer/kAdd.txt below the server folder.\n\n"
                        "Commands:\n"
                        "  add USERNAME [PASSWORD]  Add one account.\n"

@@ -38,14 +38,16 @@ QByteArray generate(QRandomGenerator &random)
     const int lines = random.bounded(8);
     for (int i = 0; i < lines; ++i) {
         const QByteArray &name = names[random.bounded(int(std::size(names)))];
-        switch (random.bounded(6)) {
+        switch (random.bounded(12)) {
         case 0:
+        case 1:
             file += name; // no comma
             break;
-        case 1:
+        case 2:
+        case 3:
             file += name + ",pw,1"; // too few fields
             break;
-        case 2:
+        case 4:
             file += name + "," + QByteArray(300000, 'p') + ",0,none,0"; // longer than a chunk
             break;
         default:
