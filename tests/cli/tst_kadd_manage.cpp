@@ -48,6 +48,8 @@ private slots:
     void nameTwiceInFileChangesNothing_data();
     void nameTwiceInFileChangesNothing();
     void backupKeepsThePreviousFile();
+    void missingAccountFile_data();
+    void missingAccountFile();
     void list_data();
     void list();
     void listAsJson();
@@ -197,6 +199,32 @@ void KaddManageTest::backupKeepsThePreviousFile()
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), afterRemove);
     QCOMPARE(server.accounts(), fileWith("Alice,secret,0,none,0", {}, carol));
+}
+
+void KaddManageTest::missingAccountFile_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("list") << QStringList{"list"};
+    QTest::newRow("check") << QStringList{"check", "alice"};
+    QTest::newRow("passwd") << QStringList{"passwd", "alice", "newpw1"};
+    QTest::newRow("set") << QStringList{"set", "alice", "--gm", "1", "--backup"};
+    QTest::newRow("remove, dry run") << QStringList{"remove", "alice", "--dry-run"};
+}
+
+// Not a missing account: a file error naming the path, and the file is never created.
+void KaddManageTest::missingAccountFile()
+{
+    QFETCH(QStringList, arguments);
+    ServerFolder server;
+    QVERIFY(QFile::remove(server.accountFile()));
+
+    const KaddResult result = runKadd(inServer(arguments, server), server.workFolder());
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, 3);
+    QVERIFY2(result.err.startsWith("Account File Error: "), result.err.constData());
+    QVERIFY(result.err.contains(QDir::toNativeSeparators(server.accountFile()).toUtf8()));
+    QVERIFY(!QFileInfo::exists(server.accountFile()));
+    QVERIFY(!QFileInfo::exists(server.accountFile() + ".bak"));
 }
 
 void KaddManageTest::list_data()
