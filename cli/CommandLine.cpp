@@ -33,6 +33,28 @@ struct Options
     QCommandLineOption dryRun{QStringLiteral("dry-run"),
                               QStringLiteral("Check every line and report what would be added, "
                                              "but change nothing.")};
+    QCommandLineOption dryRunEdit{QStringLiteral("dry-run"),
+                                  QStringLiteral("Say what would change, but change nothing.")};
+    QCommandLineOption backup{QStringLiteral("backup"),
+                              QStringLiteral("Keep the previous account file as kAdd.txt.bak "
+                                             "beside it.")};
+    QCommandLineOption male{QStringLiteral("male"), QStringLiteral("The account becomes male.")};
+    QCommandLineOption femaleEdit{QStringLiteral("female"),
+                                  QStringLiteral("The account becomes female.")};
+    QCommandLineOption emailEdit{QStringLiteral("email"),
+                                 QStringLiteral("The new e-mail address (\"\" means \"none\")."),
+                                 QStringLiteral("EMAIL")};
+    QCommandLineOption gmEdit{QStringLiteral("gm"),
+                              QStringLiteral("The new GM privileges: ") + gmSyntax +
+                                  QStringLiteral("."),
+                              QStringLiteral("FLAGS")};
+    QCommandLineOption showPasswords{QStringLiteral("show-passwords"),
+                                     QStringLiteral("Show the passwords too.")};
+    QCommandLineOption json{QStringLiteral("json"),
+                            QStringLiteral("Print a JSON array of objects instead, for scripts.")};
+    QCommandLineOption verbose{QStringLiteral("verbose"),
+                               QStringLiteral("Say whether the account exists, and on which "
+                                              "line.")};
 };
 
 CommandLine usageError(const QString &message)
@@ -59,7 +81,7 @@ QString versionText()
 void describeProgram(QCommandLineParser &parser)
 {
     parser.setApplicationDescription(
-        QStringLiteral("Adds player accounts to a game server's account file, "
+        QStringLiteral("Adds and manages the player accounts of a game server's account file, "
                        "kData/kPlayer/kAdd.txt below the server folder.\n\n"
                        "The server folder is the one given by --app-dir DIR, else the folder of "
                        "kadd when it holds kData/kPlayer/kAdd.txt, else the one named by the "
@@ -67,10 +89,18 @@ void describeProgram(QCommandLineParser &parser)
                        "Commands:\n"
                        "  add USERNAME [PASSWORD]  Add one account.\n"
                        "  import FILE|-            Add many accounts in one update, all or none.\n"
-                       "  flags [TOTAL]            Show the GM flags, or those a total holds.\n\n"
+                       "  flags [TOTAL]            Show the GM flags, or those a total holds.\n"
+                       "  list [PATTERN]           List the accounts.\n"
+                       "  check NAME               Tell whether an account exists.\n"
+                       "  passwd NAME [PASSWORD]   Change an account's password.\n"
+                       "  set NAME OPTIONS         Change an account's GM flags, e-mail or "
+                       "gender.\n"
+                       "  remove NAME              Remove an account.\n\n"
                        "Run 'kadd COMMAND --help' for the options of a command."));
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("add, import or flags."),
-                                 QStringLiteral("COMMAND"));
+    parser.addPositionalArgument(
+        QStringLiteral("command"),
+        QStringLiteral("add, import, flags, list, check, passwd, set or remove."),
+        QStringLiteral("COMMAND"));
 }
 
 void describeAdd(QCommandLineParser &parser, const Options &options)
@@ -116,6 +146,74 @@ void describeFlags(QCommandLineParser &parser)
                                  QStringLiteral("[TOTAL]"));
 }
 
+const QString nameHelp = QStringLiteral("The account's username, in any letter case.");
+const QString changeHelp = QStringLiteral(
+    " The account is found as add finds duplicates: letter case does not matter, and a file that "
+    "holds the name twice is an error. Only its line is rewritten, through the same lock and "
+    "safe replacement as an add.");
+
+void describeList(QCommandLineParser &parser, const Options &options)
+{
+    parser.setApplicationDescription(QStringLiteral(
+        "Lists the accounts in file order, one per line: username, gender, e-mail, GM flags as a "
+        "number and as names, separated by tabs. A line that is not a well-formed record is "
+        "listed too, marked as such, with its line number and the reason."));
+    parser.addPositionalArgument(QStringLiteral("list"), QStringLiteral("List the accounts."));
+    parser.addPositionalArgument(QStringLiteral("PATTERN"),
+                                 QStringLiteral("Only usernames that match, in any letter case; "
+                                                "* stands for any characters, ? for one."),
+                                 QStringLiteral("[PATTERN]"));
+    parser.addOptions({options.showPasswords, options.json, options.appDir});
+}
+
+void describeCheck(QCommandLineParser &parser, const Options &options)
+{
+    parser.setApplicationDescription(
+        QStringLiteral("Exits with 0 when the account exists (in any letter case), with 1 "
+                       "when it does not."));
+    parser.addPositionalArgument(QStringLiteral("check"),
+                                 QStringLiteral("Tell whether an account exists."));
+    parser.addPositionalArgument(QStringLiteral("NAME"), nameHelp);
+    parser.addOptions({options.verbose, options.appDir});
+}
+
+void describePasswd(QCommandLineParser &parser, const Options &options)
+{
+    parser.setApplicationDescription(
+        QStringLiteral("Replaces the password of an account. Without PASSWORD it is read as "
+                       "one line from standard input, without echo on a terminal. The password "
+                       "must pass the rules of add.") +
+        changeHelp);
+    parser.addPositionalArgument(QStringLiteral("passwd"),
+                                 QStringLiteral("Change an account's password."));
+    parser.addPositionalArgument(QStringLiteral("NAME"), nameHelp);
+    parser.addPositionalArgument(QStringLiteral("PASSWORD"),
+                                 QStringLiteral("4 to 16 characters, no spaces or commas."),
+                                 QStringLiteral("[PASSWORD]"));
+    parser.addOptions({options.dryRunEdit, options.backup, options.appDir});
+}
+
+void describeSet(QCommandLineParser &parser, const Options &options)
+{
+    parser.setApplicationDescription(
+        QStringLiteral("Replaces the given fields of an account; each new value must pass the "
+                       "rules of add.") +
+        changeHelp);
+    parser.addPositionalArgument(QStringLiteral("set"),
+                                 QStringLiteral("Change an account's fields."));
+    parser.addPositionalArgument(QStringLiteral("NAME"), nameHelp);
+    parser.addOptions({options.gmEdit, options.emailEdit, options.male, options.femaleEdit,
+                       options.dryRunEdit, options.backup, options.appDir});
+}
+
+void describeRemove(QCommandLineParser &parser, const Options &options)
+{
+    parser.setApplicationDescription(QStringLiteral("Removes an account's line.") + changeHelp);
+    parser.addPositionalArgument(QStringLiteral("remove"), QStringLiteral("Remove an account."));
+    parser.addPositionalArgument(QStringLiteral("NAME"), nameHelp);
+    parser.addOptions({options.dryRunEdit, options.backup, options.appDir});
+}
+
 void addStandardOptions(QCommandLineParser &parser)
 {
     parser.addHelpOption();
@@ -140,6 +238,16 @@ std::optional<Command> commandNamed(const QString &name)
         return Command::Import;
     if (name == QLatin1String("flags"))
         return Command::Flags;
+    if (name == QLatin1String("list"))
+        return Command::List;
+    if (name == QLatin1String("check"))
+        return Command::Check;
+    if (name == QLatin1String("passwd"))
+        return Command::Passwd;
+    if (name == QLatin1String("set"))
+        return Command::Set;
+    if (name == QLatin1String("remove"))
+        return Command::Remove;
     return std::nullopt;
 }
 
@@ -154,12 +262,14 @@ std::optional<QString> appDirOption(const QCommandLineParser &parser, const Opti
 
 QString exitStatusHelp()
 {
-    return QStringLiteral("Exit status:\n"
-                          "  0   created (import: all accounts; --dry-run: all would be)\n"
-                          "  1   the username already exists (import: only duplicates failed)\n"
-                          "  2   an entry was refused by a rule\n"
-                          "  3   the account file could not be read or updated\n"
-                          "  64  usage error, or the import file cannot be read\n");
+    return QStringLiteral(
+        "Exit status:\n"
+        "  0   done: created, listed, found, changed or removed (--dry-run: would be)\n"
+        "  1   add, import: the username already exists (import: only duplicates failed);\n"
+        "      check, passwd, set, remove: no such account\n"
+        "  2   an entry or a new value was refused by a rule\n"
+        "  3   the account file could not be read or updated, or holds the account twice\n"
+        "  64  usage error, or the import file cannot be read\n");
 }
 
 CommandLine parseCommandLine(const QStringList &arguments, const QString &programFolder,
@@ -172,7 +282,9 @@ CommandLine parseCommandLine(const QStringList &arguments, const QString &progra
     QCommandLineParser finder;
     describeProgram(finder);
     addStandardOptions(finder);
-    finder.addOptions({options.female, options.email, options.gm, options.appDir, options.dryRun});
+    finder.addOptions({options.female, options.email, options.gm, options.appDir, options.dryRun,
+                       options.backup, options.male, options.showPasswords, options.json,
+                       options.verbose});
     if (!finder.parse(arguments))
         return usageError(finder.errorText());
     if (finder.positionalArguments().isEmpty()) {
@@ -202,6 +314,21 @@ CommandLine parseCommandLine(const QStringList &arguments, const QString &progra
         break;
     case Command::Flags:
         describeFlags(parser);
+        break;
+    case Command::List:
+        describeList(parser, options);
+        break;
+    case Command::Check:
+        describeCheck(parser, options);
+        break;
+    case Command::Passwd:
+        describePasswd(parser, options);
+        break;
+    case Command::Set:
+        describeSet(parser, options);
+        break;
+    case Command::Remove:
+        describeRemove(parser, options);
         break;
     }
     if (!parser.parse(arguments))
@@ -253,6 +380,50 @@ CommandLine parseCommandLine(const QStringList &arguments, const QString &progra
                 return usageError(QStringLiteral("'%1' is not %2.").arg(values.at(0), gmSyntax));
         }
         return line;
+    case Command::List:
+        if (values.size() > 1)
+            return usageError(QStringLiteral("list takes at most one PATTERN."));
+        line.pattern = values.value(0);
+        line.showPasswords = parser.isSet(options.showPasswords);
+        line.json = parser.isSet(options.json);
+        break;
+    case Command::Check:
+    case Command::Set:
+    case Command::Remove:
+        if (values.size() != 1)
+            return usageError(QStringLiteral("%1 takes exactly one NAME.").arg(name));
+        line.username = values.at(0);
+        break;
+    case Command::Passwd:
+        if (values.isEmpty() || values.size() > 2)
+            return usageError(QStringLiteral("passwd takes a NAME and, optionally, a PASSWORD."));
+        line.username = values.at(0);
+        if (values.size() == 2)
+            line.password = values.at(1);
+        break;
+    }
+    if (*command == Command::Check)
+        line.verbose = parser.isSet(options.verbose);
+    if (*command == Command::Passwd || *command == Command::Set || *command == Command::Remove) {
+        line.dryRun = parser.isSet(options.dryRunEdit);
+        line.backup = parser.isSet(options.backup);
+    }
+    if (*command == Command::Set) {
+        if (parser.isSet(options.male) && parser.isSet(options.femaleEdit))
+            return usageError(QStringLiteral("set takes --male or --female, not both."));
+        if (parser.isSet(options.male) || parser.isSet(options.femaleEdit))
+            line.newMale = parser.isSet(options.male);
+        if (parser.isSet(options.emailEdit))
+            line.newEmail = parser.value(options.emailEdit);
+        if (parser.isSet(options.gmEdit)) {
+            line.newGmFlags = parseGmFlags(parser.value(options.gmEdit));
+            if (!line.newGmFlags)
+                return usageError(QStringLiteral("--gm '%1' is not %2.")
+                                      .arg(parser.value(options.gmEdit), gmSyntax));
+        }
+        if (!line.newMale && !line.newEmail && !line.newGmFlags)
+            return usageError(
+                QStringLiteral("set needs at least one of --gm, --email, --male, --female."));
     }
     const std::optional<QString> appDir = appDirOption(parser, options);
     if (appDir && appDir->isEmpty())

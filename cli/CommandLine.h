@@ -11,6 +11,11 @@ enum class Command
     Add,
     Import,
     Flags,
+    List,
+    Check,
+    Passwd,
+    Set,
+    Remove,
 };
 
 // What the command line asks for: a command to run, a text to show (help, version) or a
@@ -28,7 +33,7 @@ struct CommandLine
     Command command = Command::Add;
     QString text; // the help or version text, or the usage error
 
-    QString applicationFolder; // add, import
+    QString applicationFolder; // every command but flags
 
     QString username; // add
     std::optional<QString> password;
@@ -40,6 +45,17 @@ struct CommandLine
     bool dryRun = false;
 
     std::optional<qint32> total; // flags
+
+    QString pattern; // list
+    bool showPasswords = false;
+    bool json = false;
+    bool verbose = false; // check
+
+    // set; username and password above serve check, passwd, set and remove too
+    std::optional<QString> newEmail;
+    std::optional<qint32> newGmFlags;
+    std::optional<bool> newMale;
+    bool backup = false; // passwd, set, remove; they take dryRun too
 };
 
 // arguments as QCoreApplication::arguments() gives them, the program first. programFolder is

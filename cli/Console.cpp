@@ -1,5 +1,7 @@
 #include "Console.h"
 
+#include <QList>
+
 #include <cstdio>
 
 namespace {
@@ -21,4 +23,26 @@ void printOut(const QString &line)
 void printError(const QString &line)
 {
     print(stderr, line);
+}
+
+void writeOut(const QByteArray &bytes)
+{
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+QString printable(const QString &text)
+{
+    QString shown;
+    shown.reserve(text.size());
+    for (const uint c : text.toUcs4()) {
+        const bool hidden = (c < 0x20 && c != '\n') || (c >= 0x7F && c <= 0x9F) ||
+                            (c >= 0x200B && c <= 0x200F) || (c >= 0x2028 && c <= 0x202E) ||
+                            (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF;
+        if (hidden)
+            shown += QStringLiteral("\\x{%1}").arg(c, 0, 16);
+        else
+            shown += QString::fromUcs4(reinterpret_cast<const char32_t *>(&c), 1);
+    }
+    return shown;
 }

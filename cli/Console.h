@@ -6,3 +6,11 @@
 // scripts can read them; complaints go to standard error.
 void printOut(const QString &line);
 void printError(const QString &line);
+
+// Bytes as they are, for output that has its own encoding (JSON is UTF-8).
+void writeOut(const QByteArray &bytes);
+
+// Text from the account file, made safe to show: control characters, line separators and other
+// invisible characters that a terminal could take as a command are shown as \x{..} escapes.
+// Line breaks stay.
+QString printable(const QString &text);

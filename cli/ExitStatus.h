@@ -4,7 +4,9 @@
 enum ExitStatus
 {
     ExitCreated = 0,
+    ExitDone = 0, // list, check, passwd, set, remove
     ExitDuplicate = 1,
+    ExitNoSuchAccount = 1, // check, passwd, set, remove
     ExitRefused = 2,
     ExitFileError = 3,
     ExitUsage = 64, // EX_USAGE of sysexits.h

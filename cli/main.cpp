@@ -1,10 +1,12 @@
 #include "AddCommand.h"
 #include "CommandLine.h"
 #include "Console.h"
+#include "EditCommands.h"
 #include "ExitStatus.h"
 #include "FileSizeLimit.h"
 #include "FlagsCommand.h"
 #include "ImportCommand.h"
+#include "ListCommand.h"
 
 #include <QCoreApplication>
 #include <ServerLocation.h>
@@ -37,6 +39,16 @@ int main(int argc, char *argv[])
         return runImport(line);
     case Command::Flags:
         return runFlags(line);
+    case Command::List:
+        return runList(line);
+    case Command::Check:
+        return runCheck(line);
+    case Command::Passwd:
+        return runPasswd(line);
+    case Command::Set:
+        return runSet(line);
+    case Command::Remove:
+        return runRemove(line);
     }
     return ExitUsage;
 }

@@ -44,6 +44,8 @@ public:
     CheckedFile &source() { return *m_source; }
     CheckedFile &copy() { return *m_copy; }
     QString accountPath() const { return m_accountPath; }
+    // The file behind any symbolic links, known once open() succeeded.
+    QString realPath() const { return m_target; }
     // The failure of a write to the copy.
     Failure copyFailure() const;
 

@@ -88,3 +88,16 @@ ValidationResult ValidateEntry(EntryView &view)
         view.setText(EntryBox::Email, email);
     return result;
 }
+
+// Stand-ins that pass every rule leave only the rules of the field being changed to fail, in
+// the order and with the words of creation.
+ValidationResult validateNewPassword(const QString &password)
+{
+    QString email = QStringLiteral("none");
+    return validateAccountTexts(QStringLiteral("user"), password, email);
+}
+
+ValidationResult validateNewEmail(QString &email)
+{
+    return validateAccountTexts(QStringLiteral("user"), QStringLiteral("pass"), email);
+}

@@ -24,3 +24,8 @@ ValidationResult ValidateEntry(EntryView &view);
 // The same rules on plain texts; an empty email becomes "none".
 ValidationResult validateAccountTexts(const QString &username, const QString &password,
                                       QString &email);
+
+// The rules of creation for a new password or e-mail of an existing account, that field alone;
+// an empty email becomes "none".
+ValidationResult validateNewPassword(const QString &password);
+ValidationResult validateNewEmail(QString &email);

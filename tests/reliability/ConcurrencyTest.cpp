@@ -22,6 +22,7 @@ class ConcurrencyTest : public QObject
 
 private slots:
     void simultaneousAddsLoseNothing();
+    void addsAndRemovesMatchOneOrder();
 };
 
 namespace {
@@ -153,6 +154,97 @@ void ConcurrencyTest::simultaneousAddsLoseNothing()
         QVERIFY2(it.value().count(QStringLiteral("created")) == 1,
                  qPrintable(it.key() + QLatin1Char(' ') + it.value().join(u',')));
     }
+    QVERIFY(!QFile::exists(server.tempFile()));
+}
+
+// Four kadd loops add and remove the same few names, each in its own letter case, one of them a
+// name the file held before. The lock puts the operations in some order; in any order a name's
+// successful adds and removes alternate, starting from whether the file held it. So for each
+// name: (held before) + (adds told "created") - (removes told "removed") is 0 or 1 and says
+// whether the file holds it now, and a record left in the file is one a writer was told it
+// created. A lost update or a change made twice breaks one of these. The lines nobody touches
+// stay byte for byte as they were, in their order.
+void ConcurrencyTest::addsAndRemovesMatchOneOrder()
+{
+    const QByteArray untouched1 = "keepme1,pw,1,none,0\r\n";
+    const QByteArray untouched2 = "keepme2,pw,0,k@x.org,384\r\n";
+    ServerFolder server(untouched1 + "gone1,pw,1,none,0\r\n" + untouched2);
+    const QStringList names{"gone1", "flip1", "flip2", "flip3", "flip4", "flip5"};
+    constexpr int rounds = 10;
+
+    std::vector<std::unique_ptr<QProcess>> writers;
+    for (int w = 0; w < processes; ++w) {
+        QStringList script;
+        for (int round = 0; round < rounds; ++round) {
+            for (const QString &name : names) {
+                const QString shown = w % 2 ? name.toUpper() : name;
+                const bool add = (round + w) % 2 == 0;
+                script << QStringLiteral("'%1' %2 %3 %4 --app-dir '%5' >/dev/null 2>&1; "
+                                         "echo %2 %3 $?")
+                              .arg(QStringLiteral(KADD_PATH),
+                                   add ? QStringLiteral("add") : QStringLiteral("remove"), shown,
+                                   add ? QStringLiteral("pass%1").arg(w) : QString(),
+                                   server.path());
+            }
+        }
+        auto process = std::make_unique<QProcess>();
+        process->setWorkingDirectory(server.workFolder());
+        process->start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script.join(u'\n')});
+        writers.push_back(std::move(process));
+    }
+
+    QHash<QString, int> balance{{"gone1", 1}}; // held before + created - removed
+    QHash<QString, QSet<QByteArray>> creators; // passwords of the writers told "created"
+    int operations = 0;
+    int changes = 0;
+    for (int w = 0; w < processes; ++w) {
+        QVERIFY(writers[w]->waitForFinished(300000));
+        const QList<QByteArray> lines = writers[w]->readAllStandardOutput().trimmed().split('\n');
+        QCOMPARE(lines.size(), rounds * names.size());
+        for (const QByteArray &line : lines) {
+            const QList<QByteArray> parts = line.split(' ');
+            QCOMPARE(parts.size(), 3);
+            const int status = parts.at(2).toInt();
+            QVERIFY2(status == 0 || status == 1, line.constData()); // never a file error
+            const QString key = QString::fromUtf8(parts.at(1)).toLower();
+            ++operations;
+            if (status != 0)
+                continue;
+            ++changes;
+            if (parts.at(0) == "add") {
+                ++balance[key];
+                creators[key].insert("pass" + QByteArray::number(w));
+            } else {
+                --balance[key];
+            }
+        }
+    }
+
+    const QByteArray after = server.accounts();
+    QVERIFY(after.startsWith(untouched1));
+    QVERIFY(after.contains("\n" + untouched2));
+    QHash<QString, QByteArray> held; // name -> password
+    for (const QByteArray &record : after.split('\n')) {
+        if (record.isEmpty())
+            continue;
+        QVERIFY2(record.endsWith('\r') && record.count(',') == 4, record.constData());
+        const QList<QByteArray> fields = record.split(',');
+        const QString key = QString::fromUtf8(fields.at(0)).toLower();
+        QVERIFY2(!held.contains(key), qPrintable(key + QStringLiteral(" is in twice")));
+        held.insert(key, fields.at(1));
+    }
+    for (const QString &name : names) {
+        const int balanceOfName = balance.value(name);
+        QVERIFY2(balanceOfName == int(held.contains(name)),
+                 qPrintable(QStringLiteral("%1: balance %2").arg(name).arg(balanceOfName)));
+        if (held.contains(name) && held.value(name) != "pw")
+            QVERIFY2(creators.value(name).contains(held.value(name)), qPrintable(name));
+    }
+    QCOMPARE(held.size(),
+             2 + int(std::count_if(names.cbegin(), names.cend(),
+                                   [&](const QString &n) { return held.contains(n); })));
+    qInfo("%d operations by %d processes, %d of them changed the file; %d names held at the end",
+          operations, processes, changes, int(held.size()));
     QVERIFY(!QFile::exists(server.tempFile()));
 }
 

@@ -1,7 +1,7 @@
 // Kills kadd with SIGKILL at random moments of an update, again and again, and checks after every
-// kill that the account file is either exactly the old file or exactly the old file plus the new
-// record(s), and that the next run still works: the dead process's lock is taken over and its
-// kAdd.tmp overwritten.
+// kill that the account file is either exactly the old file or exactly the new one (the new
+// record(s) added, or one account's line changed or removed), and that the next run still works:
+// the dead process's lock is taken over and its kAdd.tmp overwritten.
 
 #include "KaddProcess.h"
 #include "ServerFolder.h"
@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <functional>
 
 class CrashConsistencyTest : public QObject
 {
@@ -21,6 +22,8 @@ class CrashConsistencyTest : public QObject
 private slots:
     void killedSingleAddLeavesOldOrNewFile();
     void killedImportLeavesOldOrNewFile();
+    void killedRemoveLeavesOldOrNewFile();
+    void killedSetLeavesOldOrNewFile();
 
 private:
     void killRepeatedly(const QString &what, int kills);
@@ -30,23 +33,56 @@ namespace {
 
 constexpr int accountsInFile = 200000;
 
+QByteArray recordOf(int i)
+{
+    return QByteArray("player") + QByteArray::number(i) + ",secret" + QByteArray::number(i % 977) +
+           "," + QByteArray::number(i % 2) + ",p" + QByteArray::number(i) + "@example.org,0";
+}
+
 QByteArray bigAccountFile()
 {
     QByteArray bytes;
     bytes.reserve(accountsInFile * 48);
     for (int i = 0; i < accountsInFile; ++i)
-        bytes += QByteArray("player") + QByteArray::number(i) + ",secret" +
-                 QByteArray::number(i % 977) + "," + QByteArray::number(i % 2) + ",p" +
-                 QByteArray::number(i) + "@example.org,0\r\n";
+        bytes += recordOf(i) + "\r\n";
     return bytes;
 }
 
-// What one attempt adds: a single record, or a batch file for import.
+// What one attempt does: add a single record, import a batch file, or change or remove one
+// account of the big file.
 struct Attempt
 {
     QStringList arguments;
-    QByteArray records; // appended by a run that completes
+    std::function<QByteArray(const QByteArray &)> apply; // the file after a run that completes
 };
+
+// Each attempt edits an account of its own, well inside the file.
+Attempt editAttempt(const QString &what, int attemptNumber, const QString &serverPath)
+{
+    const int player = 1 + attemptNumber * 757 % (accountsInFile - 1);
+    const QByteArray old = recordOf(player) + "\r\n";
+    const QString name = QStringLiteral("PLAYER%1").arg(player); // found in any case
+    Attempt attempt;
+    QByteArray replacement;
+    if (what == QLatin1String("remove")) {
+        attempt.arguments = {QStringLiteral("remove"), name};
+    } else {
+        attempt.arguments = {QStringLiteral("set"),     name,
+                             QStringLiteral("--gm"),    QStringLiteral("WARP"),
+                             QStringLiteral("--email"), QStringLiteral("new@example.org")};
+        QList<QByteArray> fields = recordOf(player).split(',');
+        fields[3] = "new@example.org";
+        fields[4] = "128";
+        replacement = fields.join(',') + "\r\n";
+    }
+    attempt.arguments << QStringLiteral("--app-dir") << serverPath;
+    attempt.apply = [old, replacement](const QByteArray &before) {
+        QByteArray after = before;
+        const qsizetype at = after.indexOf("\n" + old) + 1;
+        return at > 0 ? after.replace(at, old.size(), replacement) : QByteArray("(missing)");
+    };
+    return attempt;
+}
 
 } // namespace
 
@@ -63,23 +99,32 @@ void CrashConsistencyTest::killRepeatedly(const QString &what, int kills)
     int attemptNumber = 0;
     const auto nextAttempt = [&] {
         ++attemptNumber;
+        if (what == QLatin1String("remove") || what == QLatin1String("set"))
+            return editAttempt(what, attemptNumber, server.path());
         Attempt attempt;
         if (what == QLatin1String("add")) {
             const QString name = QStringLiteral("crash%1").arg(attemptNumber);
             attempt.arguments = {QStringLiteral("add"), name,
                                  QStringLiteral("pass%1").arg(attemptNumber),
                                  QStringLiteral("--app-dir"), server.path()};
-            attempt.records =
+            const QByteArray record =
                 name.toUtf8() + ",pass" + QByteArray::number(attemptNumber) + ",1,none,0\r\n";
+            attempt.apply = [record](const QByteArray &before) {
+                return before + record;
+            };
             return attempt;
         }
         QByteArray batch;
+        QByteArray records;
         for (int i = 0; i < 1000; ++i) {
             const QByteArray line = "batch" + QByteArray::number(attemptNumber) + "x" +
                                     QByteArray::number(i) + ",secret,0,b@example.org,384";
             batch += line + "\n";
-            attempt.records += line + "\r\n";
+            records += line + "\r\n";
         }
+        attempt.apply = [records](const QByteArray &before) {
+            return before + records;
+        };
         const QString batchPath =
             batchFolder.filePath(QStringLiteral("batch%1.txt").arg(attemptNumber));
         QFile file(batchPath);
@@ -96,7 +141,7 @@ void CrashConsistencyTest::killRepeatedly(const QString &what, int kills)
     {
         const Attempt attempt = nextAttempt();
         QCOMPARE(runKadd(attempt.arguments, server.workFolder()).exitCode, 0);
-        expected += attempt.records;
+        expected = attempt.apply(expected);
         QCOMPARE(server.accounts(), expected);
     }
     const int span = int(timer.elapsed()) + 20;
@@ -122,7 +167,7 @@ void CrashConsistencyTest::killRepeatedly(const QString &what, int kills)
         if (after == expected) {
             ++unchanged;
         } else {
-            QVERIFY2(after == expected + attempt.records,
+            QVERIFY2(after == attempt.apply(expected),
                      qPrintable(QStringLiteral("kill %1 left a file that is neither the old nor "
                                                "the new one")
                                     .arg(kill)));
@@ -134,7 +179,7 @@ void CrashConsistencyTest::killRepeatedly(const QString &what, int kills)
         const Attempt next = nextAttempt();
         const KaddResult recovery = runKadd(next.arguments, server.workFolder());
         QVERIFY2(recovery.exitCode == 0, recovery.err.constData());
-        expected += next.records;
+        expected = next.apply(expected);
         QCOMPARE(server.accounts(), expected);
         QCOMPARE(QFile::permissions(server.accountFile()) &
                      ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
@@ -154,6 +199,16 @@ void CrashConsistencyTest::killedSingleAddLeavesOldOrNewFile()
 void CrashConsistencyTest::killedImportLeavesOldOrNewFile()
 {
     killRepeatedly(QStringLiteral("import"), 100);
+}
+
+void CrashConsistencyTest::killedRemoveLeavesOldOrNewFile()
+{
+    killRepeatedly(QStringLiteral("remove"), 100);
+}
+
+void CrashConsistencyTest::killedSetLeavesOldOrNewFile()
+{
+    killRepeatedly(QStringLiteral("set"), 100);
 }
 
 QTEST_GUILESS_MAIN(CrashConsistencyTest)

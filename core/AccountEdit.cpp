@@ -1,0 +1,166 @@
+#include "AccountEdit.h"
+
+#include "AccountBackup.h"
+#include "AccountFile.h"
+#include "AccountFileUpdate.h"
+#include "AccountLineReader.h"
+#include "RecordLine.h"
+
+namespace {
+
+constexpr qsizetype flushSize = 256 * 1024;
+
+struct Found
+{
+    int lineNumber = 0;
+    QByteArray line;
+};
+
+// Streams the file into the copy (when there is one), leaving out or replacing the account's
+// line. A second line with the same name stops it: which of the two is meant cannot be told.
+class EditPass
+{
+public:
+    EditPass(AccountFileUpdate &update, const AccountEdit &edit, bool copying)
+        : m_update(update), m_edit(edit), m_matcher(edit.username), m_copying(copying)
+    {}
+
+    Failure run()
+    {
+        AccountLineReader reader(m_update.source());
+        QByteArrayView line;
+        bool first = true;
+        while (reader.next(line)) {
+            if (first && m_copying)
+                m_out.append(reader.byteOrderMark());
+            first = false;
+            if (!m_matcher.matches(nameField(line))) {
+                appendLine(m_out, line);
+            } else if (found) {
+                return QStringLiteral("it holds the account %1 twice, on lines %2 and %3 (letter "
+                                      "case does not tell accounts apart); mend it by hand first")
+                    .arg(parseRecord(found->line).username)
+                    .arg(found->lineNumber)
+                    .arg(reader.lineNumber());
+            } else {
+                found = Found{reader.lineNumber(), line.toByteArray()};
+                if (!m_edit.remove) {
+                    if (fieldCount(line) != RecordFieldCount)
+                        return QStringLiteral("line %1, the account %2, is not a record of five "
+                                              "fields; mend it by hand first")
+                            .arg(reader.lineNumber())
+                            .arg(parseRecord(line).username);
+                    newLine = replaceFields(line, m_edit.values);
+                    appendLine(m_out, newLine);
+                }
+            }
+            if (Failure failure = flush(false))
+                return failure;
+        }
+        if (reader.failed())
+            return reader.errorText();
+        if (first && m_copying)
+            m_out.append(reader.byteOrderMark());
+        return flush(true);
+    }
+
+    std::optional<Found> found;
+    QByteArray newLine;
+
+private:
+    Failure flush(bool always)
+    {
+        if (!m_copying) {
+            m_out.clear();
+            return {};
+        }
+        if (!always && m_out.size() < flushSize)
+            return {};
+        if (!m_update.copy().write(m_out))
+            return m_update.copyFailure();
+        m_out.clear();
+        return {};
+    }
+
+    AccountFileUpdate &m_update;
+    const AccountEdit &m_edit;
+    NameMatcher m_matcher;
+    bool m_copying;
+    QByteArray m_out;
+};
+
+EditResult fileError(const QString &accountPath, const QString &reason)
+{
+    EditResult result;
+    result.errorText = fileErrorText(accountPath, reason);
+    return result;
+}
+
+} // namespace
+
+EditResult EditAccount(const QString &applicationFolder, const AccountEdit &edit)
+{
+    const QString accountPath = accountFilePath(applicationFolder);
+    for (const FieldValue &value : edit.values) {
+        // A value that would not read back as written must never reach the server's file.
+        if (value.text.contains(u',') || !canBeStored(value.text))
+            return fileError(accountPath,
+                             QStringLiteral("the new value '%1' cannot be stored").arg(value.text));
+    }
+    AccountFileUpdate update(accountPath);
+    const bool copying = !edit.dryRun;
+    Failure failure = update.open(copying ? AccountFileUpdate::Locking::Exclusive
+                                          : AccountFileUpdate::Locking::None);
+    if (!failure && copying)
+        failure = update.createCopy();
+    EditPass pass(update, edit, copying);
+    if (!failure)
+        failure = pass.run();
+    if (failure)
+        return fileError(accountPath, *failure);
+    EditResult result;
+    if (!pass.found) {
+        result.outcome = EditOutcome::NoSuchAccount;
+        return result; // the copy goes with the update, under its locks
+    }
+    if (copying && edit.backup)
+        failure = keepBackup(update);
+    if (!failure && copying)
+        failure = update.commit();
+    if (failure)
+        return fileError(accountPath, *failure);
+    result.outcome = EditOutcome::Done;
+    result.lineNumber = pass.found->lineNumber;
+    result.before = parseRecord(pass.found->line);
+    if (!edit.remove)
+        result.after = parseRecord(pass.newLine);
+    return result;
+}
+
+FindResult FindAccount(const QString &applicationFolder, const QString &username)
+{
+    const QString accountPath = accountFilePath(applicationFolder);
+    FindResult result;
+    AccountFileUpdate update(accountPath);
+    if (Failure failure = update.open(AccountFileUpdate::Locking::None)) {
+        result.errorText = fileErrorText(accountPath, *failure);
+        return result;
+    }
+    const NameMatcher matcher(username);
+    AccountLineReader reader(update.source());
+    QByteArrayView line;
+    while (reader.next(line)) {
+        if (matcher.matches(nameField(line))) {
+            result.outcome = EditOutcome::Done;
+            result.lineNumber = reader.lineNumber();
+            result.usernameInFile = parseRecord(line).username;
+            return result;
+        }
+    }
+    if (reader.failed()) {
+        result.errorText = fileErrorText(accountPath, reader.errorText());
+        return result;
+    }
+    result.outcome = EditOutcome::NoSuchAccount;
+    return result;
+}

@@ -1,0 +1,76 @@
+#include "AccountLineReader.h"
+
+#include "CheckedFile.h"
+
+namespace {
+
+constexpr qint64 chunkSize = 256 * 1024;
+constexpr char utf8ByteOrderMark[] = "\xEF\xBB\xBF";
+
+} // namespace
+
+void appendLine(QByteArray &out, QByteArrayView line)
+{
+    out.append(line);
+    out.append("\r\n", 2);
+}
+
+// Appends the next chunk behind the unread bytes; false at the end of the file or on an error.
+bool AccountLineReader::fill()
+{
+    if (m_atEnd)
+        return false;
+    m_buffer.remove(0, m_start);
+    m_start = 0;
+    const qsizetype kept = m_buffer.size();
+    m_buffer.resize(kept + chunkSize);
+    const qint64 got = m_file.read(m_buffer.data() + kept, chunkSize);
+    m_buffer.resize(kept + std::max<qint64>(got, 0));
+    if (got < 0)
+        m_error = QStringLiteral("reading it failed: %1").arg(m_file.errorText());
+    if (got <= 0)
+        m_atEnd = true;
+    return got > 0;
+}
+
+bool AccountLineReader::next(QByteArrayView &line)
+{
+    if (!m_started) {
+        m_started = true;
+        while (m_buffer.size() < 3 && fill()) {
+        }
+        if (m_buffer.startsWith(utf8ByteOrderMark)) {
+            m_byteOrderMark = QByteArrayView(utf8ByteOrderMark, 3);
+            m_start = 3;
+        }
+    }
+    qsizetype searchFrom = m_start;
+    for (;;) {
+        if (failed())
+            return false;
+        qsizetype end = searchFrom;
+        while (end < m_buffer.size() && m_buffer.at(end) != '\r' && m_buffer.at(end) != '\n')
+            ++end;
+        // A CR at the end of the buffer may be the first half of a CR LF.
+        const bool complete =
+            end + 1 < m_buffer.size() || (end < m_buffer.size() && m_buffer.at(end) == '\n');
+        if (!complete && !m_atEnd) {
+            const qsizetype scanned = end - m_start;
+            fill();
+            searchFrom = m_start + scanned;
+            continue;
+        }
+        if (end == m_start && end == m_buffer.size())
+            return false; // nothing after the last line end
+        line = QByteArrayView(m_buffer).sliced(m_start, end - m_start);
+        qsizetype after = end;
+        if (after < m_buffer.size()) {
+            ++after;
+            if (m_buffer.at(end) == '\r' && after < m_buffer.size() && m_buffer.at(after) == '\n')
+                ++after;
+        }
+        m_start = after;
+        ++m_lineNumber;
+        return true;
+    }
+}

@@ -1,0 +1,147 @@
+#include "AccountRecord.h"
+
+#include "RecordLine.h"
+#include "UsernameKey.h"
+
+#include <QStringDecoder>
+#include <QStringList>
+
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+bool isAscii(QByteArrayView bytes)
+{
+    return std::none_of(bytes.cbegin(), bytes.cend(), [](char c) { return c & 0x80; });
+}
+
+std::optional<QString> decode(QByteArrayView bytes)
+{
+    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+// Decimal digits alone, as the account file carries its numbers.
+std::optional<qint32> plainNumber(const QString &text, qint32 highest)
+{
+    if (text.isEmpty() || text.size() > 5)
+        return std::nullopt;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+    }
+    const qint32 value = text.toInt();
+    if (value > highest)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+QByteArrayView nameField(QByteArrayView line)
+{
+    const qsizetype comma = line.indexOf(',');
+    return comma < 0 ? line : line.first(comma);
+}
+
+qsizetype fieldCount(QByteArrayView line)
+{
+    return line.count(',') + 1;
+}
+
+NameMatcher::NameMatcher(const QString &username) : m_key(caseInsensitiveKey(username)) {}
+
+bool NameMatcher::matches(QByteArrayView field) const
+{
+    if (field.isEmpty() || m_key.isEmpty())
+        return false;
+    // Most names are ASCII: compare them without decoding. Lower-casing keeps ASCII ASCII, so
+    // an ASCII field can equal only an ASCII key, whatever the username was typed as.
+    if (isAscii(field)) {
+        if (field.size() != m_key.size())
+            return false;
+        for (qsizetype i = 0; i < field.size(); ++i) {
+            const char c = field.at(i);
+            const char lower = (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
+            if (QChar(QLatin1Char(lower)) != m_key.at(i))
+                return false;
+        }
+        return true;
+    }
+    const std::optional<QString> decoded = decode(field);
+    return decoded && caseInsensitiveKey(*decoded) == m_key;
+}
+
+AccountRecord parseRecord(QByteArrayView line)
+{
+    AccountRecord record;
+    QStringDecoder lossy(QStringConverter::System, QStringConverter::Flag::Stateless);
+    record.username = lossy.decode(nameField(line));
+    const std::optional<QString> text = decode(line);
+    if (!text) {
+        record.malformed = QStringLiteral("not valid text in the system's code page");
+        return record;
+    }
+    if (text->isEmpty()) {
+        record.malformed = QStringLiteral("an empty line");
+        return record;
+    }
+    const QStringList fields = text->split(u',');
+    if (fields.size() != RecordFieldCount) {
+        record.malformed = QStringLiteral("expected 5 fields (username,password,gender,email,"
+                                          "gmflags), found %1")
+                               .arg(fields.size());
+        return record;
+    }
+    record.password = fields.at(PasswordField);
+    record.email = fields.at(EmailField);
+    if (record.username.isEmpty()) {
+        record.malformed = QStringLiteral("no username");
+        return record;
+    }
+    const QString &gender = fields.at(GenderField);
+    if (gender != QLatin1String("1") && gender != QLatin1String("0")) {
+        record.malformed = QStringLiteral("the gender '%1' is not 1 or 0").arg(gender);
+        return record;
+    }
+    record.male = gender == QLatin1String("1");
+    const std::optional<qint32> gm = plainNumber(fields.at(GmFlagsField), 65535);
+    if (!gm) {
+        record.malformed = QStringLiteral("the GM flags '%1' are not a number from 0 to 65535")
+                               .arg(fields.at(GmFlagsField));
+        return record;
+    }
+    record.gmFlags = *gm;
+    return record;
+}
+
+QByteArray replaceFields(QByteArrayView line, const QList<FieldValue> &values)
+{
+    QList<QByteArrayView> fields;
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype comma = line.indexOf(',', from);
+        fields.append(line.sliced(from, (comma < 0 ? line.size() : comma) - from));
+        if (comma < 0)
+            break;
+        from = comma + 1;
+    }
+    Q_ASSERT(fields.size() == RecordFieldCount);
+    QList<QByteArray> encoded;
+    encoded.reserve(values.size());
+    for (const FieldValue &value : values) {
+        encoded.append(encodeRecord(value.text).chopped(2));
+        fields[value.field] = encoded.constLast();
+    }
+    QByteArray out;
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (i > 0)
+            out.append(',');
+        out.append(fields.at(i));
+    }
+    return out;
+}

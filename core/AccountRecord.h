@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+#include <QtGlobal>
+
+// The fields of one line of the account file: username,password,gender,email,gmflags. Fields
+// hold no commas, so every comma ends one.
+enum RecordField
+{
+    UsernameField,
+    PasswordField,
+    GenderField,
+    EmailField,
+    GmFlagsField,
+    RecordFieldCount,
+};
+
+// The bytes before the first comma, or the whole line: what the duplicate check compares.
+QByteArrayView nameField(QByteArrayView line);
+
+// Tells whether a line's name field names an account, by the duplicate check's rules: letter
+// case ignored, the field decoded from the system's code page, an empty field or one that is not
+// valid text naming nothing.
+class NameMatcher
+{
+public:
+    explicit NameMatcher(const QString &username);
+    bool matches(QByteArrayView field) const;
+
+private:
+    QString m_key;
+};
+
+// A line read as a record. A line that is not a well-formed record keeps what could be read of
+// it, and says why.
+struct AccountRecord
+{
+    QString username; // the name field, even of a line that is not well formed
+    QString password;
+    bool male = true;
+    QString email;
+    qint32 gmFlags = 0;
+    QString malformed; // empty for a well-formed record, otherwise the reason
+};
+
+AccountRecord parseRecord(QByteArrayView line);
+
+// The line with the given fields replaced by new values in the system's code page; every other
+// byte stays as it was. The line must hold the five fields.
+struct FieldValue
+{
+    RecordField field;
+    QString text;
+};
+QByteArray replaceFields(QByteArrayView line, const QList<FieldValue> &values);
+
+// The number of fields the line holds.
+qsizetype fieldCount(QByteArrayView line);
