@@ -64,7 +64,7 @@ UpdateLock::Attempt UpdateLock::tryOnce()
     const int flags = O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
     int fd = ::open(native.constData(), O_RDWR | flags, 0644);
     if (fd < 0 && errno == EACCES)
-        fd = ::open(native.constData(), O_RDONLY | flags);
+        fd = ::open(native.constData(), O_RDONLY | flags, 0644);
     if (fd < 0) {
         m_error = errno == ELOOP ? QStringLiteral("it is a symbolic link") : lastSystemError();
         return Attempt::Failed;
