@@ -2,7 +2,7 @@
 
 #include "AccountFileScanner.h"
 #include "AccountFileUpdate.h"
-#include "FaultInjection.h"
+#include "FileOperationHooks.h"
 #include "RecordLine.h"
 
 #include <QDir>
@@ -115,7 +115,8 @@ Failure writeCopy(AccountFileUpdate &update, const Update &request, const Accoun
     const qint64 size = source.size();
     if (size < 0)
         return readFailure(source);
-    const bool asScanned = size == scan.bytesSeen() && !FaultInjection::streamingCopyOnly();
+    const bool asScanned =
+        size == scan.bytesSeen() && FileOperationHooks::current().systemCopyAllowed();
     const qint64 unchanged = asScanned ? scan.unchangedBytes() : 0;
     if (Failure failure = copyUnchanged(update, unchanged, unchanged == size))
         return failure;
@@ -147,7 +148,7 @@ BatchResult runUpdate(const Update &request)
         failure = scanAccountFile(update.source(), scanner);
     BatchResult result = scanResult(scanner);
     if (!failure && request.write && result.outcome == AddOutcome::Created) {
-        FaultInjection::afterScan();
+        FileOperationHooks::current().afterScan();
         failure = update.createCopy();
         if (!failure)
             failure = writeCopy(update, request, scanner, result);
@@ -204,7 +205,7 @@ bool RemoveTempFile()
     if (tempPath.isEmpty() || (!info.exists() && !info.isSymLink()))
         return true;
     UpdateLock tempLock(tempPath + QStringLiteral(".lock"));
-    if (!tempLock.acquire(FaultInjection::lockWait()))
+    if (!tempLock.acquire())
         return false;
     QString ignored;
     return removeFile(tempPath, ignored);

@@ -1,7 +1,6 @@
 #include "AccountFileUpdate.h"
 
 #include "AccountFile.h"
-#include "FaultInjection.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -60,7 +59,7 @@ QString tempFilePath()
 
 Failure takeLock(UpdateLock &lock, const QString &busyReason)
 {
-    if (lock.acquire(FaultInjection::lockWait()))
+    if (lock.acquire())
         return {};
     if (lock.busy())
         return busyReason;

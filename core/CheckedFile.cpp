@@ -1,6 +1,6 @@
 #include "CheckedFile.h"
 
-#include "FaultInjection.h"
+#include "FileOperationHooks.h"
 
 #include <QDir>
 #include <QFile>
@@ -118,7 +118,7 @@ bool CheckedFile::failFromSystem()
 
 bool CheckedFile::injectedFailure()
 {
-    if (!FaultInjection::nextOperationFails())
+    if (!FileOperationHooks::current().failNextOperation())
         return false;
     m_error = injectedReason;
     return true;
@@ -690,7 +690,7 @@ bool removeFile(const QString &path, QString &error)
 {
     // One retry: a failed removal leaves a copy of the accounts behind.
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (FaultInjection::nextOperationFails())
+        if (FileOperationHooks::current().failNextOperation())
             error = injectedReason;
         else if (removeOnce(path, error))
             return true;

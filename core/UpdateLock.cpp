@@ -8,6 +8,7 @@
 #include <QRandomGenerator>
 #include <QThread>
 
+#include <atomic>
 #include <cerrno>
 #include <utility>
 
@@ -107,6 +108,22 @@ void UpdateLock::release()
 }
 
 #endif
+
+namespace {
+
+std::atomic<int> waitMilliseconds{5000};
+
+} // namespace
+
+int UpdateLock::defaultWait()
+{
+    return waitMilliseconds;
+}
+
+void UpdateLock::setDefaultWait(int milliseconds)
+{
+    waitMilliseconds = milliseconds;
+}
 
 UpdateLock::~UpdateLock()
 {

@@ -16,7 +16,12 @@ public:
     UpdateLock &operator=(const UpdateLock &) = delete;
 
     // Waits up to waitMilliseconds for another holder. False with busy() or the reason.
-    bool acquire(int waitMilliseconds);
+    bool acquire(int waitMilliseconds = defaultWait());
+
+    // How long an update waits for a busy lock: a few seconds, long enough for another add to
+    // finish, short enough that an operator is not left guessing.
+    static int defaultWait();
+    static void setDefaultWait(int milliseconds);
     bool busy() const { return m_busy; }
     QString errorText() const { return m_error; }
     QString path() const { return m_path; }

@@ -1,0 +1,23 @@
+#pragma once
+
+// Where tests reach into the file operations of an update, as a failing device would: the
+// programs never install any hooks, and then every operation runs as it is.
+class FileOperationHooks
+{
+public:
+    virtual ~FileOperationHooks() = default;
+
+    // Asked before each file operation of an update (open, read, write, sync, close, copy,
+    // rename, remove...): true makes it fail as a real I/O error would.
+    virtual bool failNextOperation() { return false; }
+    // False makes an add stream every byte into its copy, as it does for a file whose line ends
+    // need rewriting, instead of letting the system copy what needs no change.
+    virtual bool systemCopyAllowed() { return true; }
+    // Runs once an add has read the account file and before it copies it: the moment another
+    // program could change the file.
+    virtual void afterScan() {}
+
+    // The hooks in force; null restores the plain behaviour.
+    static void install(FileOperationHooks *hooks);
+    static FileOperationHooks &current();
+};

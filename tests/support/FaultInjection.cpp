@@ -1,0 +1,72 @@
+#include "FaultInjection.h"
+
+#include <FileOperationHooks.h>
+#include <UpdateLock.h>
+
+#include <atomic>
+#include <utility>
+
+namespace {
+
+class FailingFileOperations : public FileOperationHooks
+{
+public:
+    FailingFileOperations() { install(this); }
+    ~FailingFileOperations() override { install(nullptr); }
+
+    bool failNextOperation() override { return ++operationsSoFar == failingOperation; }
+    bool systemCopyAllowed() override { return !streamingOnly; }
+    void afterScan() override
+    {
+        if (afterScanStep)
+            std::exchange(afterScanStep, nullptr)();
+    }
+
+    std::atomic<int> failingOperation{0};
+    std::atomic<int> operationsSoFar{0};
+    std::atomic<bool> streamingOnly{false};
+    std::function<void()> afterScanStep;
+};
+
+const int updateLockWait = UpdateLock::defaultWait();
+FailingFileOperations operations;
+
+} // namespace
+
+namespace FaultInjection {
+
+void failOperation(int number)
+{
+    operations.failingOperation = number;
+}
+
+int operationCount()
+{
+    return operations.operationsSoFar;
+}
+
+void reset()
+{
+    operations.failingOperation = 0;
+    operations.operationsSoFar = 0;
+    operations.streamingOnly = false;
+    operations.afterScanStep = nullptr;
+    UpdateLock::setDefaultWait(updateLockWait);
+}
+
+void setLockWait(int milliseconds)
+{
+    UpdateLock::setDefaultWait(milliseconds);
+}
+
+void setStreamingCopyOnly(bool streaming)
+{
+    operations.streamingOnly = streaming;
+}
+
+void setAfterScan(std::function<void()> step)
+{
+    operations.afterScanStep = std::move(step);
+}
+
+} // namespace FaultInjection

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <functional>
+
+// The failing file layer of the tests: every file operation an update performs (open, read,
+// write, sync, close, permission copy, copy, rename, remove) is counted, and the one with the
+// chosen number fails as a real I/O error would. Linking this in installs it.
+namespace FaultInjection {
+
+// Operations are numbered from 1 since the last reset; 0 turns failing off.
+void failOperation(int number);
+// Operations counted since the last reset.
+int operationCount();
+// Also restores the update's own lock wait, the system copy, and drops an afterScan step.
+void reset();
+
+// How long an update waits for a busy lock, in milliseconds.
+void setLockWait(int milliseconds);
+
+// Makes an add stream every byte of the account file into the copy instead of letting the
+// system copy what needs no change.
+void setStreamingCopyOnly(bool streaming);
+
+// Runs step once the add has read the account file and before it copies it: another program
+// changing the file in between.
+void setAfterScan(std::function<void()> step);
+
+} // namespace FaultInjection
