@@ -2,34 +2,37 @@
 
 #include "CommandLine.h"
 #include "Console.h"
-#include "ConsoleEntryView.h"
 #include "ExitStatus.h"
 #include "PasswordPrompt.h"
+#include "Report.h"
 
-#include <CreateAccount.h>
+#include <AccountFile.h>
+#include <EntryValidation.h>
+#include <RecordLine.h>
 
 int runAdd(const CommandLine &line)
 {
-    ConsoleEntryView view(line.applicationFolder);
-    view.setText(EntryBox::Username, line.username);
-    view.setText(EntryBox::Password,
-                 line.password
-                     ? *line.password
-                     : readPassword(QStringLiteral("Password for %1: ").arg(line.username)));
-    view.setText(EntryBox::Email, line.email);
-    view.setMaleSelected(!line.female);
-    view.setGmFlagTotal(line.gmFlags);
+    const QString password =
+        line.password ? *line.password
+                      : readPassword(QStringLiteral("Password for %1: ").arg(line.username));
+    QString email = line.email;
+    if (const ValidationResult check = validateAccountTexts(line.username, password, email);
+        !check.passed)
+        return reportRefused(check);
 
-    switch (CreateAccount(view)) {
-    case CreateOutcome::Created:
-        printOut(QStringLiteral("Created %1").arg(view.keptValues().username));
+    const QString record =
+        BuildRecordLine(line.username, password, line.female ? 0 : 1, email, line.gmFlags);
+    const AddAccountResult result = AddAccount(line.applicationFolder, line.username, record);
+    switch (result.outcome) {
+    case AddOutcome::Created:
+        printOut(QStringLiteral("Created %1").arg(line.username));
         return ExitCreated;
-    case CreateOutcome::Duplicate:
+    case AddOutcome::Duplicate:
+        printError(QStringLiteral("Username exist"));
+        RemoveTempFile();
         return ExitDuplicate;
-    case CreateOutcome::Refused:
-        return ExitRefused;
-    case CreateOutcome::FileError:
+    case AddOutcome::FileError:
         break;
     }
-    return ExitFileError;
+    return reportFileError(result.errorText);
 }

@@ -4,9 +4,9 @@
 #include "Console.h"
 #include "ExitStatus.h"
 #include "PasswordPrompt.h"
+#include "Report.h"
 
 #include <AccountEdit.h>
-#include <CreateAccount.h>
 #include <EntryValidation.h>
 #include <GmFlags.h>
 
@@ -18,18 +18,6 @@ int noSuchAccount(const QString &username)
 {
     printError(QStringLiteral("No such account: %1").arg(username));
     return ExitNoSuchAccount;
-}
-
-int fileError(const QString &errorText)
-{
-    printError(fileErrorTitle + QStringLiteral(": ") + printable(errorText));
-    return ExitFileError;
-}
-
-int refused(const ValidationResult &check)
-{
-    printError(check.title + QStringLiteral(": ") + check.text);
-    return ExitRefused;
 }
 
 struct Report
@@ -49,7 +37,7 @@ int runEdit(const CommandLine &line, AccountEdit edit, const Report &report)
     case EditOutcome::NoSuchAccount:
         return noSuchAccount(line.username);
     case EditOutcome::FileError:
-        return fileError(result.errorText);
+        return reportFileError(result.errorText);
     case EditOutcome::Done:
         break;
     }
@@ -85,7 +73,7 @@ int runCheck(const CommandLine &line)
     case EditOutcome::FileError:
         break;
     }
-    return fileError(result.errorText);
+    return reportFileError(result.errorText);
 }
 
 int runPasswd(const CommandLine &line)
@@ -94,7 +82,7 @@ int runPasswd(const CommandLine &line)
         line.password ? *line.password
                       : readPassword(QStringLiteral("New password for %1: ").arg(line.username));
     if (const ValidationResult check = validateNewPassword(password); !check.passed)
-        return refused(check);
+        return reportRefused(check);
     AccountEdit edit;
     edit.values.append({PasswordField, password});
     return runEdit(line, edit,
@@ -118,7 +106,7 @@ int runSet(const CommandLine &line)
     if (line.newEmail) {
         QString email = *line.newEmail;
         if (const ValidationResult check = validateNewEmail(email); !check.passed)
-            return refused(check);
+            return reportRefused(check);
         edit.values.append({EmailField, email});
         changes << QStringLiteral("e-mail %1").arg(email);
     }

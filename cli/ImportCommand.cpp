@@ -4,9 +4,9 @@
 #include "Console.h"
 #include "ExitStatus.h"
 #include "ImportBatch.h"
+#include "Report.h"
 
 #include <AccountFile.h>
-#include <CreateAccount.h>
 
 #include <QFile>
 
@@ -60,12 +60,6 @@ int reportProblems(ImportBatch &batch)
         std::all_of(batch.problems.cbegin(), batch.problems.cend(),
                     [](const BatchProblem &problem) { return problem.duplicate; });
     return onlyDuplicates ? ExitDuplicate : ExitRefused;
-}
-
-int reportFileError(const QString &errorText)
-{
-    printError(fileErrorTitle + QStringLiteral(": ") + errorText);
-    return ExitFileError;
 }
 
 } // namespace

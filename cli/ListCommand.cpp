@@ -3,9 +3,9 @@
 #include "CommandLine.h"
 #include "Console.h"
 #include "ExitStatus.h"
+#include "Report.h"
 
 #include <AccountList.h>
-#include <CreateAccount.h>
 #include <GmFlags.h>
 
 #include <QJsonArray>
@@ -73,8 +73,7 @@ int runList(const CommandLine &line)
         });
     if (!result.ok) {
         writeOut(text);
-        printError(fileErrorTitle + QStringLiteral(": ") + result.errorText);
-        return ExitFileError;
+        return reportFileError(result.errorText);
     }
     writeOut(line.json ? QJsonDocument(array).toJson() : text);
     return ExitDone;

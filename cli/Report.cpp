@@ -1,0 +1,20 @@
+#include "Report.h"
+
+#include "Console.h"
+#include "ExitStatus.h"
+
+#include <CreateAccount.h>
+#include <EntryValidation.h>
+
+// The same words as the window's message boxes, title first.
+int reportRefused(const ValidationResult &check)
+{
+    printError(check.title + QStringLiteral(": ") + check.text);
+    return ExitRefused;
+}
+
+int reportFileError(const QString &errorText)
+{
+    printError(fileErrorTitle + QStringLiteral(": ") + printable(errorText));
+    return ExitFileError;
+}

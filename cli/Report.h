@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+
+struct ValidationResult;
+
+// How every kadd command tells the operator that a rule refused a value or that the account
+// file could not be read or changed; each returns the exit status that goes with it.
+int reportRefused(const ValidationResult &check);
+int reportFileError(const QString &errorText);
