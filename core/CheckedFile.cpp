@@ -2,6 +2,7 @@
 
 #include "FaultInjection.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <cerrno>
@@ -34,6 +35,38 @@ QString reasonOf(const std::error_code &code)
 {
     return QString::fromLocal8Bit(code.message());
 }
+
+#ifdef Q_OS_WIN
+// Windows refuses to replace a file that another program holds open without delete sharing (the
+// game server reading its accounts, a virus scanner, a backup). Such a hold is mostly brief, so a
+// few short retries come before the failure. The move must never become a copy: without
+// MOVEFILE_COPY_ALLOWED a move to another volume fails, and the caller renames from beside the
+// target instead.
+bool moveOver(const QString &from, const QString &to, bool &crossDevice, QString &error)
+{
+    constexpr int retries = 6;
+    constexpr DWORD pauseMilliseconds = 50;
+    const std::wstring source = QDir::toNativeSeparators(from).toStdWString();
+    const std::wstring target = QDir::toNativeSeparators(to).toStdWString();
+    for (int attempt = 0;; ++attempt) {
+        if (MoveFileExW(source.c_str(), target.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        const DWORD code = GetLastError();
+        const bool held = code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED ||
+                          code == ERROR_LOCK_VIOLATION;
+        if (held && attempt < retries) {
+            Sleep(pauseMilliseconds);
+            continue;
+        }
+        crossDevice = code == ERROR_NOT_SAME_DEVICE;
+        error = qt_error_string(int(code));
+        if (held)
+            error += QStringLiteral(" (another program holds the file open)");
+        return false;
+    }
+}
+#endif
 
 } // namespace
 
@@ -176,6 +209,9 @@ bool replaceFile(const QString &from, const QString &to, bool &crossDevice, QStr
         error = injectedReason;
         return false;
     }
+#ifdef Q_OS_WIN
+    return moveOver(from, to, crossDevice, error);
+#else
     std::error_code code;
     std::filesystem::rename(nativePath(from), nativePath(to), code);
     if (!code)
@@ -183,6 +219,7 @@ bool replaceFile(const QString &from, const QString &to, bool &crossDevice, QStr
     crossDevice = code == std::errc::cross_device_link;
     error = reasonOf(code);
     return false;
+#endif
 }
 
 void syncFolder(const QString &folder)
