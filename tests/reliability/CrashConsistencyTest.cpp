@@ -1,7 +1,7 @@
-// Kills kadd with SIGKILL at random moments of an update, again and again, and checks after every
-// kill that the account file is either exactly the old file or exactly the old file plus the new
-// record(s), and that the next run still works: the dead process's lock is taken over and its
-// kAdd.tmp overwritten.
+// Kills kadd (SIGKILL, or TerminateProcess on Windows) at random moments of an update, again and
+// again, and checks after every kill that the account file is either exactly the old file or
+// exactly the old file plus the new record(s), and that the next run still works: the dead
+// process's lock is taken over and its kAdd.tmp overwritten.
 
 #include "KaddProcess.h"
 #include "ServerFolder.h"
@@ -10,8 +10,6 @@
 #include <QRandomGenerator>
 #include <QTemporaryFile>
 #include <QTest>
-
-#include <csignal>
 
 class CrashConsistencyTest : public QObject
 {
@@ -28,6 +26,13 @@ private:
 namespace {
 
 constexpr int accountsInFile = 200000;
+
+// A process start costs far more on Windows (and under Wine): fewer kills there, spread the same.
+#ifdef Q_OS_WIN
+constexpr int killsPercent = 40;
+#else
+constexpr int killsPercent = 100;
+#endif
 
 QByteArray bigAccountFile()
 {
@@ -97,6 +102,7 @@ void CrashConsistencyTest::killRepeatedly(const QString &what, int kills)
     }
     const int span = int(timer.elapsed()) + 20;
 
+    kills = kills * killsPercent / 100;
     int completed = 0;
     int unchanged = 0;
     for (int kill = 0; kill < kills; ++kill) {
@@ -104,7 +110,7 @@ void CrashConsistencyTest::killRepeatedly(const QString &what, int kills)
         QScopedPointer<QProcess> run(startKadd(attempt.arguments, server.workFolder()));
         QVERIFY(run->waitForStarted(10000));
         QTest::qSleep(random.bounded(span));
-        ::kill(pid_t(run->processId()), SIGKILL);
+        run->kill();
         QVERIFY(run->waitForFinished(60000));
 
         const QByteArray after = server.accounts();

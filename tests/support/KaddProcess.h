@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BuiltProgram.h"
+
 #include <QByteArray>
 #include <QProcess>
 #include <QStringList>
@@ -17,7 +19,7 @@ inline QProcess *startKadd(const QStringList &arguments, const QString &workFold
 {
     auto *process = new QProcess;
     process->setWorkingDirectory(workFolder);
-    process->start(QStringLiteral(KADD_PATH), arguments);
+    process->start(builtProgram(KADD_PATH), arguments);
     process->closeWriteChannel();
     return process;
 }
@@ -25,7 +27,8 @@ inline QProcess *startKadd(const QStringList &arguments, const QString &workFold
 // Runs kadd with its standard input fed from input and then closed, so a kadd that waits for
 // a password can never hang the test.
 inline KaddResult runKadd(const QStringList &arguments, const QString &workFolder,
-                          const QByteArray &input = {}, const QString &program = KADD_PATH)
+                          const QByteArray &input = {},
+                          const QString &program = builtProgram(KADD_PATH))
 {
     QProcess process;
     process.setWorkingDirectory(workFolder);
@@ -43,7 +46,7 @@ inline KaddResult runKadd(const QStringList &arguments, const QString &workFolde
     }
     result.finished = process.exitStatus() == QProcess::NormalExit;
     result.exitCode = process.exitCode();
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
+    result.out = consoleText(process.readAllStandardOutput());
+    result.err = consoleText(process.readAllStandardError());
     return result;
 }
