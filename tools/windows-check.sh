@@ -13,7 +13,7 @@ qt_archive=$root/../shared/windows/qt6-mingw.tar.xz
 [ -f "$qt_archive" ] || { echo "windows-check: $qt_archive is missing" >&2; exit 1; }
 
 kelto_install_packages cmake ninja-build jq g++-mingw-w64-x86-64-posix qt6-base-dev-tools \
-    wine64 xvfb
+    wine64 xvfb xdotool
 
 build=$(mkdir -p "${1:-build-windows}" && cd "${1:-build-windows}" && pwd)
 started=$SECONDS
@@ -101,6 +101,57 @@ while IFS= read -r test; do
     fi
     grep -a '^SKIP' "$out" 2>/dev/null | sed 's/^SKIP *: */      skipped: /' || true
 done < <(ctest --test-dir "$build" --show-only=json-v1 | jq -c '.tests[]')
+
+# The ZIP as an operator uses it: unpacked into a server's folder beside kData, an account added
+# with kadd.exe, and the window program started until its window shows.
+echo "== The portable ZIP on a throw-away server folder =="
+zip_check() {
+    (cd "$build" && cpack -G ZIP >"$results/cpack.log") || { cat "$results/cpack.log"; return 1; }
+    local zip
+    zip=$(ls "$build"/kelto-account-creator-*-windows-x64.zip)
+    local server=$results/zip-server
+    rm -rf "$server"
+    mkdir -p "$server/unpacked" "$server/kData/kPlayer"
+    printf 'existing,pw,1,none,0\r\n' >"$server/kData/kPlayer/kAdd.txt"
+    (cd "$server/unpacked" && cmake -E tar xf "$zip")
+    cp -r "$server"/unpacked/*/. "$server/"
+    rm -rf "$server/unpacked"
+    echo "$(basename "$zip"): $(cd "$server" && find . -type f ! -path ./kData/\* | sort | tr '\n' ' ')"
+
+    local status=0
+    (cd "$server" && timeout 120 "$wine" ./kadd.exe add zipcheck secret12) >/dev/null 2>&1 ||
+        status=$?
+    if [ "$status" -ne 0 ] || ! printf 'existing,pw,1,none,0\r\nzipcheck,secret12,1,none,0\r\n' |
+        cmp -s - "$server/kData/kPlayer/kAdd.txt"; then
+        echo "kadd.exe from the ZIP did not add the account (exit status $status)"
+        return 1
+    fi
+    echo "kadd.exe from the ZIP added an account"
+
+    (cd "$server" && exec "$wine" ./kelto-account-creator.exe) >/dev/null 2>&1 &
+    local program=$!
+    local window
+    window=$(timeout 60 xdotool search --sync --name '^Kelto Account Creator by Falmoor$' | head -n 1 ||
+        true)
+    if [ -n "$window" ] && command -v import >/dev/null; then
+        import -window "$window" "$results/zip-main-window.png" 2>/dev/null || true
+    fi
+    kill "$program" 2>/dev/null || true
+    wait "$program" 2>/dev/null || true
+    if [ -z "$window" ]; then
+        echo "kelto-account-creator.exe from the ZIP showed no window within 60 s"
+        return 1
+    fi
+    echo "kelto-account-creator.exe from the ZIP showed its window"
+}
+begin=$SECONDS
+if zip_check; then
+    passed=$((passed + 1))
+    printf 'PASS  %-26s (%d s)\n' "portable ZIP" $((SECONDS - begin))
+else
+    failed=$((failed + 1))
+    printf 'FAIL  %-26s (%d s)\n' "portable ZIP" $((SECONDS - begin))
+fi
 
 echo "Windows check took $((SECONDS - started)) s"
 echo "Windows: $passed passed, $failed failed"
