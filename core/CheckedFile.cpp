@@ -62,7 +62,7 @@ bool moveOver(const QString &from, const QString &to, bool &crossDevice, QString
         crossDevice = code == ERROR_NOT_SAME_DEVICE;
         error = qt_error_string(int(code));
         if (held)
-            error += QStringLiteral(" (another program holds the file open)");
+            error += QStringLiteral(" (another program may hold the file open)");
         return false;
     }
 }
