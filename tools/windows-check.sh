@@ -97,6 +97,7 @@ while IFS= read -r test; do
         # Each failure with its compared values, as QtTest reports it.
         awk '/^FAIL!/ {show = 1; print; next} /^(PASS|SKIP|QWARN|QDEBUG|Totals)/ {show = 0}
              show' "$out" 2>/dev/null | head -60 | sed 's/^/      /' || true
+        grep -a '^QWARN' "$out" 2>/dev/null | grep -v QTemporaryDir | head -10 | sed 's/^/      /' || true
         [ -s "$out" ] || tail -20 "$results/$name.log" | sed 's/^/      /'
     fi
     grep -a '^SKIP' "$out" 2>/dev/null | sed 's/^SKIP *: */      skipped: /' || true

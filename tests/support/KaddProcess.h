@@ -34,18 +34,23 @@ inline KaddResult runKadd(const QStringList &arguments, const QString &workFolde
     process.setWorkingDirectory(workFolder);
     process.start(program, arguments);
     KaddResult result;
-    if (!process.waitForStarted(10000))
+    if (!process.waitForStarted(10000)) {
+        qWarning("kadd did not start: %s", qPrintable(process.errorString()));
         return result;
+    }
     process.write(input);
     process.closeWriteChannel();
     result.finished = process.waitForFinished(30000);
     if (!result.finished) {
+        qWarning("kadd did not finish within 30 s");
         process.kill();
         process.waitForFinished(5000);
         return result;
     }
     result.finished = process.exitStatus() == QProcess::NormalExit;
     result.exitCode = process.exitCode();
+    if (!result.finished)
+        qWarning("kadd crashed with exit code %#x", unsigned(result.exitCode));
     result.out = consoleText(process.readAllStandardOutput());
     result.err = consoleText(process.readAllStandardError());
     return result;
