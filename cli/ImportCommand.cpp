@@ -11,29 +11,51 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <optional>
+
+#ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 namespace {
 
+// QFile over stdin cannot be used here: on Windows it reports a read error at the end of a pipe.
+std::optional<QByteArray> readStandardInput()
+{
+#ifdef Q_OS_WIN
+    // Byte for byte: text mode would fold CR LF and take a Ctrl-Z for the end of the input.
+    _setmode(_fileno(stdin), _O_BINARY);
+#endif
+    QByteArray bytes;
+    char buffer[64 * 1024];
+    for (;;) {
+        const size_t got = std::fread(buffer, 1, sizeof buffer, stdin);
+        bytes.append(buffer, qsizetype(got));
+        if (got < sizeof buffer)
+            break;
+    }
+    if (!std::ferror(stdin))
+        return bytes;
+    printError(QStringLiteral("kadd: cannot read standard input: %1")
+                   .arg(QString::fromLocal8Bit(std::strerror(errno))));
+    return std::nullopt;
+}
+
 std::optional<QByteArray> readInput(const QString &name)
 {
-    QFile input;
-    bool opened = false;
-    if (name == QLatin1String("-")) {
-        opened = input.open(stdin, QIODevice::ReadOnly);
-    } else {
-        input.setFileName(name);
-        opened = input.open(QIODevice::ReadOnly);
-    }
-    if (opened) {
+    if (name == QLatin1String("-"))
+        return readStandardInput();
+    QFile input(name);
+    if (input.open(QIODevice::ReadOnly)) {
         QByteArray bytes = input.readAll();
         if (input.error() == QFileDevice::NoError)
             return bytes;
     }
-    printError(QStringLiteral("kadd: cannot read %1: %2")
-                   .arg(name == QLatin1String("-") ? QStringLiteral("standard input") : name,
-                        input.errorString()));
+    printError(QStringLiteral("kadd: cannot read %1: %2").arg(name, input.errorString()));
     return std::nullopt;
 }
 

@@ -50,14 +50,19 @@ FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION &info)
 
 // Windows refuses to rename over or delete a file that another program (the game server, a
 // virus scanner) has open without delete sharing; such holds are usually short.
+bool isSharingError(DWORD error)
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+           error == ERROR_LOCK_VIOLATION;
+}
+
 template <typename Step> bool retryWhileShared(Step step)
 {
     for (int attempt = 0;; ++attempt) {
         if (step())
             return true;
         const DWORD error = GetLastError();
-        if (attempt == 4 || (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED &&
-                             error != ERROR_LOCK_VIOLATION))
+        if (attempt == 6 || !isSharingError(error))
             return false;
         QThread::msleep(50);
         SetLastError(error);
@@ -285,8 +290,12 @@ bool CheckedFile::replace(const QString &target, bool &crossDevice)
                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
         }))
         return true;
-    crossDevice = GetLastError() == ERROR_NOT_SAME_DEVICE;
-    return failFromSystem();
+    const DWORD error = GetLastError();
+    crossDevice = error == ERROR_NOT_SAME_DEVICE;
+    failFromSystem();
+    if (isSharingError(error))
+        m_error += QStringLiteral(" (another program may hold the file open)");
+    return false;
 }
 
 qint64 CheckedFile::size()

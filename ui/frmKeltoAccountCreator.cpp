@@ -120,8 +120,9 @@ void frmKeltoAccountCreator::createControls()
         makeCentredLabel(this, "lblGender", QStringLiteral("Gender"), twips(1320, 2280, 1575, 255));
     optGenderMale =
         makeOption(this, "optGenderMale", QStringLiteral("Male"), twips(3000, 2280, 735, 255));
+    // 60 pixels: the Windows style leaves "Female" in Tahoma 1 pixel short at 57.
     optGenderFemale =
-        makeOption(this, "optGenderFemale", QStringLiteral("Female"), twips(3960, 2280, 855, 255));
+        makeOption(this, "optGenderFemale", QStringLiteral("Female"), twips(3960, 2280, 900, 255));
     lblEmail =
         makeCentredLabel(this, "lblEmail", QStringLiteral("Email"), twips(1320, 2880, 1575, 255));
     txtEmail = makeTextBox(this, "txtEmail", twips(3000, 2880, 1935, 285));
@@ -129,8 +130,10 @@ void frmKeltoAccountCreator::createControls()
         makeCommandButton(this, "cmdGM", QStringLiteral("Create GM"), twips(3120, 3360, 1815, 495));
     lblGmMode = makeCentredLabel(this, "lblGmMode", QStringLiteral("Gm Mode"),
                                  twips(1320, 3480, 1575, 255));
+    // Wider than its neighbours, about the same centre: Windows draws the caption in a narrower
+    // space inside the button's frame.
     cmdCreate = makeCommandButton(this, "cmdCreate", QStringLiteral("Create Account"),
-                                  twips(840, 4440, 1335, 615));
+                                  twips(780, 4440, 1455, 615));
     cmdClear =
         makeCommandButton(this, "cmdClear", QStringLiteral("Clear"), twips(3240, 4440, 1335, 615));
     CmdExit =

@@ -214,8 +214,14 @@ void KaddAddTest::fileSizeLimitIsAFileError()
 void KaddAddTest::defaultFolderIsTheProgramFolder()
 {
     ServerFolder server(existing);
-    const QString copy = server.path() + QStringLiteral("/kadd");
-    QVERIFY(QFile::copy(QStringLiteral(KADD_PATH), copy));
+    const QFileInfo built(builtProgram(KADD_PATH));
+    const QString copy = server.path() + u'/' + built.fileName();
+    QVERIFY(QFile::copy(built.filePath(), copy));
+#ifdef Q_OS_WIN
+    // The copy finds the DLLs it needs where the build put them.
+    qputenv("PATH",
+            QDir::toNativeSeparators(built.absolutePath()).toLocal8Bit() + ';' + qgetenv("PATH"));
+#endif
 
     const KaddResult result =
         runKadd({"add", "bobby", "pw12"}, server.workFolder(), QByteArray(), copy);

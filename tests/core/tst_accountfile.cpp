@@ -2,6 +2,7 @@
 #include "AccountFileScanner.h"
 #include "FaultInjection.h"
 #include "ServerFolder.h"
+#include "SystemCodePage.h"
 
 #include <QFileInfo>
 #include <QTest>
@@ -82,9 +83,9 @@ void AccountFileTest::takenNameLeavesFileUntouched_data()
                                                            "alice,pw,1,none,0\r\n")
                                              << "Alice";
     QTest::newRow("non-ASCII name, other case")
-        << QByteArray("bob,1\r\n\xC3\x84rger,pw,1,none,0\r\n") << QStringLiteral("ärger");
+        << systemBytes(QStringLiteral("bob,1\r\nÄrger,pw,1,none,0\r\n")) << QStringLiteral("ärger");
     QTest::newRow("non-ASCII name, all upper")
-        << QByteArray("\xC3\xA4rger,pw,1,none,0\r\n") << QStringLiteral("ÄRGER");
+        << systemBytes(QStringLiteral("ärger,pw,1,none,0\r\n")) << QStringLiteral("ÄRGER");
     QTest::newRow("after invalid and NUL bytes")
         << raw("\xFF\xFE,\x80\r\n\0\0,x\r\nalice,1\r\n") << "alice";
 }
@@ -142,8 +143,8 @@ void AccountFileTest::newNameIsAppendedAfterEveryLine_data()
     QTest::newRow("very long name field") << QByteArray(5000, 'a') + ",1"
                                           << "aaaa" << QByteArray(5000, 'a') + ",1\r\n";
     QTest::newRow("non-ASCII names differ")
-        << QByteArray("\xC3\xA4rger,1\r\n") << QStringLiteral("örger")
-        << QByteArray("\xC3\xA4rger,1\r\n");
+        << systemBytes(QStringLiteral("ärger,1\r\n")) << QStringLiteral("örger")
+        << systemBytes(QStringLiteral("ärger,1\r\n"));
 }
 
 void AccountFileTest::newNameIsAppendedAfterEveryLine()
@@ -157,7 +158,7 @@ void AccountFileTest::newNameIsAppendedAfterEveryLine()
     const AddAccountResult result = AddAccount(server.path(), username, recordOf(username));
     QCOMPARE(result.outcome, AddOutcome::Created);
     QCOMPARE(result.errorText, QString());
-    QCOMPARE(server.accounts(), expected + recordOf(username).toUtf8() + "\r\n");
+    QCOMPARE(server.accounts(), expected + systemBytes(recordOf(username)) + "\r\n");
     QCOMPARE(leftovers(server), QStringList());
 }
 
@@ -277,7 +278,8 @@ void AccountFileTest::chunkSizeDoesNotMatter_data()
 
     QTest::newRow("mixed line ends and a byte-order mark")
         << raw("\xEF\xBB\xBF"
-               "Alice,1\r\nbob\r\r\n\ncarol,x\rDAVE,\xFF\0\r\n\xC3\x84rger,2\n,,\r\nLast")
+               "Alice,1\r\nbob\r\r\n\ncarol,x\rDAVE,\xFF\0\r\n") +
+               systemBytes(QStringLiteral("Ärger,2\n,,\r\nLast"))
         << QList<int>{3, 4, 0, 1, 2};
     QTest::newRow("CR LF on every boundary") << raw("a\r\nbb\r\nccc\r\n\r\nbob") << QList<int>{4};
     QTest::newRow("lone CRs") << raw("\r\r\rab,\r\rcd\r") << QList<int>{};

@@ -20,6 +20,7 @@
 #include <QDir>
 #include <QFile>
 #include <QStringDecoder>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 
 #include <cstdint>
@@ -177,7 +178,9 @@ void checkUpdate(const QByteArray &input, const QString &username, const Expecte
                 username);
     if ((result.outcome == AddOutcome::Duplicate) != expected.duplicate)
         failure("update: wrong duplicate decision", input, username);
-    const QByteArray wanted = expected.duplicate ? input : expected.file + record.toUtf8() + "\r\n";
+    QStringEncoder encoder(QStringConverter::System, QStringConverter::Flag::Stateless);
+    const QByteArray wanted =
+        expected.duplicate ? input : expected.file + encoder.encode(record) + "\r\n";
     if (after != wanted)
         failure("update: account file differs from the model", input, username);
     if (QFile::exists(QDir(folder).filePath(QString::fromLatin1(tempFileName))))

@@ -13,7 +13,7 @@
 #include <QSet>
 #include <QTest>
 
-#include <memory>
+#include <future>
 #include <vector>
 
 class ConcurrencyTest : public QObject
@@ -82,23 +82,23 @@ void ConcurrencyTest::simultaneousAddsLoseNothing()
 {
     ServerFolder server("existing1,pw,1,none,0\r\nexisting2,pw,0,none,0\r\n");
 
-    // Each kadd process adds its names one after another through a small shell loop, printing
-    // each name with its exit status.
-    std::vector<std::unique_ptr<QProcess>> writers;
+    // Each writer runs kadd for its names one after another, keeping each name's exit status.
+    using Statuses = QList<std::pair<QString, int>>;
+    // A future of std::async waits for its writer even when a check below returns early.
+    std::vector<std::future<Statuses>> writers;
     for (int w = 0; w < processes; ++w) {
-        QStringList script;
-        for (int i = 0; i < namesEach; ++i) {
-            const QString name = nameFor(w, i);
-            script << QStringLiteral(
-                          "'%1' add %2 pass%3 --app-dir '%4' >/dev/null 2>&1; echo %2 $?")
-                          .arg(QStringLiteral(KADD_PATH), name)
-                          .arg(w)
-                          .arg(server.path());
-        }
-        auto process = std::make_unique<QProcess>();
-        process->setWorkingDirectory(server.workFolder());
-        process->start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script.join(u'\n')});
-        writers.push_back(std::move(process));
+        writers.push_back(std::async(std::launch::async, [&server, w] {
+            Statuses statuses;
+            for (int i = 0; i < namesEach; ++i) {
+                const QString name = nameFor(w, i);
+                const KaddResult result =
+                    runKadd({QStringLiteral("add"), name, QStringLiteral("pass%1").arg(w),
+                             QStringLiteral("--app-dir"), server.path()},
+                            server.workFolder());
+                statuses.append({name, result.finished ? result.exitCode : -1});
+            }
+            return statuses;
+        }));
     }
 
     // Meanwhile this process adds through the command the main window runs.
@@ -119,16 +119,12 @@ void ConcurrencyTest::simultaneousAddsLoseNothing()
         }
     }
 
-    for (auto &process : writers) {
-        QVERIFY(process->waitForFinished(120000));
-        const QList<QByteArray> lines = process->readAllStandardOutput().trimmed().split('\n');
-        QCOMPARE(lines.size(), namesEach);
-        for (const QByteArray &line : lines) {
-            const QList<QByteArray> parts = line.split(' ');
-            QCOMPARE(parts.size(), 2);
-            const int status = parts.at(1).toInt();
-            QVERIFY2(status == 0 || status == 1, line.constData());
-            outcomes[QString::fromUtf8(parts.at(0)).toLower()]
+    for (auto &writer : writers) {
+        const Statuses each = writer.get();
+        QCOMPARE(each.size(), namesEach);
+        for (const auto &[name, status] : each) {
+            QVERIFY2(status == 0 || status == 1, qPrintable(name + QString::number(status)));
+            outcomes[name.toLower()]
                 << (status == 0 ? QStringLiteral("created") : QStringLiteral("duplicate"));
         }
     }

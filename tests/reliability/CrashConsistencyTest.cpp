@@ -1,7 +1,8 @@
-// Kills kadd with SIGKILL at random moments of an update, again and again, and checks after every
-// kill that the account file is either exactly the old file or exactly the new one (the new
-// record(s) added, or one account's line changed or removed), and that the next run still works:
-// the dead process's lock is taken over and its kAdd.tmp overwritten.
+// Kills kadd (SIGKILL, or TerminateProcess on Windows) at random moments of an update, again and
+// again, and checks after every kill that the account file is either exactly the old file or
+// exactly the new one (the new record(s) added, or one account's line changed or removed), and
+// that the next run still works: the dead process's lock is taken over and its kAdd.tmp
+// overwritten.
 
 #include "KaddProcess.h"
 #include "ServerFolder.h"
@@ -12,7 +13,6 @@
 #include <QTemporaryFile>
 #include <QTest>
 
-#include <csignal>
 #include <functional>
 
 class CrashConsistencyTest : public QObject
@@ -38,6 +38,13 @@ QByteArray recordOf(int i)
     return QByteArray("player") + QByteArray::number(i) + ",secret" + QByteArray::number(i % 977) +
            "," + QByteArray::number(i % 2) + ",p" + QByteArray::number(i) + "@example.org,0";
 }
+
+// A process start costs far more on Windows (and under Wine): fewer kills there, spread the same.
+#ifdef Q_OS_WIN
+constexpr int killsPercent = 40;
+#else
+constexpr int killsPercent = 100;
+#endif
 
 QByteArray bigAccountFile()
 {
@@ -146,6 +153,7 @@ void CrashConsistencyTest::killRepeatedly(const QString &what, int kills)
     }
     const int span = int(timer.elapsed()) + 20;
 
+    kills = kills * killsPercent / 100;
     int completed = 0;
     int unchanged = 0;
     for (int kill = 0; kill < kills; ++kill) {
@@ -153,7 +161,7 @@ void CrashConsistencyTest::killRepeatedly(const QString &what, int kills)
         QScopedPointer<QProcess> run(startKadd(attempt.arguments, server.workFolder()));
         QVERIFY(run->waitForStarted(10000));
         QTest::qSleep(random.bounded(span));
-        ::kill(pid_t(run->processId()), SIGKILL);
+        run->kill();
         QVERIFY(run->waitForFinished(60000));
 
         for (const QString &copy :

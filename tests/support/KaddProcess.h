@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BuiltProgram.h"
+
 #include <QByteArray>
 #include <QProcess>
 #include <QStringList>
@@ -17,7 +19,7 @@ inline QProcess *startKadd(const QStringList &arguments, const QString &workFold
 {
     auto *process = new QProcess;
     process->setWorkingDirectory(workFolder);
-    process->start(QStringLiteral(KADD_PATH), arguments);
+    process->start(builtProgram(KADD_PATH), arguments);
     process->closeWriteChannel();
     return process;
 }
@@ -25,25 +27,31 @@ inline QProcess *startKadd(const QStringList &arguments, const QString &workFold
 // Runs kadd with its standard input fed from input and then closed, so a kadd that waits for
 // a password can never hang the test.
 inline KaddResult runKadd(const QStringList &arguments, const QString &workFolder,
-                          const QByteArray &input = {}, const QString &program = KADD_PATH)
+                          const QByteArray &input = {},
+                          const QString &program = builtProgram(KADD_PATH))
 {
     QProcess process;
     process.setWorkingDirectory(workFolder);
     process.start(program, arguments);
     KaddResult result;
-    if (!process.waitForStarted(10000))
+    if (!process.waitForStarted(10000)) {
+        qWarning("kadd did not start: %s", qPrintable(process.errorString()));
         return result;
+    }
     process.write(input);
     process.closeWriteChannel();
     result.finished = process.waitForFinished(30000);
     if (!result.finished) {
+        qWarning("kadd did not finish within 30 s");
         process.kill();
         process.waitForFinished(5000);
         return result;
     }
     result.finished = process.exitStatus() == QProcess::NormalExit;
     result.exitCode = process.exitCode();
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
+    if (!result.finished)
+        qWarning("kadd crashed with exit code %#x", unsigned(result.exitCode));
+    result.out = consoleText(process.readAllStandardOutput());
+    result.err = consoleText(process.readAllStandardError());
     return result;
 }

@@ -154,12 +154,12 @@ void MainWindowTest::layout_data()
     row("lblPassword1", "(4-16 Characters)", {5160, 1680, 1470, 195}, true);
     row("lblGender", "Gender", {1320, 2280, 1575, 255});
     row("optGenderMale", "Male", {3000, 2280, 735, 255});
-    row("optGenderFemale", "Female", {3960, 2280, 855, 255});
+    row("optGenderFemale", "Female", {3960, 2280, 900, 255});
     row("lblEmail", "Email", {1320, 2880, 1575, 255});
     row("txtEmail", "", {3000, 2880, 1935, 285});
     row("cmdGM", "Create GM", {3120, 3360, 1815, 495});
     row("lblGmMode", "Gm Mode", {1320, 3480, 1575, 255});
-    row("cmdCreate", "Create Account", {840, 4440, 1335, 615});
+    row("cmdCreate", "Create Account", {780, 4440, 1455, 615});
     row("cmdClear", "Clear", {3240, 4440, 1335, 615});
     row("CmdExit", "Exit", {5520, 4440, 1335, 615});
 }

@@ -1,0 +1,236 @@
+#include "AccountFile.h"
+#include "BuiltProgram.h"
+#include "CheckedFile.h"
+#include "EntryValidation.h"
+#include "ServerFolder.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QTest>
+
+#include <thread>
+
+#include <windows.h>
+
+// What only Windows does to the account file and the console: the ANSI code page, files held
+// open by the game server, FlushFileBuffers and a console that must not echo the password.
+class WindowsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void ansiNamesInAnyCase_data();
+    void ansiNamesInAnyCase();
+    void characterOutsideTheCodePageIsRefused();
+    void accountFileHeldOpen_data();
+    void accountFileHeldOpen();
+    void flushReachesTheFile();
+    void passwordIsNotEchoed();
+};
+
+namespace {
+
+const QByteArray accounts = "bob,pw,1,none,0\r\n\xC4rger,pw,0,none,0\r\n\xC9lise,pw,1,none,0\r\n";
+
+QString recordOf(const QString &name)
+{
+    return name + QStringLiteral(",pw,1,none,0");
+}
+
+QStringList leftovers(const ServerFolder &server)
+{
+    QStringList found;
+    for (const QString &path : {server.tempFile(), server.tempFile() + QStringLiteral(".lock"),
+                                server.accountFile() + QStringLiteral(".new"),
+                                server.accountFile() + QStringLiteral(".lock")}) {
+        if (QFileInfo::exists(path))
+            found.append(path);
+    }
+    return found;
+}
+
+} // namespace
+
+void WindowsTest::ansiNamesInAnyCase_data()
+{
+    QTest::addColumn<QString>("username");
+    QTest::addColumn<QByteArray>("appended"); // empty for a duplicate
+
+    QTest::newRow("same case") << QStringLiteral("Ärger") << QByteArray();
+    QTest::newRow("lower case") << QStringLiteral("ärger") << QByteArray();
+    QTest::newRow("upper case, accent") << QStringLiteral("ÉLISE") << QByteArray();
+    QTest::newRow("another letter is another name")
+        << QStringLiteral("Örger") << QByteArray("\xD6rger,pw,1,none,0\r\n");
+}
+
+void WindowsTest::ansiNamesInAnyCase()
+{
+    QFETCH(QString, username);
+    QFETCH(QByteArray, appended);
+    if (GetACP() != 1252)
+        QSKIP("the rows hold Windows-1252 bytes; this system's ANSI code page differs");
+
+    ServerFolder server(accounts);
+    WorkingFolder working(server.workFolder());
+    const AddAccountResult result = AddAccount(server.path(), username, recordOf(username));
+    QCOMPARE(result.outcome, appended.isEmpty() ? AddOutcome::Duplicate : AddOutcome::Created);
+    QCOMPARE(server.accounts(), accounts + appended);
+    QCOMPARE(leftovers(server), QStringList());
+}
+
+void WindowsTest::characterOutsideTheCodePageIsRefused()
+{
+    const QString greek = QStringLiteral("Ωmega");
+    QString email = QStringLiteral("none");
+    const ValidationResult check = validateAccountTexts(greek, QStringLiteral("pw12"), email);
+    QVERIFY(!check.passed);
+    QCOMPARE(check.text, QStringLiteral("User Name contains a character that cannot be stored"));
+
+    // The file layer refuses it too rather than write a '?' in its place.
+    ServerFolder server(accounts);
+    WorkingFolder working(server.workFolder());
+    const AddAccountResult result = AddAccount(server.path(), greek, recordOf(greek));
+    QCOMPARE(result.outcome, AddOutcome::FileError);
+    QVERIFY2(result.errorText.contains(QStringLiteral("cannot be stored")),
+             qPrintable(result.errorText));
+    QCOMPARE(server.accounts(), accounts);
+    QCOMPARE(leftovers(server), QStringList());
+}
+
+void WindowsTest::accountFileHeldOpen_data()
+{
+    QTest::addColumn<int>("releaseAfter"); // milliseconds, or -1 for never
+    QTest::newRow("held throughout") << -1;
+    QTest::newRow("released while the update retries") << 100;
+}
+
+// The game server reads the account file as the C library opens it: shared for reading and
+// writing, but not for deletion, so Windows refuses to replace it.
+void WindowsTest::accountFileHeldOpen()
+{
+    QFETCH(int, releaseAfter);
+    ServerFolder server(accounts);
+    WorkingFolder working(server.workFolder());
+    HANDLE held = CreateFileW(
+        reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(server.accountFile()).utf16()),
+        GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+        FILE_ATTRIBUTE_NORMAL, nullptr);
+    QVERIFY(held != INVALID_HANDLE_VALUE);
+    std::thread release;
+    if (releaseAfter >= 0)
+        release = std::thread([held, releaseAfter] {
+            Sleep(DWORD(releaseAfter));
+            CloseHandle(held);
+        });
+
+    const AddAccountResult result = AddAccount(server.path(), "carol", recordOf("carol"));
+    if (release.joinable())
+        release.join();
+    else
+        CloseHandle(held);
+
+    if (releaseAfter >= 0) {
+        QCOMPARE(result.outcome, AddOutcome::Created);
+        QCOMPARE(server.accounts(), accounts + "carol,pw,1,none,0\r\n");
+    } else {
+        QCOMPARE(result.outcome, AddOutcome::FileError);
+        QVERIFY2(result.errorText.contains(QDir::toNativeSeparators(server.accountFile())),
+                 qPrintable(result.errorText));
+        QCOMPARE(server.accounts(), accounts);
+        QCOMPARE(AddAccount(server.path(), "carol", recordOf("carol")).outcome,
+                 AddOutcome::Created);
+    }
+    QCOMPARE(leftovers(server), QStringList());
+}
+
+void WindowsTest::flushReachesTheFile()
+{
+    QTemporaryDir dir;
+    CheckedFile file(dir.filePath(QStringLiteral("flushed.txt")));
+    QVERIFY(file.createPrivate());
+    QVERIFY(file.write("alice,pw,1,none,0\r\n"));
+    QVERIFY2(file.syncToDisk(), qPrintable(file.errorText()));
+    QVERIFY(file.close());
+
+    // A handle without write access cannot be flushed: the failure must be seen, not ignored.
+    CheckedFile reader(file.path());
+    QVERIFY(reader.openForReading());
+    QVERIFY(!reader.syncToDisk());
+}
+
+namespace {
+
+// Types text into this process's console as key presses.
+bool typeIntoConsole(const QString &text)
+{
+    HANDLE input =
+        CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (input == INVALID_HANDLE_VALUE)
+        return false;
+    QList<INPUT_RECORD> keys;
+    for (const QChar c : text) {
+        for (const BOOL down : {TRUE, FALSE}) {
+            INPUT_RECORD key{};
+            key.EventType = KEY_EVENT;
+            key.Event.KeyEvent.bKeyDown = down;
+            key.Event.KeyEvent.wRepeatCount = 1;
+            key.Event.KeyEvent.wVirtualKeyCode = c == u'\r' ? VK_RETURN : 0;
+            key.Event.KeyEvent.uChar.UnicodeChar = c.unicode();
+            keys.append(key);
+        }
+    }
+    DWORD written = 0;
+    const bool ok = WriteConsoleInputW(input, keys.data(), DWORD(keys.size()), &written) &&
+                    written == DWORD(keys.size());
+    CloseHandle(input);
+    return ok;
+}
+
+// What this process's console shows.
+QString consoleScreen()
+{
+    HANDLE output =
+        CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (output == INVALID_HANDLE_VALUE || !GetConsoleScreenBufferInfo(output, &info))
+        return {};
+    const DWORD cells = DWORD(info.dwSize.X) * DWORD(info.dwCursorPosition.Y + 1);
+    std::wstring text(cells, L' ');
+    DWORD read = 0;
+    ReadConsoleOutputCharacterW(output, text.data(), cells, COORD{0, 0}, &read);
+    CloseHandle(output);
+    return QString::fromStdWString(text.substr(0, read)).simplified();
+}
+
+} // namespace
+
+// kadd asks for the password on a console of its own, as an operator runs it: the password
+// reaches the account file and never shows on the screen.
+void WindowsTest::passwordIsNotEchoed()
+{
+    FreeConsole();
+    if (!AllocConsole())
+        QSKIP("no console can be made here");
+    ServerFolder server(accounts);
+    QProcess kadd;
+    // kadd inherits the console as its standard input and output.
+    kadd.setProcessChannelMode(QProcess::ForwardedChannels);
+    kadd.setInputChannelMode(QProcess::ForwardedInputChannel);
+    kadd.setWorkingDirectory(server.workFolder());
+    kadd.start(builtProgram(KADD_PATH), {"add", "newbie", "--app-dir", server.path()});
+    QVERIFY(kadd.waitForStarted(10000));
+    QVERIFY(typeIntoConsole(QStringLiteral("hush1234\r")));
+    QVERIFY(kadd.waitForFinished(20000));
+    const QString screen = consoleScreen();
+    FreeConsole();
+
+    QCOMPARE(kadd.exitCode(), 0);
+    QCOMPARE(server.accounts(), accounts + "newbie,hush1234,1,none,0\r\n");
+    QVERIFY2(screen.contains(QStringLiteral("Password for newbie:")), qPrintable(screen));
+    QVERIFY2(!screen.contains(QStringLiteral("hush")), qPrintable(screen));
+}
+
+QTEST_GUILESS_MAIN(WindowsTest)
+#include "tst_windows.moc"

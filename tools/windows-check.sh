@@ -1,0 +1,159 @@
+#!/usr/bin/env bash
+# Builds the project for 64-bit Windows with MinGW-w64 and Qt from ../shared/windows, runs every
+# test executable on the Windows API under Wine, with real Win32 windows drawn on an Xvfb display
+# of its own, and checks the portable ZIP on a throw-away server folder.
+# Usage: tools/windows-check.sh [build folder]   (default build-windows; exits non-zero on any
+# failure)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+source tools/deps.sh
+
+qt_archive=$root/../shared/windows/qt6-mingw.tar.xz
+[ -f "$qt_archive" ] || { echo "windows-check: $qt_archive is missing" >&2; exit 1; }
+
+kelto_install_packages cmake ninja-build jq g++-mingw-w64-x86-64-posix qt6-base-dev-tools \
+    wine64 xvfb xdotool
+
+build=$(mkdir -p "${1:-build-windows}" && cd "${1:-build-windows}" && pwd)
+started=$SECONDS
+
+# Qt for Windows lives in the build folder, unpacked again only when the archive changes.
+qt=$build/qt6-mingw
+stamp=$build/qt6-mingw.unpacked
+if [ ! -f "$stamp" ] || [ "$qt_archive" -nt "$stamp" ]; then
+    echo "== Unpacking Qt for Windows =="
+    rm -rf "$qt"
+    tar -xJf "$qt_archive" -C "$build"
+    touch "$stamp"
+fi
+
+echo "== Cross-building for Windows =="
+"$qt/bin/qt-cmake" -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >"$build/configure.log" ||
+    { cat "$build/configure.log"; exit 1; }
+cmake --build "$build" --parallel 2
+
+# What a Windows program needs beside it: Qt's DLLs and plugins, and the MinGW runtime.
+mingw_dll() { x86_64-w64-mingw32-g++-posix -print-file-name="$1"; }
+cp -u "$qt"/bin/Qt6{Core,Gui,Widgets,Test}.dll "$build/"
+cp -ru "$qt/plugins/platforms" "$qt/plugins/styles" "$build/"
+for dll in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
+    cp -u "$(mingw_dll "$dll")" "$build/"
+done
+
+# An X server of our own, on the first free display from :95 on.
+display=95
+while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
+    display=$((display + 1))
+done
+Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export WINEPREFIX=$build/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
+wine=/usr/lib/wine/wine64
+[ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
+finish() {
+    WINEPREFIX=$build/wine-prefix "${wine%/*}/wineserver" -k 2>/dev/null ||
+        wineserver -k 2>/dev/null || true
+    kill "$xvfb_pid" 2>/dev/null || true
+}
+trap finish EXIT
+for _ in $(seq 50); do
+    [ -e "/tmp/.X11-unix/X$display" ] && break
+    sleep 0.1
+done
+export DISPLAY=:$display
+# The tests draw through Qt's real "windows" platform plugin.
+unset QT_QPA_PLATFORM
+"$wine" wineboot -i >/dev/null 2>&1
+
+echo "== Tests under Wine (display :$display) =="
+results=$build/wine-results
+rm -rf "$results"
+mkdir -p "$results"
+passed=0
+failed=0
+while IFS= read -r test; do
+    name=$(jq -r .name <<<"$test")
+    mapfile -t command < <(jq -r '.command[]' <<<"$test")
+    out=$results/$name.txt
+    begin=$SECONDS
+    status=0
+    # A Qt Test executable's own console output does not reach a Unix pipe under Wine: it
+    # writes its results into a file instead.
+    if grep -qa 'Qt6Test.dll' "${command[0]}"; then
+        timeout 1200 "$wine" "${command[@]}" -o "$out,txt" >"$results/$name.log" 2>&1 || status=$?
+        totals=$(grep -a '^Totals:' "$out" 2>/dev/null | sed 's/^Totals: //; s/, [0-9]* blacklisted, .*//' || true)
+        [ -n "$totals" ] || { totals="no results"; [ "$status" -ne 0 ] || status=1; }
+    else
+        timeout 1200 "$wine" "${command[@]}" >"$out" 2>&1 || status=$?
+        totals="exit status $status"
+    fi
+    if [ "$status" -eq 0 ]; then
+        passed=$((passed + 1))
+        printf 'PASS  %-26s %s (%d s)\n' "$name" "$totals" $((SECONDS - begin))
+    else
+        failed=$((failed + 1))
+        printf 'FAIL  %-26s %s (%d s)\n' "$name" "$totals" $((SECONDS - begin))
+        # Each failure with its compared values, as QtTest reports it.
+        awk '/^FAIL!/ {show = 1; print; next} /^(PASS|SKIP|QWARN|QDEBUG|Totals)/ {show = 0}
+             show' "$out" 2>/dev/null | head -60 | sed 's/^/      /' || true
+        grep -a '^QWARN' "$out" 2>/dev/null | grep -v QTemporaryDir | head -10 | sed 's/^/      /' || true
+        [ -s "$out" ] || tail -20 "$results/$name.log" | sed 's/^/      /'
+    fi
+    grep -a '^SKIP' "$out" 2>/dev/null | sed 's/^SKIP *: */      skipped: /' || true
+done < <(ctest --test-dir "$build" --show-only=json-v1 | jq -c '.tests[]')
+
+# The ZIP as an operator uses it: unpacked into a server's folder beside kData, an account added
+# with kadd.exe, and the window program started until its window shows.
+echo "== The portable ZIP on a throw-away server folder =="
+zip_check() {
+    (cd "$build" && cpack -G ZIP >"$results/cpack.log") || { cat "$results/cpack.log"; return 1; }
+    local zip
+    zip=$(ls "$build"/kelto-account-creator-*-windows-x64.zip)
+    local server=$results/zip-server
+    rm -rf "$server"
+    mkdir -p "$server/unpacked" "$server/kData/kPlayer"
+    printf 'existing,pw,1,none,0\r\n' >"$server/kData/kPlayer/kAdd.txt"
+    (cd "$server/unpacked" && cmake -E tar xf "$zip")
+    cp -r "$server"/unpacked/*/. "$server/"
+    rm -rf "$server/unpacked"
+    echo "$(basename "$zip"): $(cd "$server" && find . -type f ! -path ./kData/\* | sort | tr '\n' ' ')"
+
+    local status=0
+    (cd "$server" && timeout 120 "$wine" ./kadd.exe add zipcheck secret12) >/dev/null 2>&1 ||
+        status=$?
+    if [ "$status" -ne 0 ] || ! printf 'existing,pw,1,none,0\r\nzipcheck,secret12,1,none,0\r\n' |
+        cmp -s - "$server/kData/kPlayer/kAdd.txt"; then
+        echo "kadd.exe from the ZIP did not add the account (exit status $status)"
+        return 1
+    fi
+    echo "kadd.exe from the ZIP added an account"
+
+    (cd "$server" && exec "$wine" ./kelto-account-creator.exe) >/dev/null 2>&1 &
+    local program=$!
+    local window
+    window=$(timeout 60 xdotool search --sync --name '^Kelto Account Creator by Falmoor$' | head -n 1 ||
+        true)
+    if [ -n "$window" ] && command -v import >/dev/null; then
+        import -window "$window" "$results/zip-main-window.png" 2>/dev/null || true
+    fi
+    kill "$program" 2>/dev/null || true
+    wait "$program" 2>/dev/null || true
+    if [ -z "$window" ]; then
+        echo "kelto-account-creator.exe from the ZIP showed no window within 60 s"
+        return 1
+    fi
+    echo "kelto-account-creator.exe from the ZIP showed its window"
+}
+begin=$SECONDS
+if zip_check; then
+    passed=$((passed + 1))
+    printf 'PASS  %-26s (%d s)\n' "portable ZIP" $((SECONDS - begin))
+else
+    failed=$((failed + 1))
+    printf 'FAIL  %-26s (%d s)\n' "portable ZIP" $((SECONDS - begin))
+fi
+
+echo "Windows check took $((SECONDS - started)) s"
+echo "Windows: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
