@@ -1,7 +1,7 @@
-#include "ServerFolderChooser.h"
+#include "app/ServerFolderChooser.h"
 
-#include "MessageBox.h"
-#include "ServerLocation.h"
+#include "core/ServerLocation.h"
+#include "ui/ModalMessage.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -53,7 +53,7 @@ QString chooseServerFolder()
             saveServerFolder(folder);
             return folder;
         }
-        QMessageBox::warning(nullptr, MessageBox::applicationTitle,
+        QMessageBox::warning(nullptr, ModalMessage::applicationTitle,
                              QStringLiteral("%1 is not a server folder: it has no %2.\n\nChoose "
                                             "the folder that holds kData/kPlayer/kAdd.txt.")
                                  .arg(QDir::toNativeSeparators(folder), missing));

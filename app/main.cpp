@@ -1,7 +1,7 @@
-#include "FileSizeLimit.h"
-#include "ServerFolderChooser.h"
-#include "ServerLocation.h"
-#include "frmKeltoAccountCreator.h"
+#include "app/ServerFolderChooser.h"
+#include "core/FileSizeLimit.h"
+#include "core/ServerLocation.h"
+#include "ui/frmKeltoAccountCreator.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -10,7 +10,7 @@
 //
 //   account-bench [ROUNDS]     default 11; run it in a folder on the disk you care about
 
-#include "ScratchCowFileSystem.h"
+#include "tests/support/ScratchCowFileSystem.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -7,8 +7,8 @@
 // extrapolated to BATCH, of AddAccounts with BATCH new names (appending and check only), and of
 // the real `kadd import` and `kadd add` on the same file.
 
-#include <AccountFile.h>
-#include <RecordLine.h>
+#include "core/AccountFile.h"
+#include "core/RecordLine.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,14 +1,14 @@
-#include "AddCommand.h"
+#include "cli/AddCommand.h"
 
-#include "CommandLine.h"
-#include "Console.h"
-#include "ExitStatus.h"
-#include "PasswordPrompt.h"
-#include "Report.h"
+#include "cli/CommandLine.h"
+#include "cli/Console.h"
+#include "cli/ExitStatus.h"
+#include "cli/PasswordPrompt.h"
+#include "cli/Report.h"
 
-#include <AccountFile.h>
-#include <EntryValidation.h>
-#include <RecordLine.h>
+#include "core/AccountFile.h"
+#include "core/EntryValidation.h"
+#include "core/RecordLine.h"
 
 int runAdd(const CommandLine &line)
 {

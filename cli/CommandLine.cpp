@@ -1,9 +1,9 @@
-#include "CommandLine.h"
+#include "cli/CommandLine.h"
 
-#include "ExitStatus.h"
+#include "cli/ExitStatus.h"
 
-#include <GmFlags.h>
-#include <ServerLocation.h>
+#include "core/GmFlags.h"
+#include "core/ServerLocation.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

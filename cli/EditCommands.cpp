@@ -1,14 +1,14 @@
-#include "EditCommands.h"
+#include "cli/EditCommands.h"
 
-#include "CommandLine.h"
-#include "Console.h"
-#include "ExitStatus.h"
-#include "PasswordPrompt.h"
-#include "Report.h"
+#include "cli/CommandLine.h"
+#include "cli/Console.h"
+#include "cli/ExitStatus.h"
+#include "cli/PasswordPrompt.h"
+#include "cli/Report.h"
 
-#include <AccountEdit.h>
-#include <EntryValidation.h>
-#include <GmFlags.h>
+#include "core/AccountEdit.h"
+#include "core/EntryValidation.h"
+#include "core/GmFlags.h"
 
 #include <QStringList>
 

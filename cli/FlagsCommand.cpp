@@ -1,10 +1,10 @@
-#include "FlagsCommand.h"
+#include "cli/FlagsCommand.h"
 
-#include "CommandLine.h"
-#include "Console.h"
-#include "ExitStatus.h"
+#include "cli/CommandLine.h"
+#include "cli/Console.h"
+#include "cli/ExitStatus.h"
 
-#include <GmFlags.h>
+#include "core/GmFlags.h"
 
 int runFlags(const CommandLine &line)
 {

@@ -1,8 +1,8 @@
-#include "ImportBatch.h"
+#include "cli/ImportBatch.h"
 
-#include <EntryValidation.h>
-#include <GmFlags.h>
-#include <RecordLine.h>
+#include "core/EntryValidation.h"
+#include "core/GmFlags.h"
+#include "core/RecordLine.h"
 
 #include <QHash>
 #include <QStringDecoder>

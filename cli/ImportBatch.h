@@ -1,6 +1,6 @@
 #pragma once
 
-#include <AccountFile.h>
+#include "core/AccountFile.h"
 
 #include <QByteArrayView>
 #include <QList>

@@ -1,12 +1,12 @@
-#include "ImportCommand.h"
+#include "cli/ImportCommand.h"
 
-#include "CommandLine.h"
-#include "Console.h"
-#include "ExitStatus.h"
-#include "ImportBatch.h"
-#include "Report.h"
+#include "cli/CommandLine.h"
+#include "cli/Console.h"
+#include "cli/ExitStatus.h"
+#include "cli/ImportBatch.h"
+#include "cli/Report.h"
 
-#include <AccountFile.h>
+#include "core/AccountFile.h"
 
 #include <QFile>
 

@@ -1,12 +1,12 @@
-#include "ListCommand.h"
+#include "cli/ListCommand.h"
 
-#include "CommandLine.h"
-#include "Console.h"
-#include "ExitStatus.h"
-#include "Report.h"
+#include "cli/CommandLine.h"
+#include "cli/Console.h"
+#include "cli/ExitStatus.h"
+#include "cli/Report.h"
 
-#include <AccountList.h>
-#include <GmFlags.h>
+#include "core/AccountList.h"
+#include "core/GmFlags.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,10 +1,10 @@
-#include "Report.h"
+#include "cli/Report.h"
 
-#include "Console.h"
-#include "ExitStatus.h"
+#include "cli/Console.h"
+#include "cli/ExitStatus.h"
 
-#include <CreateAccount.h>
-#include <EntryValidation.h>
+#include "core/CreateAccount.h"
+#include "core/EntryValidation.h"
 
 // The same words as the window's message boxes, title first.
 int reportRefused(const ValidationResult &check)

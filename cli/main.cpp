@@ -1,15 +1,15 @@
-#include "AddCommand.h"
-#include "CommandLine.h"
-#include "Console.h"
-#include "EditCommands.h"
-#include "ExitStatus.h"
-#include "FileSizeLimit.h"
-#include "FlagsCommand.h"
-#include "ImportCommand.h"
-#include "ListCommand.h"
+#include "cli/AddCommand.h"
+#include "cli/CommandLine.h"
+#include "cli/Console.h"
+#include "cli/EditCommands.h"
+#include "cli/ExitStatus.h"
+#include "cli/FlagsCommand.h"
+#include "cli/ImportCommand.h"
+#include "cli/ListCommand.h"
+#include "core/FileSizeLimit.h"
 
+#include "core/ServerLocation.h"
 #include <QCoreApplication>
-#include <ServerLocation.h>
 
 int main(int argc, char *argv[])
 {

@@ -1,10 +1,10 @@
-#include "AccountEdit.h"
+#include "core/AccountEdit.h"
 
-#include "AccountBackup.h"
-#include "AccountFile.h"
-#include "AccountFileUpdate.h"
-#include "AccountLineReader.h"
-#include "RecordLine.h"
+#include "core/AccountFile.h"
+#include "core/RecordLine.h"
+#include "core/internal/AccountBackup.h"
+#include "core/internal/AccountFileUpdate.h"
+#include "core/internal/AccountLineReader.h"
 
 namespace {
 

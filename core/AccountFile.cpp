@@ -1,9 +1,9 @@
-#include "AccountFile.h"
+#include "core/AccountFile.h"
 
-#include "AccountFileScanner.h"
-#include "AccountFileUpdate.h"
-#include "FileOperationHooks.h"
-#include "RecordLine.h"
+#include "core/FileOperationHooks.h"
+#include "core/RecordLine.h"
+#include "core/internal/AccountFileScanner.h"
+#include "core/internal/AccountFileUpdate.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UsernameKey.h"
+#include "core/UsernameKey.h"
 
 #include <QList>
 #include <QString>

@@ -1,9 +1,9 @@
-#include "AccountList.h"
+#include "core/AccountList.h"
 
-#include "AccountFile.h"
-#include "AccountFileUpdate.h"
-#include "AccountLineReader.h"
-#include "UsernameKey.h"
+#include "core/AccountFile.h"
+#include "core/UsernameKey.h"
+#include "core/internal/AccountFileUpdate.h"
+#include "core/internal/AccountLineReader.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "AccountRecord.h"
+#include "core/AccountRecord.h"
 
-#include "RecordLine.h"
-#include "UsernameKey.h"
+#include "core/RecordLine.h"
+#include "core/UsernameKey.h"
 
 #include <QStringDecoder>
 #include <QStringList>

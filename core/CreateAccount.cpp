@@ -1,9 +1,9 @@
-#include "CreateAccount.h"
+#include "core/CreateAccount.h"
 
-#include "AccountFile.h"
-#include "EntryValidation.h"
-#include "EntryView.h"
-#include "RecordLine.h"
+#include "core/AccountFile.h"
+#include "core/EntryValidation.h"
+#include "core/EntryView.h"
+#include "core/RecordLine.h"
 
 #include <optional>
 

@@ -1,7 +1,7 @@
-#include "EntryValidation.h"
+#include "core/EntryValidation.h"
 
-#include "EntryView.h"
-#include "RecordLine.h"
+#include "core/EntryView.h"
+#include "core/RecordLine.h"
 
 #include <QList>
 

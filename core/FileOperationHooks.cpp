@@ -1,4 +1,4 @@
-#include "FileOperationHooks.h"
+#include "core/FileOperationHooks.h"
 
 #include <atomic>
 

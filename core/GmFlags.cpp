@@ -1,4 +1,4 @@
-#include "GmFlags.h"
+#include "core/GmFlags.h"
 
 namespace {
 

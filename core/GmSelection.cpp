@@ -1,6 +1,6 @@
-#include "GmSelection.h"
+#include "core/GmSelection.h"
 
-#include "GmFlags.h"
+#include "core/GmFlags.h"
 
 GmSelection::GmSelection(GmCheckBoxes &boxes, qint32 &sharedTotal)
     : m_boxes(boxes), m_total(sharedTotal)

@@ -1,4 +1,4 @@
-#include "RecordLine.h"
+#include "core/RecordLine.h"
 
 #include <QList>
 #include <QStringDecoder>

@@ -1,4 +1,4 @@
-#include "CommandButton.h"
+#include "ui/CommandButton.h"
 
 #include <QPushButton>
 

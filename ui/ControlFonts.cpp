@@ -1,4 +1,4 @@
-#include "ControlFonts.h"
+#include "ui/ControlFonts.h"
 
 #include <QFileInfo>
 #include <QFontDatabase>

@@ -1,4 +1,4 @@
-#include "Module1.h"
+#include "ui/Module1.h"
 
 namespace Module1 {
 

@@ -1,4 +1,4 @@
-#include "TitleColour.h"
+#include "ui/TitleColour.h"
 
 #include <QGuiApplication>
 #include <QPalette>

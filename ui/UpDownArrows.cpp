@@ -1,4 +1,4 @@
-#include "UpDownArrows.h"
+#include "ui/UpDownArrows.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "WholeAreaCheckBox.h"
+#include "ui/WholeAreaCheckBox.h"
 
 bool WholeAreaCheckBox::hitButton(const QPoint &pos) const
 {

@@ -1,10 +1,10 @@
-#include "frmGmSelect.h"
+#include "ui/frmGmSelect.h"
 
-#include "CommandButton.h"
-#include "ControlFonts.h"
-#include "GmFlags.h"
-#include "Twips.h"
-#include "WholeAreaCheckBox.h"
+#include "core/GmFlags.h"
+#include "ui/CommandButton.h"
+#include "ui/ControlFonts.h"
+#include "ui/Twips.h"
+#include "ui/WholeAreaCheckBox.h"
 
 #include <QPushButton>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "GmSelection.h"
-#include "Module1.h"
+#include "core/GmSelection.h"
+#include "ui/Module1.h"
 
 #include <QWidget>
 

@@ -1,13 +1,13 @@
-#include "frmKeltoAccountCreator.h"
+#include "ui/frmKeltoAccountCreator.h"
 
-#include "CommandButton.h"
-#include "ControlFonts.h"
-#include "CreateAccount.h"
-#include "MessageBox.h"
-#include "TitleColour.h"
-#include "Twips.h"
-#include "UpDownArrows.h"
-#include "frmGmSelect.h"
+#include "core/CreateAccount.h"
+#include "ui/CommandButton.h"
+#include "ui/ControlFonts.h"
+#include "ui/ModalMessage.h"
+#include "ui/TitleColour.h"
+#include "ui/Twips.h"
+#include "ui/UpDownArrows.h"
+#include "ui/frmGmSelect.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -231,7 +231,7 @@ QString frmKeltoAccountCreator::applicationFolder() const
 void frmKeltoAccountCreator::showMessageBox(const QString &text,
                                             const std::optional<QString> &title, MessageIcon icon)
 {
-    MessageBox::show(this, text, title, icon);
+    ModalMessage::show(this, text, title, icon);
 }
 
 qint32 frmKeltoAccountCreator::gmFlagTotal() const

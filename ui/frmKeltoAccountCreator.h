@@ -1,6 +1,6 @@
 #pragma once
 
-#include "EntryView.h"
+#include "core/EntryView.h"
 
 #include <QCoreApplication>
 #include <QPointer>

@@ -1,5 +1,5 @@
-#include "KaddProcess.h"
-#include "ServerFolder.h"
+#include "tests/support/KaddProcess.h"
+#include "tests/support/ServerFolder.h"
 
 #include <QFileInfo>
 #include <QJsonArray>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CreateAccount.h"
-#include "EntryView.h"
+#include "core/CreateAccount.h"
+#include "core/EntryView.h"
 
 #include <QList>
 #include <QMap>

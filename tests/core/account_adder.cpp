@@ -1,7 +1,7 @@
 // Adds the accounts named on the command line, one update each, to the account file below the
 // given application folder, and prints C (created), D (duplicate) or E (file error) for each:
 // a second copy of the tool working on the same file at the same time.
-#include "AccountFile.h"
+#include "core/AccountFile.h"
 
 #include <QCoreApplication>
 

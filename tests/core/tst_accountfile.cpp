@@ -1,8 +1,8 @@
-#include "AccountFile.h"
-#include "AccountFileScanner.h"
-#include "FaultInjection.h"
-#include "ServerFolder.h"
-#include "SystemCodePage.h"
+#include "core/AccountFile.h"
+#include "core/internal/AccountFileScanner.h"
+#include "tests/support/FaultInjection.h"
+#include "tests/support/ServerFolder.h"
+#include "tests/support/SystemCodePage.h"
 
 #include <QFileInfo>
 #include <QTest>

@@ -1,6 +1,6 @@
-#include "AccountFile.h"
-#include "FaultInjection.h"
-#include "ServerFolder.h"
+#include "core/AccountFile.h"
+#include "tests/support/FaultInjection.h"
+#include "tests/support/ServerFolder.h"
 
 #include <QFileInfo>
 #include <QTest>

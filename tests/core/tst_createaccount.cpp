@@ -1,6 +1,6 @@
-#include "CreateAccount.h"
-#include "FakeEntryView.h"
-#include "ServerFolder.h"
+#include "core/CreateAccount.h"
+#include "tests/core/FakeEntryView.h"
+#include "tests/support/ServerFolder.h"
 
 #include <QFileInfo>
 #include <QTest>

@@ -1,7 +1,7 @@
-#include "AccountFile.h"
-#include "BuiltProgram.h"
-#include "FaultInjection.h"
-#include "ServerFolder.h"
+#include "core/AccountFile.h"
+#include "tests/support/BuiltProgram.h"
+#include "tests/support/FaultInjection.h"
+#include "tests/support/ServerFolder.h"
 
 #include <QFileInfo>
 #include <QProcess>

@@ -1,5 +1,5 @@
-#include "GmFlags.h"
-#include "GmSelection.h"
+#include "core/GmFlags.h"
+#include "core/GmSelection.h"
 
 #include <QTest>
 

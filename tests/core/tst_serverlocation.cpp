@@ -1,4 +1,4 @@
-#include "ServerLocation.h"
+#include "core/ServerLocation.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "EntryValidation.h"
-#include "FakeEntryView.h"
-#include "RecordLine.h"
+#include "core/EntryValidation.h"
+#include "core/RecordLine.h"
+#include "tests/core/FakeEntryView.h"
 
 #include <QTest>
 

@@ -8,8 +8,8 @@
 //
 // Input: [operation][name length][name bytes][account file bytes]
 
-#include "AccountEdit.h"
-#include "AccountFile.h"
+#include "core/AccountEdit.h"
+#include "core/AccountFile.h"
 
 #include <QByteArray>
 #include <QDir>

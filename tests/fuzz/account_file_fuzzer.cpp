@@ -11,10 +11,10 @@
 //
 // Input: [username length][username bytes][chunk seed][account file bytes]
 
-#include "AccountFile.h"
-#include "AccountFileScanner.h"
-#include "FaultInjection.h"
-#include "RecordLine.h"
+#include "core/AccountFile.h"
+#include "core/RecordLine.h"
+#include "core/internal/AccountFileScanner.h"
+#include "tests/support/FaultInjection.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -1,7 +1,7 @@
-#include "FaultInjection.h"
+#include "tests/support/FaultInjection.h"
 
-#include <FileOperationHooks.h>
-#include <UpdateLock.h>
+#include "core/FileOperationHooks.h"
+#include "core/internal/UpdateLock.h"
 
 #include <atomic>
 #include <utility>

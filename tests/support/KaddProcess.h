@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BuiltProgram.h"
+#include "tests/support/BuiltProgram.h"
 
 #include <QByteArray>
 #include <QProcess>

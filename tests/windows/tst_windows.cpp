@@ -1,8 +1,8 @@
-#include "AccountFile.h"
-#include "BuiltProgram.h"
-#include "CheckedFile.h"
-#include "EntryValidation.h"
-#include "ServerFolder.h"
+#include "core/AccountFile.h"
+#include "core/EntryValidation.h"
+#include "core/internal/CheckedFile.h"
+#include "tests/support/BuiltProgram.h"
+#include "tests/support/ServerFolder.h"
 
 #include <QFileInfo>
 #include <QProcess>

@@ -1,7 +1,7 @@
-#include "GmFlags.h"
-#include "Module1.h"
-#include "WindowProbe.h"
-#include "frmGmSelect.h"
+#include "core/GmFlags.h"
+#include "tests/ui/WindowProbe.h"
+#include "ui/Module1.h"
+#include "ui/frmGmSelect.h"
 
 #include <QCheckBox>
 #include <QPointer>
@@ -202,4 +202,4 @@ void GmWindowTest::reopeningStartsFromScratch()
 }
 
 QTEST_MAIN(GmWindowTest)
-#include "GmWindowTest.moc"
+#include "tst_gmwindow.moc"

@@ -1,6 +1,6 @@
-#include "UpdateLock.h"
+#include "core/internal/UpdateLock.h"
 
-#include "CheckedFile.h"
+#include "core/internal/CheckedFile.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "MessageBox.h"
+#include "ui/ModalMessage.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -7,7 +7,7 @@
 #include <QtTest>
 
 // The real box, shown modally and answered the way an operator would.
-class MessageBoxTest : public QObject
+class ModalMessageTest : public QObject
 {
     Q_OBJECT
 
@@ -16,7 +16,7 @@ private slots:
     void shownModally();
 };
 
-void MessageBoxTest::shownModally_data()
+void ModalMessageTest::shownModally_data()
 {
     QTest::addColumn<std::optional<QString>>("title");
     QTest::addColumn<int>("icon");
@@ -30,7 +30,7 @@ void MessageBoxTest::shownModally_data()
         << "Invalid Length" << QMessageBox::Critical;
 }
 
-void MessageBoxTest::shownModally()
+void ModalMessageTest::shownModally()
 {
     QFETCH(std::optional<QString>, title);
     QFETCH(int, icon);
@@ -70,7 +70,7 @@ void MessageBoxTest::shownModally()
     });
     watchdog.start(5000);
 
-    MessageBox::show(&parent, text, title, MessageIcon(icon));
+    ModalMessage::show(&parent, text, title, MessageIcon(icon));
 
     QVERIFY2(answered, "the box never appeared");
     QCOMPARE(seenTitle, expectedTitle);
@@ -80,5 +80,5 @@ void MessageBoxTest::shownModally()
     QVERIFY(modal);
 }
 
-QTEST_MAIN(MessageBoxTest)
-#include "MessageBoxTest.moc"
+QTEST_MAIN(ModalMessageTest)
+#include "tst_modalmessage.moc"

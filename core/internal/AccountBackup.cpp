@@ -1,6 +1,6 @@
-#include "AccountBackup.h"
+#include "core/internal/AccountBackup.h"
 
-#include "CheckedFile.h"
+#include "core/internal/CheckedFile.h"
 
 #include <QDir>
 #include <QFile>

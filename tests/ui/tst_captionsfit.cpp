@@ -1,6 +1,6 @@
-#include "ControlFonts.h"
-#include "frmGmSelect.h"
-#include "frmKeltoAccountCreator.h"
+#include "ui/ControlFonts.h"
+#include "ui/frmGmSelect.h"
+#include "ui/frmKeltoAccountCreator.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -90,4 +90,4 @@ void CaptionsFitTest::captionsFit()
 }
 
 QTEST_MAIN(CaptionsFitTest)
-#include "CaptionsFitTest.moc"
+#include "tst_captionsfit.moc"

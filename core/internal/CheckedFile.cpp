@@ -1,6 +1,6 @@
-#include "CheckedFile.h"
+#include "core/internal/CheckedFile.h"
 
-#include "FileOperationHooks.h"
+#include "core/FileOperationHooks.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "AccountLineReader.h"
+#include "core/internal/AccountLineReader.h"
 
-#include "CheckedFile.h"
+#include "core/internal/CheckedFile.h"
 
 namespace {
 

@@ -1,19 +1,19 @@
-#include "MessageBox.h"
+#include "ui/ModalMessage.h"
 
 #include <QMessageBox>
 
 namespace {
 
-MessageBox::Answerer &answerer()
+ModalMessage::Answerer &answerer()
 {
-    static MessageBox::Answerer installed;
+    static ModalMessage::Answerer installed;
     return installed;
 }
 
 } // namespace
 
-void MessageBox::show(QWidget *parent, const QString &text, const std::optional<QString> &title,
-                      MessageIcon icon)
+void ModalMessage::show(QWidget *parent, const QString &text, const std::optional<QString> &title,
+                        MessageIcon icon)
 {
     QMessageBox box(parent);
     // Not through applicationDisplayName: on Linux Qt appends that to every window's title.
@@ -31,7 +31,7 @@ void MessageBox::show(QWidget *parent, const QString &text, const std::optional<
         box.exec();
 }
 
-void MessageBox::setAnswerer(Answerer newAnswerer)
+void ModalMessage::setAnswerer(Answerer newAnswerer)
 {
     answerer() = std::move(newAnswerer);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "EntryView.h"
+#include "core/EntryView.h"
 
 #include <QString>
 
@@ -12,7 +12,7 @@ class QWidget;
 
 // Every message box of the program passes through here, so tests can answer it in place of
 // the operator instead of blocking in a modal loop.
-class MessageBox
+class ModalMessage
 {
 public:
     // Receives the box ready to show; it is not shown while an answerer is installed.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MessageBox.h"
+#include "ui/ModalMessage.h"
 
 #include <QList>
 #include <QMessageBox>
@@ -9,7 +9,7 @@
 
 // Answers the program's message boxes in place of the operator and remembers each, so no test
 // can block in a modal loop. onShow runs while a box is up, to see the window behind it.
-class MessageBoxCatcher
+class ModalMessageCatcher
 {
 public:
     struct Shown
@@ -20,17 +20,17 @@ public:
         QMessageBox::StandardButtons buttons;
     };
 
-    MessageBoxCatcher()
+    ModalMessageCatcher()
     {
-        MessageBox::setAnswerer([this](QMessageBox &box) {
+        ModalMessage::setAnswerer([this](QMessageBox &box) {
             shown.append({box.text(), box.windowTitle(), box.icon(), box.standardButtons()});
             if (onShow)
                 onShow();
         });
     }
-    ~MessageBoxCatcher() { MessageBox::setAnswerer({}); }
-    MessageBoxCatcher(const MessageBoxCatcher &) = delete;
-    MessageBoxCatcher &operator=(const MessageBoxCatcher &) = delete;
+    ~ModalMessageCatcher() { ModalMessage::setAnswerer({}); }
+    ModalMessageCatcher(const ModalMessageCatcher &) = delete;
+    ModalMessageCatcher &operator=(const ModalMessageCatcher &) = delete;
 
     QList<Shown> shown;
     std::function<void()> onShow;

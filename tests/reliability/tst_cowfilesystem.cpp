@@ -3,11 +3,11 @@
 // must really share the blocks, and a kill at any moment must leave the old file's blocks as they
 // were: the appended record goes to blocks of the new file only.
 
-#include "AccountFile.h"
-#include "FaultInjection.h"
-#include "KaddProcess.h"
-#include "ScratchCowFileSystem.h"
-#include "ServerFolder.h"
+#include "core/AccountFile.h"
+#include "tests/support/FaultInjection.h"
+#include "tests/support/KaddProcess.h"
+#include "tests/support/ScratchCowFileSystem.h"
+#include "tests/support/ServerFolder.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -152,4 +152,4 @@ void CowFileSystemTest::killedAddLeavesOldBlocksUntouched()
 }
 
 QTEST_GUILESS_MAIN(CowFileSystemTest)
-#include "CowFileSystemTest.moc"
+#include "tst_cowfilesystem.moc"

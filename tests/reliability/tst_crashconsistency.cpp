@@ -4,8 +4,8 @@
 // that the next run still works: the dead process's lock is taken over and its kAdd.tmp
 // overwritten.
 
-#include "KaddProcess.h"
-#include "ServerFolder.h"
+#include "tests/support/KaddProcess.h"
+#include "tests/support/ServerFolder.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -220,4 +220,4 @@ void CrashConsistencyTest::killedSetLeavesOldOrNewFile()
 }
 
 QTEST_GUILESS_MAIN(CrashConsistencyTest)
-#include "CrashConsistencyTest.moc"
+#include "tst_crashconsistency.moc"

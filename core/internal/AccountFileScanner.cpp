@@ -1,6 +1,6 @@
-#include "AccountFileScanner.h"
+#include "core/internal/AccountFileScanner.h"
 
-#include "UsernameKey.h"
+#include "core/UsernameKey.h"
 
 #include <QStringDecoder>
 

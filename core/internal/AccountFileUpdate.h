@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CheckedFile.h"
-#include "UpdateLock.h"
+#include "core/internal/CheckedFile.h"
+#include "core/internal/UpdateLock.h"
 
 #include <QList>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "WindowProbe.h"
-#include "frmGmSelect.h"
-#include "frmKeltoAccountCreator.h"
+#include "tests/ui/WindowProbe.h"
+#include "ui/frmGmSelect.h"
+#include "ui/frmKeltoAccountCreator.h"
 
 #include <QAccessible>
 #include <QRadioButton>
@@ -94,4 +94,4 @@ void EveryOperatorTest::shrinkingKeepsEveryControl()
 }
 
 QTEST_MAIN(EveryOperatorTest)
-#include "EveryOperatorTest.moc"
+#include "tst_everyoperator.moc"

@@ -1,9 +1,9 @@
-#include "MessageBoxCatcher.h"
-#include "Module1.h"
-#include "ServerFolder.h"
-#include "WindowProbe.h"
-#include "frmGmSelect.h"
-#include "frmKeltoAccountCreator.h"
+#include "tests/support/ServerFolder.h"
+#include "tests/ui/ModalMessageCatcher.h"
+#include "tests/ui/WindowProbe.h"
+#include "ui/Module1.h"
+#include "ui/frmGmSelect.h"
+#include "ui/frmKeltoAccountCreator.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -63,7 +63,7 @@ private:
 
     std::unique_ptr<ServerFolder> m_server;
     std::unique_ptr<WorkingFolder> m_working;
-    std::unique_ptr<MessageBoxCatcher> m_boxes;
+    std::unique_ptr<ModalMessageCatcher> m_boxes;
     std::unique_ptr<frmKeltoAccountCreator> m_window;
 };
 
@@ -73,7 +73,7 @@ void MainWindowTest::init()
     m_server = std::make_unique<ServerFolder>(twoAccounts);
     // kAdd.tmp is made in the working folder; keep it inside the throwaway folder.
     m_working = std::make_unique<WorkingFolder>(m_server->workFolder());
-    m_boxes = std::make_unique<MessageBoxCatcher>();
+    m_boxes = std::make_unique<ModalMessageCatcher>();
     openWindow(m_server->path());
 }
 
@@ -295,7 +295,7 @@ void MainWindowTest::duplicate()
     click("cmdCreate");
 
     QCOMPARE(m_boxes->shown.size(), 1);
-    const MessageBoxCatcher::Shown box = m_boxes->shown.first();
+    const ModalMessageCatcher::Shown box = m_boxes->shown.first();
     QCOMPARE(box.text, QStringLiteral("Username exist"));
     QCOMPARE(box.title, QStringLiteral("Kelto Account Creator"));
     QCOMPARE(box.icon, QMessageBox::NoIcon);
@@ -537,4 +537,4 @@ void MainWindowTest::closingMainLeavesGmWindowRunning()
 }
 
 QTEST_MAIN(MainWindowTest)
-#include "MainWindowTest.moc"
+#include "tst_mainwindow.moc"

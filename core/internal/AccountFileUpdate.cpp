@@ -1,6 +1,6 @@
-#include "AccountFileUpdate.h"
+#include "core/internal/AccountFileUpdate.h"
 
-#include "AccountFile.h"
+#include "core/AccountFile.h"
 
 #include <QDir>
 #include <QFileInfo>

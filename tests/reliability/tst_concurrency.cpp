@@ -3,11 +3,11 @@
 // lost, no name may get in twice, and every run must report truthfully what happened to its
 // name.
 
-#include "AccountFile.h"
-#include "CreateAccount.h"
-#include "EntryView.h"
-#include "KaddProcess.h"
-#include "ServerFolder.h"
+#include "core/AccountFile.h"
+#include "core/CreateAccount.h"
+#include "core/EntryView.h"
+#include "tests/support/KaddProcess.h"
+#include "tests/support/ServerFolder.h"
 
 #include <QHash>
 #include <QSet>
@@ -245,4 +245,4 @@ void ConcurrencyTest::addsAndRemovesMatchOneOrder()
 }
 
 QTEST_GUILESS_MAIN(ConcurrencyTest)
-#include "ConcurrencyTest.moc"
+#include "tst_concurrency.moc"

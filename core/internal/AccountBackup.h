@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AccountFileUpdate.h"
+#include "core/internal/AccountFileUpdate.h"
 
 // Keeps the account file as it is now as <account file>.bak beside it, replacing an older
 // backup; called under the update's lock, before the new file is put in place. A hard link costs
