@@ -20,6 +20,21 @@ QStringList inServer(const QStringList &arguments, const ServerFolder &server)
     return QStringList{QStringLiteral("--app-dir"), server.path()} + arguments;
 }
 
+// A copy of kadd in folder, so that it takes that folder for its own.
+QString copyOfKadd(const QString &folder)
+{
+    const QFileInfo built(builtProgram(KADD_PATH));
+    const QString copy = folder + u'/' + built.fileName();
+    if (!QFile::copy(built.filePath(), copy))
+        return {};
+#ifdef Q_OS_WIN
+    // The copy finds the DLLs it needs where the build put them.
+    qputenv("PATH",
+            QDir::toNativeSeparators(built.absolutePath()).toLocal8Bit() + ';' + qgetenv("PATH"));
+#endif
+    return copy;
+}
+
 } // namespace
 
 class KaddAddTest : public QObject
@@ -214,14 +229,8 @@ void KaddAddTest::fileSizeLimitIsAFileError()
 void KaddAddTest::defaultFolderIsTheProgramFolder()
 {
     ServerFolder server(existing);
-    const QFileInfo built(builtProgram(KADD_PATH));
-    const QString copy = server.path() + u'/' + built.fileName();
-    QVERIFY(QFile::copy(built.filePath(), copy));
-#ifdef Q_OS_WIN
-    // The copy finds the DLLs it needs where the build put them.
-    qputenv("PATH",
-            QDir::toNativeSeparators(built.absolutePath()).toLocal8Bit() + ';' + qgetenv("PATH"));
-#endif
+    const QString copy = copyOfKadd(server.path());
+    QVERIFY(!copy.isEmpty());
 
     const KaddResult result =
         runKadd({"add", "bobby", "pw12"}, server.workFolder(), QByteArray(), copy);
@@ -248,11 +257,9 @@ void KaddAddTest::environmentFolder()
     QFETCH(int, exitCode);
     ServerFolder own(existing);
     ServerFolder named(existing);
-    QString program = QStringLiteral(KADD_PATH);
-    if (kaddInServer) {
-        program = own.path() + QStringLiteral("/kadd");
-        QVERIFY(QFile::copy(QStringLiteral(KADD_PATH), program));
-    }
+    QTemporaryDir bare; // the build folder may hold a demo server folder beside kadd
+    const QString program = copyOfKadd(kaddInServer ? own.path() : bare.path());
+    QVERIFY(!program.isEmpty());
     if (variableSet)
         qputenv("KELTO_APP_DIR", named.path().toLocal8Bit());
     const KaddResult result =

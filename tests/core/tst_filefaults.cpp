@@ -351,11 +351,15 @@ void FileFaultsTest::lockHeldByAnotherProgram()
     QVERIFY2(holder.waitForStarted(10000), qPrintable(holder.errorString()));
     QVERIFY(holder.waitForReadyRead(10000));
     QCOMPARE(consoleText(holder.readAll()), QByteArray("locked\n"));
-    QFile lock(lockPath);
-    QVERIFY(lock.open(QIODevice::ReadOnly));
-    QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-lockAgeSeconds),
-                             QFileDevice::FileModificationTime));
-    lock.close();
+    if (lockAgeSeconds > 0) {
+#ifdef Q_OS_WIN
+        QSKIP("a held lock file cannot be opened on Windows, so its age cannot matter there");
+#endif
+        QFile lock(lockPath);
+        QVERIFY(lock.open(QIODevice::ReadOnly));
+        QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-lockAgeSeconds),
+                                 QFileDevice::FileModificationTime));
+    }
 
     FaultInjection::setLockWait(300);
     const AddAccountResult result = addCarol(server);
@@ -386,7 +390,9 @@ void FileFaultsTest::lockOfADeadProgramIsTakenOver()
     QVERIFY(holder.waitForReadyRead(10000));
     holder.kill();
     QVERIFY(holder.waitForFinished(10000));
+#ifndef Q_OS_WIN // where the lock file goes with its holder
     QVERIFY(QFileInfo::exists(lockPath));
+#endif
 
     FaultInjection::setLockWait(3000);
     QCOMPARE(addCarol(server).outcome, AddOutcome::Created);
@@ -557,6 +563,9 @@ void FileFaultsTest::simultaneousUpdatesLoseNothing()
     ServerFolder server;
     ServerFolder linked;
     if (linkedServerFolder) {
+#ifdef Q_OS_WIN
+        QSKIP("QFile::link makes a shell shortcut on Windows, not a symbolic link");
+#endif
         QVERIFY(QFile::remove(linked.accountFile()));
         QVERIFY(QFile::link(server.accountFile(), linked.accountFile()));
     }

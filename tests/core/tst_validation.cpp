@@ -110,6 +110,8 @@ void ValidationTest::firstFailingRuleIsReported()
     QFETCH(QString, text);
     QFETCH(QString, title);
 
+    if (text.isEmpty() && !(canBeStored(username) && canBeStored(password)))
+        QSKIP("the system code page cannot hold these characters");
     FakeEntryView view;
     const ValidationResult result = validate(view, username, password, email);
     QCOMPARE(result.passed, text.isEmpty());

@@ -168,25 +168,29 @@ void ConcurrencyTest::addsAndRemovesMatchOneOrder()
     const QStringList names{"gone1", "flip1", "flip2", "flip3", "flip4", "flip5"};
     constexpr int rounds = 10;
 
-    std::vector<std::unique_ptr<QProcess>> writers;
+    // Each writer runs its operations one after another, as a shell loop would; the futures wait
+    // for their writers even when a check below returns early.
+    std::vector<std::future<QList<QByteArray>>> writers;
     for (int w = 0; w < processes; ++w) {
-        QStringList script;
-        for (int round = 0; round < rounds; ++round) {
-            for (const QString &name : names) {
-                const QString shown = w % 2 ? name.toUpper() : name;
-                const bool add = (round + w) % 2 == 0;
-                script << QStringLiteral("'%1' %2 %3 %4 --app-dir '%5' >/dev/null 2>&1; "
-                                         "echo %2 %3 $?")
-                              .arg(QStringLiteral(KADD_PATH),
-                                   add ? QStringLiteral("add") : QStringLiteral("remove"), shown,
-                                   add ? QStringLiteral("pass%1").arg(w) : QString(),
-                                   server.path());
+        writers.push_back(std::async(std::launch::async, [&server, &names, w] {
+            QList<QByteArray> outcomes;
+            for (int round = 0; round < rounds; ++round) {
+                for (const QString &name : names) {
+                    const QString shown = w % 2 ? name.toUpper() : name;
+                    const bool add = (round + w) % 2 == 0;
+                    QStringList arguments{add ? QStringLiteral("add") : QStringLiteral("remove"),
+                                          shown};
+                    if (add)
+                        arguments << QStringLiteral("pass%1").arg(w);
+                    arguments << QStringLiteral("--app-dir") << server.path();
+                    const KaddResult result = runKadd(arguments, server.workFolder());
+                    outcomes << (arguments.at(0) + u' ' + shown + u' ' +
+                                 QString::number(result.finished ? result.exitCode : -1))
+                                    .toUtf8();
+                }
             }
-        }
-        auto process = std::make_unique<QProcess>();
-        process->setWorkingDirectory(server.workFolder());
-        process->start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script.join(u'\n')});
-        writers.push_back(std::move(process));
+            return outcomes;
+        }));
     }
 
     QHash<QString, int> balance{{"gone1", 1}}; // held before + created - removed
@@ -194,8 +198,7 @@ void ConcurrencyTest::addsAndRemovesMatchOneOrder()
     int operations = 0;
     int changes = 0;
     for (int w = 0; w < processes; ++w) {
-        QVERIFY(writers[w]->waitForFinished(300000));
-        const QList<QByteArray> lines = writers[w]->readAllStandardOutput().trimmed().split('\n');
+        const QList<QByteArray> lines = writers[w].get();
         QCOMPARE(lines.size(), rounds * names.size());
         for (const QByteArray &line : lines) {
             const QList<QByteArray> parts = line.split(' ');
