@@ -34,5 +34,7 @@ set(CPACK_PACKAGE_VENDOR "Kelto")
 set(CPACK_PACKAGE_FILE_NAME kelto-account-creator-${PROJECT_VERSION}-windows-x64)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
+# Only this folder's files: the other install rules lay out a Unix-style tree for packages.
+set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};${PROJECT_NAME};windows_zip;/")
 set(CPACK_STRIP_FILES ON)
 include(CPack)
