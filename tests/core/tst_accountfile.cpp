@@ -48,19 +48,6 @@ QString recordOf(const QString &name)
     return name + QStringLiteral(",pw,1,none,0");
 }
 
-// Files an update may create for a moment and must never leave behind.
-QStringList leftovers(const ServerFolder &server)
-{
-    QStringList found;
-    for (const QString &path : {server.tempFile(), server.tempFile() + QStringLiteral(".lock"),
-                                server.accountFile() + QStringLiteral(".new"),
-                                server.accountFile() + QStringLiteral(".lock")}) {
-        if (QFileInfo::exists(path))
-            found.append(path);
-    }
-    return found;
-}
-
 } // namespace
 
 void AccountFileTest::takenNameLeavesFileUntouched_data()
@@ -101,7 +88,7 @@ void AccountFileTest::takenNameLeavesFileUntouched()
     QCOMPARE(result.outcome, AddOutcome::Duplicate);
     QCOMPARE(server.accounts(), accounts);
     QVERIFY(RemoveTempFile());
-    QCOMPARE(leftovers(server), QStringList());
+    QCOMPARE(server.leftovers(), QStringList());
 }
 
 void AccountFileTest::newNameIsAppendedAfterEveryLine_data()
@@ -159,7 +146,7 @@ void AccountFileTest::newNameIsAppendedAfterEveryLine()
     QCOMPARE(result.outcome, AddOutcome::Created);
     QCOMPARE(result.errorText, QString());
     QCOMPARE(server.accounts(), expected + systemBytes(recordOf(username)) + "\r\n");
-    QCOMPARE(leftovers(server), QStringList());
+    QCOMPARE(server.leftovers(), QStringList());
 }
 
 void AccountFileTest::staleTempFileIsEmptiedFirst()
@@ -173,7 +160,7 @@ void AccountFileTest::staleTempFileIsEmptiedFirst()
 
     QCOMPARE(AddAccount(server.path(), "alice", recordOf("alice")).outcome, AddOutcome::Created);
     QCOMPARE(server.accounts(), QByteArray("bob,1\r\nalice,pw,1,none,0\r\n"));
-    QCOMPARE(leftovers(server), QStringList());
+    QCOMPARE(server.leftovers(), QStringList());
 }
 
 void AccountFileTest::batchAppendsAllInOrder()
@@ -186,7 +173,7 @@ void AccountFileTest::batchAppendsAllInOrder()
     QCOMPARE(result.alreadyTaken, QList<int>());
     QCOMPARE(server.accounts(),
              QByteArray("alice,1\r\ncarol,pw,1,none,0\r\nbob,pw,1,none,0\r\ndave\r\n"));
-    QCOMPARE(leftovers(server), QStringList());
+    QCOMPARE(server.leftovers(), QStringList());
 }
 
 void AccountFileTest::batchWithTakenNamesAddsNone()
@@ -201,7 +188,7 @@ void AccountFileTest::batchWithTakenNamesAddsNone()
     QCOMPARE(result.outcome, AddOutcome::Duplicate);
     QCOMPARE(result.alreadyTaken, (QList<int>{3, 1})); // in the order the file holds them
     QCOMPARE(server.accounts(), accounts);
-    QCOMPARE(leftovers(server), QStringList());
+    QCOMPARE(server.leftovers(), QStringList());
 }
 
 void AccountFileTest::checkOnlyChangesNothing()
@@ -219,7 +206,7 @@ void AccountFileTest::checkOnlyChangesNothing()
     QCOMPARE(result.outcome, AddOutcome::Created);
     QCOMPARE(result.alreadyTaken, QList<int>());
     QCOMPARE(server.accounts(), accounts);
-    QCOMPARE(leftovers(server), QStringList());
+    QCOMPARE(server.leftovers(), QStringList());
 }
 
 void AccountFileTest::symbolicLinkStaysALink()
@@ -241,7 +228,7 @@ void AccountFileTest::symbolicLinkStaysALink()
     QCOMPARE(server.accounts(), QByteArray("bob,1\r\nalice,pw,1,none,0\r\n"));
     QCOMPARE(AddAccount(server.path(), "BOB", recordOf("BOB")).outcome, AddOutcome::Duplicate);
     QVERIFY(QFileInfo(server.accountFile()).isSymLink());
-    QCOMPARE(leftovers(server), QStringList());
+    QCOMPARE(server.leftovers(), QStringList());
 #else
     QSKIP("symbolic links are a POSIX matter here");
 #endif

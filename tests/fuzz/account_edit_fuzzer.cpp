@@ -10,6 +10,7 @@
 
 #include "core/AccountEdit.h"
 #include "core/AccountFile.h"
+#include "tests/fuzz/ModelLines.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -58,21 +59,7 @@ Expected model(const QByteArray &input, const QString &username, Operation opera
         out = rest.left(3);
         rest = rest.mid(3);
     }
-    QList<QByteArray> lines;
-    QByteArray line;
-    for (qsizetype i = 0; i < rest.size(); ++i) {
-        const char c = rest.at(i);
-        if (c == '\r' || c == '\n') {
-            lines.append(line);
-            line.clear();
-            if (c == '\r' && i + 1 < rest.size() && rest.at(i + 1) == '\n')
-                ++i;
-        } else {
-            line.append(c);
-        }
-    }
-    if (!line.isEmpty())
-        lines.append(line);
+    const QList<QByteArray> lines = modelLines(rest);
 
     Expected expected;
     expected.file = input;

@@ -14,6 +14,7 @@
 #include "core/AccountFile.h"
 #include "core/RecordLine.h"
 #include "core/internal/AccountFileScanner.h"
+#include "tests/fuzz/ModelLines.h"
 #include "tests/support/FaultInjection.h"
 
 #include <QByteArray>
@@ -44,21 +45,7 @@ Expected model(const QByteArray &input, const QString &username)
         expected.file = rest.left(3);
         rest = rest.mid(3);
     }
-    QList<QByteArray> lines;
-    QByteArray line;
-    for (qsizetype i = 0; i < rest.size(); ++i) {
-        const char c = rest.at(i);
-        if (c == '\r' || c == '\n') {
-            lines.append(line);
-            line.clear();
-            if (c == '\r' && i + 1 < rest.size() && rest.at(i + 1) == '\n')
-                ++i;
-        } else {
-            line.append(c);
-        }
-    }
-    if (!line.isEmpty())
-        lines.append(line);
+    const QList<QByteArray> lines = modelLines(rest);
     for (const QByteArray &each : lines) {
         const qsizetype comma = each.indexOf(',');
         const QByteArray name = comma < 0 ? each : each.left(comma);

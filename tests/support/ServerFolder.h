@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStringList>
 #include <QTemporaryDir>
 
 // A throwaway game-server folder: <path>/kData/kPlayer/kAdd.txt, plus a separate working folder
@@ -27,6 +29,19 @@ public:
     {
         QFile file(accountFile());
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    // Files an update may create for a moment and must never leave behind.
+    QStringList leftovers() const
+    {
+        QStringList found;
+        for (const QString &path :
+             {tempFile(), tempFile() + QStringLiteral(".lock"),
+              accountFile() + QStringLiteral(".new"), accountFile() + QStringLiteral(".lock")}) {
+            if (QFileInfo::exists(path))
+                found.append(path);
+        }
+        return found;
     }
 
     void setAccounts(const QByteArray &bytes) const

@@ -37,18 +37,6 @@ QString recordOf(const QString &name)
     return name + QStringLiteral(",pw,1,none,0");
 }
 
-QStringList leftovers(const ServerFolder &server)
-{
-    QStringList found;
-    for (const QString &path : {server.tempFile(), server.tempFile() + QStringLiteral(".lock"),
-                                server.accountFile() + QStringLiteral(".new"),
-                                server.accountFile() + QStringLiteral(".lock")}) {
-        if (QFileInfo::exists(path))
-            found.append(path);
-    }
-    return found;
-}
-
 } // namespace
 
 void WindowsTest::ansiNamesInAnyCase_data()
@@ -75,7 +63,7 @@ void WindowsTest::ansiNamesInAnyCase()
     const AddAccountResult result = AddAccount(server.path(), username, recordOf(username));
     QCOMPARE(result.outcome, appended.isEmpty() ? AddOutcome::Duplicate : AddOutcome::Created);
     QCOMPARE(server.accounts(), accounts + appended);
-    QCOMPARE(leftovers(server), QStringList());
+    QCOMPARE(server.leftovers(), QStringList());
 }
 
 void WindowsTest::characterOutsideTheCodePageIsRefused()
@@ -94,7 +82,7 @@ void WindowsTest::characterOutsideTheCodePageIsRefused()
     QVERIFY2(result.errorText.contains(QStringLiteral("cannot be stored")),
              qPrintable(result.errorText));
     QCOMPARE(server.accounts(), accounts);
-    QCOMPARE(leftovers(server), QStringList());
+    QCOMPARE(server.leftovers(), QStringList());
 }
 
 void WindowsTest::accountFileHeldOpen_data()
@@ -140,7 +128,7 @@ void WindowsTest::accountFileHeldOpen()
         QCOMPARE(AddAccount(server.path(), "carol", recordOf("carol")).outcome,
                  AddOutcome::Created);
     }
-    QCOMPARE(leftovers(server), QStringList());
+    QCOMPARE(server.leftovers(), QStringList());
 }
 
 void WindowsTest::flushReachesTheFile()
