@@ -348,3 +348,18 @@ bool AccountFileScanner::finish(QByteArray *out)
     m_stopped = true;
     return true;
 }
+
+void AccountFileScanner::append(const AccountFileScanner &next)
+{
+    const qint64 seen = bytesSeen();
+    if (m_unchanged < 0 && next.m_unchanged >= 0)
+        m_unchanged = seen + next.m_unchanged;
+    m_offset = seen + next.bytesSeen();
+    m_head.clear();
+    for (const int index : next.m_matches) {
+        if (!m_found[index]) {
+            m_found[index] = true;
+            m_matches.append(index);
+        }
+    }
+}

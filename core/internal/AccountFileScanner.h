@@ -59,6 +59,9 @@ public:
     qint64 unchangedBytes() const { return m_unchanged < 0 ? m_offset : m_unchanged; }
     // Bytes fed so far.
     qint64 bytesSeen() const { return m_offset + m_head.size(); }
+    // Takes over the findings of a scanner that read, to its end, the bytes that follow the
+    // ones this one has finished with (it started AtLineStart where this one ended).
+    void append(const AccountFileScanner &next);
 
 private:
     bool scan(QByteArrayView bytes, QByteArray *out);

@@ -201,6 +201,26 @@ qint64 CheckedFile::read(char *buffer, qint64 size)
     return got;
 }
 
+qint64 CheckedFile::readAt(qint64 offset, char *buffer, qint64 size, QString &error) const
+{
+    if (FileOperationHooks::current().failNextOperation()) {
+        error = injectedReason;
+        return -1;
+    }
+    OVERLAPPED at{};
+    at.Offset = DWORD(quint64(offset));
+    at.OffsetHigh = DWORD(quint64(offset) >> 32);
+    DWORD got = 0;
+    const DWORD want = DWORD(qMin<qint64>(size, 1 << 30));
+    if (!ReadFile(m_handle, buffer, want, &got, &at)) {
+        if (GetLastError() == ERROR_HANDLE_EOF)
+            return 0;
+        error = lastSystemError();
+        return -1;
+    }
+    return got;
+}
+
 bool CheckedFile::reopenForReading()
 {
     if (injectedFailure())
@@ -441,6 +461,23 @@ qint64 CheckedFile::read(char *buffer, qint64 size)
             return got;
         if (errno != EINTR) {
             failFromSystem();
+            return -1;
+        }
+    }
+}
+
+qint64 CheckedFile::readAt(qint64 offset, char *buffer, qint64 size, QString &error) const
+{
+    if (FileOperationHooks::current().failNextOperation()) {
+        error = injectedReason;
+        return -1;
+    }
+    for (;;) {
+        const ssize_t got = ::pread(m_fd, buffer, size_t(size), off_t(offset));
+        if (got >= 0)
+            return got;
+        if (errno != EINTR) {
+            error = lastSystemError();
             return -1;
         }
     }

@@ -38,6 +38,9 @@ public:
     bool reopenForReading();
     // Bytes read, 0 at the end of the file, -1 on an error.
     qint64 read(char *buffer, qint64 size);
+    // The same at a given offset, leaving the position alone; safe to call from several threads
+    // at once, so the reason of a failure goes to error.
+    qint64 readAt(qint64 offset, char *buffer, qint64 size, QString &error) const;
     bool write(QByteArrayView bytes);
     bool syncToDisk();
     // The size of the open file now, or -1 on an error.

@@ -22,6 +22,8 @@ private slots:
     void duplicateWritesNothing();
     void fileChangedAfterTheScan_data();
     void fileChangedAfterTheScan();
+    void largeFileReadInHalves_data();
+    void largeFileReadInHalves();
 };
 
 namespace {
@@ -162,6 +164,49 @@ void CopyPathsTest::fileChangedAfterTheScan()
     const AddOutcome outcome = AddAccount(server.path(), QStringLiteral("carol"), carol).outcome;
     QCOMPARE(outcome, created ? AddOutcome::Created : AddOutcome::Duplicate);
     QCOMPARE(server.accounts(), before + appended + (created ? carol.toUtf8() + "\r\n" : ""));
+    QVERIFY(!QFileInfo::exists(server.tempFile()));
+}
+
+void CopyPathsTest::largeFileReadInHalves_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<bool>("created");
+
+    // 2k lines of 21 bytes: large enough to be read in two halves at once. With the taken line
+    // of 19 bytes after k lines and k - 1 lines after it, the middle is the line feed before it.
+    const QByteArray line = "someone,pw,1,none,0\r\n";
+    const QByteArray taken = "CAROL,pw,1,none,0\r\n";
+    constexpr int k = 220000;
+    QTest::newRow("new name") << line.repeated(2 * k) << true;
+    QTest::newRow("LF end in the first half")
+        << QByteArray("dave,pw\n") + line.repeated(2 * k) << true;
+    QTest::newRow("LF end in the second half")
+        << line.repeated(3 * k / 2) + "dave,pw\n" + line.repeated(k / 2) << true;
+    QTest::newRow("name in the first half") << taken + line.repeated(2 * k) << false;
+    QTest::newRow("name starts the second half")
+        << line.repeated(k) + taken + line.repeated(k - 1) << false;
+    QTest::newRow("name on the last line, without an end")
+        << line.repeated(2 * k) + taken.chopped(2) << false;
+}
+
+// A large file is scanned in two halves at the same time: what each half finds, and where the
+// first line to rewrite lies, must add up to what one pass finds.
+void CopyPathsTest::largeFileReadInHalves()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(bool, created);
+
+    ServerFolder server(before);
+    WorkingFolder working(server.workFolder());
+    const BatchResult check =
+        AddAccounts(server.path(),
+                    {{QStringLiteral("zed"), QStringLiteral("zed,pw,1,none,0")}, {"carol", carol}},
+                    BatchMode::CheckOnly);
+    QCOMPARE(check.alreadyTaken, created ? QList<int>() : QList<int>{1});
+    const AddOutcome outcome = AddAccount(server.path(), QStringLiteral("carol"), carol).outcome;
+    QCOMPARE(outcome, created ? AddOutcome::Created : AddOutcome::Duplicate);
+    QVERIFY(server.accounts() ==
+            (created ? withCrLfEnds(before) + carol.toUtf8() + "\r\n" : before));
     QVERIFY(!QFileInfo::exists(server.tempFile()));
 }
 
