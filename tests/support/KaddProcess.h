@@ -32,11 +32,16 @@ inline KaddResult runKadd(const QStringList &arguments, const QString &workFolde
 {
     QProcess process;
     process.setWorkingDirectory(workFolder);
-    process.start(program, arguments);
     KaddResult result;
-    if (!process.waitForStarted(10000)) {
+    // Under Wine a process start now and then fails for want of the system's attention; a
+    // start that never happened changed nothing, so it is tried again.
+    for (int attempt = 1;; ++attempt) {
+        process.start(program, arguments);
+        if (process.waitForStarted(30000))
+            break;
         qWarning("kadd did not start: %s", qPrintable(process.errorString()));
-        return result;
+        if (attempt == 3)
+            return result;
     }
     process.write(input);
     process.closeWriteChannel();
