@@ -11,6 +11,7 @@
 #include "core/AccountEdit.h"
 #include "core/AccountFile.h"
 #include "tests/fuzz/ModelLines.h"
+#include "tests/fuzz/ScratchServerFolder.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -97,21 +98,6 @@ Expected model(const QByteArray &input, const QString &username, Operation opera
     std::abort();
 }
 
-const QString &serverFolder()
-{
-    static std::unique_ptr<QTemporaryDir> dir;
-    static QString path;
-    if (!dir) {
-        const QString base = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm")
-                                                                       : QDir::tempPath();
-        dir = std::make_unique<QTemporaryDir>(base + QStringLiteral("/kelto-edit-fuzz-XXXXXX"));
-        path = dir->path();
-        QDir(path).mkpath(QStringLiteral("kData/kPlayer"));
-        QDir::setCurrent(path);
-    }
-    return path;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -137,7 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                        {EmailField, QStringLiteral("e@x.org")},
                        {GenderField, QStringLiteral("0")}};
 
-    const QString folder = serverFolder();
+    const QString folder = scratchServerFolder(QStringLiteral("kelto-edit-fuzz"));
     QFile file(accountFilePath(folder));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(input) != input.size())
         std::abort();

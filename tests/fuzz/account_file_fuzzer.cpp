@@ -15,6 +15,7 @@
 #include "core/RecordLine.h"
 #include "core/internal/AccountFileScanner.h"
 #include "tests/fuzz/ModelLines.h"
+#include "tests/fuzz/ScratchServerFolder.h"
 #include "tests/support/FaultInjection.h"
 
 #include <QByteArray>
@@ -126,28 +127,13 @@ void checkUnchangedStart(const QByteArray &input, const QString &username, quint
         failure("unchanged start plus streamed rest differs from the model", input, username);
 }
 
-const QString &serverFolder()
-{
-    static std::unique_ptr<QTemporaryDir> dir;
-    static QString path;
-    if (!dir) {
-        const QString base = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm")
-                                                                       : QDir::tempPath();
-        dir = std::make_unique<QTemporaryDir>(base + QStringLiteral("/kelto-fuzz-XXXXXX"));
-        path = dir->path();
-        QDir(path).mkpath(QStringLiteral("kData/kPlayer"));
-        QDir::setCurrent(path);
-    }
-    return path;
-}
-
 void checkUpdate(const QByteArray &input, const QString &username, const Expected &expected,
                  bool streamingOnly)
 {
     const QString record = username + QStringLiteral(",secret,1,none,0");
     if (!canBeStored(record))
         return;
-    const QString folder = serverFolder();
+    const QString folder = scratchServerFolder(QStringLiteral("kelto-fuzz"));
     QFile file(accountFilePath(folder));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(input) != input.size())
         std::abort();

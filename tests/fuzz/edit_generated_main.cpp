@@ -3,14 +3,12 @@
 // byte-order mark or none, and chunk-sized lines; then over any corpus folders named on the
 // command line. Deterministic, so that every build checks the same cases.
 
-#include <QDirIterator>
-#include <QFile>
+#include "tests/fuzz/ReplayCorpus.h"
+
 #include <QRandomGenerator>
 
 #include <cstdint>
 #include <cstdio>
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 
 namespace {
 
@@ -73,18 +71,10 @@ int main(int argc, char *argv[])
         LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(input.constData()),
                                size_t(input.size()));
     }
-    for (int i = 1; i < argc; ++i) {
-        QDirIterator files(QString::fromLocal8Bit(argv[i]), QDir::Files);
-        while (files.hasNext()) {
-            QFile file(files.next());
-            if (!file.open(QIODevice::ReadOnly))
-                return 1;
-            const QByteArray bytes = file.readAll();
-            LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.constData()),
-                                   size_t(bytes.size()));
-            ++count;
-        }
-    }
+    const int replayed = replayCorpus(argc, argv);
+    if (replayed < 0)
+        return 1;
+    count += replayed;
     std::printf("%d passed, 0 failed\n", count);
     return 0;
 }
