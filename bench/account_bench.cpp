@@ -196,8 +196,17 @@ int main(int argc, char *argv[])
     std::printf("Whole kadd processes against account-floor, medians of %d interleaved rounds, "
                 "in %s.\nStarting kadd (kadd --help) takes %.2f ms.\n\n",
                 rounds, qPrintable(QDir::currentPath()), median(startUp));
-    if (!printSizes(QDir::currentPath(), {1000, 10000, 100000, 1000000}, rounds, false))
+    // Further arguments pick the sizes, to look at one of them closely.
+    std::vector<qint64> sizes;
+    for (int i = 2; i < argc; ++i)
+        sizes.push_back(std::max(1LL, QByteArray(argv[i]).toLongLong()));
+    const bool allSizes = sizes.empty();
+    if (allSizes)
+        sizes = {1000, 10000, 100000, 1000000};
+    if (!printSizes(QDir::currentPath(), sizes, rounds, false))
         return 1;
+    if (!allSizes)
+        return 0;
 
     std::printf("\nOn a copy-on-write file system (scratch XFS on a loop device):\n");
     const ScratchCowFileSystem cow;

@@ -6,7 +6,6 @@
 #include "core/ServerLocation.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QDir>
 
 namespace {
@@ -75,7 +74,7 @@ CommandLine showText(const QString &text)
 
 QString versionText()
 {
-    return QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion();
+    return QStringLiteral("kadd " KELTO_VERSION);
 }
 
 void describeProgram(QCommandLineParser &parser)
@@ -220,13 +219,14 @@ void addStandardOptions(QCommandLineParser &parser)
     parser.addVersionOption();
 }
 
-QString helpText(const QCommandLineParser &parser, const QStringList &arguments)
+QString helpText(const QCommandLineParser &parser)
 {
-    // The usage line names the program as it was started, often a long path.
+    // Without an application object Qt names the program "<executable_name>"; the usage line
+    // should name it as the operator types it.
     QString text = parser.helpText();
-    if (!arguments.isEmpty())
-        text.replace(QStringLiteral("Usage: ") + arguments.constFirst(),
-                     QStringLiteral("Usage: kadd"));
+    const qsizetype programEnd = text.indexOf(QStringLiteral(" [options]"));
+    if (text.startsWith(QStringLiteral("Usage: ")) && programEnd > 0)
+        text.replace(0, programEnd, QStringLiteral("Usage: kadd"));
     return text + u'\n' + exitStatusHelp();
 }
 
@@ -272,7 +272,8 @@ QString exitStatusHelp()
         "  64  usage error, or the import file cannot be read\n");
 }
 
-CommandLine parseCommandLine(const QStringList &arguments, const QString &programFolder,
+CommandLine parseCommandLine(const QStringList &arguments,
+                             const std::function<QString()> &programFolder,
                              const QString &environmentFolder)
 {
     const Options options;
@@ -292,7 +293,7 @@ CommandLine parseCommandLine(const QStringList &arguments, const QString &progra
             QCommandLineParser program;
             describeProgram(program);
             addStandardOptions(program);
-            return showText(helpText(program, arguments));
+            return showText(helpText(program));
         }
         if (finder.isSet(QStringLiteral("version")))
             return showText(versionText());
@@ -334,7 +335,7 @@ CommandLine parseCommandLine(const QStringList &arguments, const QString &progra
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
     if (parser.isSet(QStringLiteral("help")))
-        return showText(helpText(parser, arguments));
+        return showText(helpText(parser));
     if (parser.isSet(QStringLiteral("version")))
         return showText(versionText());
 
@@ -428,14 +429,16 @@ CommandLine parseCommandLine(const QStringList &arguments, const QString &progra
     const std::optional<QString> appDir = appDirOption(parser, options);
     if (appDir && appDir->isEmpty())
         return usageError(QStringLiteral("--app-dir needs a folder."));
-    const ServerLocation server = locateServerFolder(appDir, programFolder, environmentFolder);
+    // Finding the program's own folder resolves every link on its path: skip it when unused.
+    const QString ownFolder = appDir ? QString() : programFolder();
+    const ServerLocation server = locateServerFolder(appDir, ownFolder, environmentFolder);
     if (server.source == ServerFolderSource::None)
         return usageError(
             QStringLiteral("no server folder: %1 is not beside kadd in %2. Name the server "
                            "folder with --app-dir DIR or the environment variable %3, or put "
                            "kadd in the server folder.")
-                .arg(QStringLiteral("kData/kPlayer/kAdd.txt"),
-                     QDir::toNativeSeparators(programFolder), serverFolderVariable));
+                .arg(QStringLiteral("kData/kPlayer/kAdd.txt"), QDir::toNativeSeparators(ownFolder),
+                     serverFolderVariable));
     line.applicationFolder = server.path;
     return line;
 }

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <functional>
 #include <optional>
 
 enum class Command
@@ -58,9 +59,10 @@ struct CommandLine
     bool backup = false; // passwd, set, remove; they take dryRun too
 };
 
-// arguments as QCoreApplication::arguments() gives them, the program first. programFolder is
+// arguments as programArguments() gives them, the program first. programFolder is
 // the folder kadd sits in, environmentFolder the value of KELTO_APP_DIR.
-CommandLine parseCommandLine(const QStringList &arguments, const QString &programFolder,
+CommandLine parseCommandLine(const QStringList &arguments,
+                             const std::function<QString()> &programFolder,
                              const QString &environmentFolder);
 
 // Names the exit statuses; shown at the end of every help text.

@@ -1,8 +1,8 @@
 #include "cli/PasswordPrompt.h"
 
+#include <QByteArray>
+
 #include <cstdio>
-#include <iostream>
-#include <string>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -95,12 +95,14 @@ private:
 
 QString readLine()
 {
-    std::string line;
-    std::getline(std::cin, line);
+    // C stdio rather than iostreams: <iostream> alone costs every kadd start its locale set-up.
+    QByteArray line;
+    for (int c = std::getc(stdin); c != EOF && c != '\n'; c = std::getc(stdin))
+        line.append(char(c));
     // A password file written on Windows ends its line with CR LF.
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    return QString::fromLocal8Bit(line.data(), qsizetype(line.size()));
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return QString::fromLocal8Bit(line);
 }
 
 } // namespace

@@ -6,20 +6,15 @@
 #include "cli/FlagsCommand.h"
 #include "cli/ImportCommand.h"
 #include "cli/ListCommand.h"
+#include "cli/ProgramArguments.h"
 #include "core/FileSizeLimit.h"
-
 #include "core/ServerLocation.h"
-#include <QCoreApplication>
 
 int main(int argc, char *argv[])
 {
     letWritesFailBeyondFileSizeLimit();
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("kadd"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(KELTO_VERSION));
-
     const CommandLine line =
-        parseCommandLine(QCoreApplication::arguments(), QCoreApplication::applicationDirPath(),
+        parseCommandLine(programArguments(argc, argv), programFolder,
                          qEnvironmentVariable(qPrintable(serverFolderVariable)));
     switch (line.action) {
     case CommandLine::Action::ShowText:

@@ -53,6 +53,8 @@ private slots:
     void environmentFolder();
     void flags_data();
     void flags();
+    void helpAndVersionNameTheProgram_data();
+    void helpAndVersionNameTheProgram();
 };
 
 void KaddAddTest::created_data()
@@ -304,6 +306,29 @@ void KaddAddTest::flags()
     QVERIFY(result.finished);
     QCOMPARE(result.exitCode, exitCode);
     QCOMPARE(result.out, out);
+}
+
+void KaddAddTest::helpAndVersionNameTheProgram_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("firstLine");
+
+    QTest::newRow("--help") << QStringList{"--help"} << QByteArray("Usage: kadd [options] COMMAND");
+    QTest::newRow("add --help") << QStringList{"add", "--help"}
+                                << QByteArray("Usage: kadd [options] add USERNAME [PASSWORD]");
+    QTest::newRow("--version") << QStringList{"--version"} << QByteArray("kadd " KELTO_VERSION);
+}
+
+// However kadd was started (here by its full path), it calls itself kadd.
+void KaddAddTest::helpAndVersionNameTheProgram()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, firstLine);
+
+    const KaddResult result = runKadd(arguments, QDir::tempPath());
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out.left(result.out.indexOf('\n')), firstLine);
 }
 
 QTEST_GUILESS_MAIN(KaddAddTest)

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// kadd runs without a QCoreApplication: making one (locale files, an event dispatcher) costs
+// more than a whole add to a small account file, and nothing in kadd needs an event loop.
+// These give what the application object would have given.
+
+// The command line as the operator typed it, the program first; on Windows from the wide
+// command line, so that names outside the ANSI code page arrive intact.
+QStringList programArguments(int argc, char *argv[]);
+
+// The absolute folder the running program file sits in, links resolved.
+QString programFolder();
