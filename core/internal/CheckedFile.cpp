@@ -28,6 +28,9 @@ namespace {
 const QString injectedReason = QStringLiteral("Input/output error");
 
 constexpr qint64 copyChunkSize = 256 * 1024;
+#ifdef Q_OS_LINUX
+constexpr qint64 writeBackStep = 8 * 1024 * 1024;
+#endif
 
 QString shrankReason()
 {
@@ -515,8 +518,25 @@ bool CheckedFile::writeAll(QByteArrayView bytes)
         if (written == 0)
             return fail(QStringLiteral("the disk may be full"));
         done += written;
+        wrote(written);
     }
     return true;
+}
+
+// A large copy gets the disk writing behind it as it goes, so that the sync at the end waits for
+// the last few megabytes rather than for the whole file. It only starts the writing: whether it
+// succeeded is for syncToDisk() to tell, and a failure here would show there too.
+void CheckedFile::wrote(qint64 count)
+{
+#ifdef Q_OS_LINUX
+    m_notWrittenBack += count;
+    if (m_notWrittenBack < writeBackStep)
+        return;
+    m_notWrittenBack = 0;
+    ::sync_file_range(m_fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+    Q_UNUSED(count);
+#endif
 }
 
 bool CheckedFile::syncToDisk()
@@ -639,13 +659,14 @@ bool CheckedFile::copyFrom(CheckedFile &source, qint64 length)
     // inside the kernel; sendfile is the older way of the latter.
     while (done < length) {
         loff_t from = done;
-        const ssize_t copied =
-            ::copy_file_range(source.m_fd, &from, m_fd, nullptr, size_t(length - done), 0);
+        const ssize_t copied = ::copy_file_range(source.m_fd, &from, m_fd, nullptr,
+                                                 size_t(qMin(length - done, writeBackStep)), 0);
         if (copied == 0)
             return fail(shrankReason());
-        if (copied > 0)
+        if (copied > 0) {
             done += copied;
-        else if (refusedBySystem(errno))
+            wrote(copied);
+        } else if (refusedBySystem(errno))
             break;
         else if (errno != EINTR)
             return failFromSystem();
@@ -653,12 +674,13 @@ bool CheckedFile::copyFrom(CheckedFile &source, qint64 length)
     while (done < length) {
         off_t from = off_t(done);
         const ssize_t sent =
-            ::sendfile(m_fd, source.m_fd, &from, size_t(qMin<qint64>(length - done, 1 << 30)));
+            ::sendfile(m_fd, source.m_fd, &from, size_t(qMin(length - done, writeBackStep)));
         if (sent == 0)
             return fail(shrankReason());
-        if (sent > 0)
+        if (sent > 0) {
             done += sent;
-        else if (refusedBySystem(errno))
+            wrote(sent);
+        } else if (refusedBySystem(errno))
             break;
         else if (errno != EINTR)
             return failFromSystem();

@@ -74,6 +74,7 @@ private:
     bool isCreatedFile(const FileIdentity &identity) const;
     bool copyThroughBuffer(CheckedFile &source, qint64 from, qint64 length);
     bool writeAll(QByteArrayView bytes);
+    void wrote(qint64 count);
 
     QString m_path;
     QString m_error;
@@ -84,6 +85,7 @@ private:
 #endif
     FileIdentity m_created; // of the file createPrivate() made
     bool m_madeHere = false;
+    qint64 m_notWrittenBack = 0; // bytes written since the disk was last set writing
 };
 
 // Removes whatever is at path, never what a link there points to; a missing file is no error.
