@@ -111,6 +111,62 @@ template <bool alsoComma> const char *findStop(const char *p, const char *end, b
 #endif
 }
 
+#ifdef KELTO_HAVE_SSE2
+int lowestSetBit64(quint64 mask)
+{
+#ifdef _MSC_VER
+    unsigned long index;
+    _BitScanForward64(&index, mask);
+    return int(index);
+#else
+    return __builtin_ctzll(mask);
+#endif
+}
+
+// Where in 64 bytes the line feeds and carriage returns stand and the stops of a name field
+// (comma, CR, LF), one bit per byte; and whether any byte is 0x80 or above.
+struct ByteClasses
+{
+    quint64 lf = 0;
+    quint64 cr = 0;
+    quint64 stops = 0;
+    bool high = false;
+};
+
+ByteClasses classify(const char *p)
+{
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i comma = _mm_set1_epi8(',');
+    ByteClasses classes;
+    quint64 commas = 0;
+    __m128i any = _mm_setzero_si128();
+    for (int i = 0; i < 4; ++i) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * i));
+        const int shift = 16 * i;
+        classes.lf |= quint64(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lf)))) << shift;
+        classes.cr |= quint64(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, cr)))) << shift;
+        commas |= quint64(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, comma)))) << shift;
+        any = _mm_or_si128(any, bytes);
+    }
+    classes.stops = commas | classes.cr | classes.lf;
+    classes.high = _mm_movemask_epi8(any) != 0;
+    return classes;
+}
+
+int leadingZeroBits64(quint64 mask)
+{
+#ifdef _MSC_VER
+    unsigned long index;
+    _BitScanReverse64(&index, mask);
+    return 63 - int(index);
+#else
+    return __builtin_clzll(mask);
+#endif
+}
+
+#endif
+
 } // namespace
 
 AccountFileScanner::AccountFileScanner(const QList<QString> &usernames, Stop stop, Start start)
@@ -144,6 +200,28 @@ AccountFileScanner::AccountFileScanner(const QList<QString> &usernames, Stop sto
     // Lower-casing at most triples a character and a code-page character takes at most four
     // bytes, so a longer field cannot equal any of the names.
     m_maxFieldBytes = 64 + 16 * longest;
+    preparePlainScan();
+}
+
+// What the scan of plain lines looks for: the lengths of the ASCII names. A name that holds a comma
+// or a line end matches no field; one of 64 bytes or more would reach past the two runs of 64 bytes
+// that the scan sees at once.
+void AccountFileScanner::preparePlainScan()
+{
+    std::bitset<64> lengths;
+    for (const std::string &key : m_asciiKeys) {
+        if (key.empty() || key.find_first_of(",\r\n") != std::string::npos)
+            continue;
+        if (key.size() >= 64) {
+            m_plainScanUsable = false;
+            return;
+        }
+        lengths.set(key.size());
+    }
+    for (int length = 1; length < 64; ++length) {
+        if (lengths[size_t(length)])
+            m_asciiLengthList.push_back(length);
+    }
 }
 
 void AccountFileScanner::lineChanged(qint64 lineStart)
@@ -216,6 +294,57 @@ bool AccountFileScanner::lookUpName(std::string_view field, bool nonAscii)
     return true;
 }
 
+// The usual account file, as this program writes it, ends every line in CR LF and holds ASCII
+// names. Such lines are skipped 64 bytes at a time from bit masks of the bytes that matter: a
+// line's name can only be one of the names looked for when a comma or a line end follows its
+// start at the distance of one of their lengths. Only those
+// lines are looked at closer. Starts at the start of a line; returns the start of the first
+// line it leaves to the general path (one with another line end, a byte of 0x80 or above near
+// it, or one too close to the end of the bytes), or null when a name found ends the scan.
+const char *AccountFileScanner::skipPlainLines(const char *lineStart, const char *end)
+{
+#ifdef KELTO_HAVE_SSE2
+    if (!m_plainScanUsable || end - lineStart < 128)
+        return lineStart;
+    const char *block = lineStart;
+    ByteClasses current = classify(block);
+    quint64 previousCR = 0;
+    quint64 startsHere = 1; // a line starts at the first byte
+    for (; end - block >= 128; block += 64) {
+        const ByteClasses next = classify(block + 64);
+        // Every CR must be followed by an LF, and every LF preceded by a CR.
+        if ((((current.cr << 1) | previousCR) ^ current.lf) || current.high)
+            return lineStart;
+        const quint64 starts = (current.lf << 1) | startsHere;
+        quint64 candidates = 0;
+        for (const int length : m_asciiLengthList)
+            candidates |= (current.stops >> length) | (next.stops << (64 - length));
+        candidates &= starts;
+        for (; candidates; candidates &= candidates - 1) {
+            const char *name = block + lowestSetBit64(candidates);
+            if (!m_asciiFirstBytes[uchar(asciiLower(*name))])
+                continue;
+            const char *stop = name;
+            bool nonAscii = false;
+            for (; !isStop(*stop, true); ++stop)
+                nonAscii = nonAscii || (*stop & 0x80);
+            if (!lookUpName(std::string_view(name, size_t(stop - name)), nonAscii))
+                return nullptr;
+        }
+        startsHere = current.lf >> 63;
+        if (startsHere)
+            lineStart = block + 64;
+        else if (starts)
+            lineStart = block + 63 - leadingZeroBits64(starts);
+        previousCR = current.cr >> 63;
+        current = next;
+    }
+#else
+    Q_UNUSED(end);
+#endif
+    return lineStart;
+}
+
 // Output is copied in spans: lines that already end in CR LF are passed through untouched, and
 // only LF or lone-CR ends break the span to be rewritten.
 bool AccountFileScanner::scan(QByteArrayView bytes, QByteArray *out)
@@ -242,6 +371,19 @@ bool AccountFileScanner::scan(QByteArrayView bytes, QByteArray *out)
             m_lineStart = offsetOf(p);
             if (pairedWithLF)
                 continue;
+        }
+        if (m_tryPlainLines && m_inName && !m_carrying && !m_lineStarted) {
+            const char *next = skipPlainLines(p, end);
+            if (!next)
+                return false;
+            // The line it stopped at goes through below, and so do all lines after it until
+            // one ends in CR LF again.
+            m_tryPlainLines = false;
+            if (next != p) {
+                p = next;
+                m_lineStart = offsetOf(p);
+                continue;
+            }
         }
         const char *q = p;
         if (m_inName) {
@@ -278,6 +420,7 @@ bool AccountFileScanner::scan(QByteArrayView bytes, QByteArray *out)
         if (*q == '\r' && q + 1 < end && q[1] == '\n') {
             p = q + 2;
             m_lineStart = offsetOf(p);
+            m_tryPlainLines = true;
             continue;
         }
         if (out) {

@@ -75,6 +75,8 @@ private:
         return lookUpName(field, nonAscii);
     }
     bool lookUpName(std::string_view field, bool nonAscii);
+    void preparePlainScan();
+    const char *skipPlainLines(const char *lineStart, const char *end);
     int lookUp(std::string_view field, bool nonAscii);
     int lookUpAscii(std::string_view field);
     void carry(const char *from, const char *to, bool nonAscii);
@@ -99,12 +101,15 @@ private:
     std::bitset<256> m_asciiLengths;
     std::bitset<256> m_asciiFirstBytes;
     std::string m_folded;
+    bool m_plainScanUsable = true;
+    std::vector<int> m_asciiLengthList; // the lengths the plain scan looks for
     QHash<QString, int> m_unicodeKeys;
 
     QByteArray m_head; // the first bytes, until it is known whether they are a byte-order mark
     bool m_headDone = false;
     bool m_pendingCR = false; // the last byte seen was a CR: an LF right after it belongs to it
     bool m_stopped = false;
+    bool m_tryPlainLines = true; // the last line ended in CR LF: the next ones likely do too
 
     bool m_inName = true;
     bool m_lineStarted = false;

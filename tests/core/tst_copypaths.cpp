@@ -20,6 +20,8 @@ private slots:
     void systemCopyAndStreamingAgree_data();
     void systemCopyAndStreamingAgree();
     void duplicateWritesNothing();
+    void nameAmongPlainLines_data();
+    void nameAmongPlainLines();
     void fileChangedAfterTheScan_data();
     void fileChangedAfterTheScan();
     void largeFileReadInHalves_data();
@@ -95,6 +97,17 @@ void CopyPathsTest::systemCopyAndStreamingAgree_data()
     mixes << QByteArray() << QByteArray("\xEF\xBB\xBF") << QByteArray("\r\n\n\r");
     QTest::newRow("every mix of line ends") << mixes;
 
+    // The same after plain lines that fill one to two runs of 64 bytes, so that each line end
+    // of the mix falls somewhere else in the run that the scan looks at whole.
+    QList<QByteArray> afterPlain;
+    for (const QByteArray &mix : std::as_const(mixes)) {
+        const bool marked = mix.startsWith("\xEF\xBB\xBF");
+        for (int lines = 3; lines <= 6; ++lines)
+            afterPlain << mix.left(marked ? 3 : 0) + QByteArray("someone,pw\r\n").repeated(lines) +
+                              mix.mid(marked ? 3 : 0);
+    }
+    QTest::newRow("every mix after plain lines") << afterPlain;
+
     QList<QByteArray> cut;
     for (const qsizetype at : {readSize - 2, readSize - 1, readSize}) {
         cut << fillTo(at, "\r\nbob,1\r\n") << fillTo(at, "\nbob,1\r\n") << fillTo(at, "\rbob,1\r\n")
@@ -134,6 +147,52 @@ void CopyPathsTest::duplicateWritesNothing()
     QCOMPARE(QFileInfo(stale).lastModified(), staleTime);
     QCOMPARE(QDir(server.workFolder()).entryList(QDir::Files | QDir::Hidden),
              QStringList{"kAdd.tmp"});
+}
+
+void CopyPathsTest::nameAmongPlainLines_data()
+{
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<QString>("username");
+    QTest::addColumn<bool>("taken");
+
+    const QString c = QStringLiteral("carol");
+    QTest::newRow("same case") << QByteArray("carol,pw\r\n") << c << true;
+    QTest::newRow("other case, no other field") << QByteArray("CaRoL\r\n") << c << true;
+    QTest::newRow("lone CR end") << QByteArray("Carol\r") << c << true;
+    QTest::newRow("after a lone CR") << QByteArray("x\rcarol,1\r\n") << c << true;
+    QTest::newRow("after an LF end") << QByteArray("x\ncarol,1\r\n") << c << true;
+    QTest::newRow("in a line of 100 bytes") << "carol," + QByteArray(94, 'x') + "\r\n" << c << true;
+    QTest::newRow("after a line of 150 bytes") << QByteArray(148, 'y') + "\r\ncarol\r\n"
+                                               << c << true;
+    QTest::newRow("after a non-ASCII name") << QByteArray("b\xC3\xA9"
+                                                          "a,1\r\ncarol\r\n")
+                                            << c << true;
+    QTest::newRow("a longer name") << QByteArray("carolyn,pw\r\n") << c << false;
+    QTest::newRow("in a later field") << QByteArray("bob,carol\r\n") << c << false;
+    QTest::newRow("empty name field") << QByteArray(",carol\r\n") << c << false;
+#ifndef Q_OS_WIN
+    // The Kelvin sign, three bytes in UTF-8, is a capital K: the name field is "kim".
+    QTest::newRow("Kelvin sign") << QByteArray("\xE2\x84\xAAim,1\r\n") << QStringLiteral("kim")
+                                 << true;
+#endif
+}
+
+// Plain lines are looked at 64 bytes at a time: a name must be found wherever that run cuts it.
+void CopyPathsTest::nameAmongPlainLines()
+{
+    QFETCH(QByteArray, lines);
+    QFETCH(QString, username);
+    QFETCH(bool, taken);
+
+    for (int plain = 0; plain < 8; ++plain) {
+        const QByteArray before = QByteArray("someone,pw\r\n").repeated(plain) + lines +
+                                  QByteArray("someone,pw\r\n").repeated(8);
+        ServerFolder server(before);
+        WorkingFolder working(server.workFolder());
+        const AddOutcome outcome =
+            AddAccount(server.path(), username, username + QStringLiteral(",pw,1,none,0")).outcome;
+        QCOMPARE(outcome, taken ? AddOutcome::Duplicate : AddOutcome::Created);
+    }
 }
 
 void CopyPathsTest::fileChangedAfterTheScan_data()

@@ -62,6 +62,13 @@ Expected model(const QByteArray &input, const QString &username)
     return expected;
 }
 
+// Chunks of up to 7 bytes cut lines, CR LF pairs and the byte-order mark in every way; chunks
+// of up to 200 let whole runs of 64 bytes through the scanner's fast way too.
+qsizetype chunkSpan(quint8 seed)
+{
+    return (seed & 1) ? 200 : 7;
+}
+
 [[noreturn]] void failure(const char *what, const QByteArray &input, const QString &username)
 {
     std::fprintf(stderr, "%s\nusername: %s\nfile: %s\n", what, qPrintable(username),
@@ -79,7 +86,8 @@ void checkScanner(const QByteArray &input, const QString &username, quint8 seed,
     quint32 state = seed * 2654435761u + 1;
     while (goOn && at < input.size()) {
         state = state * 1103515245u + 12345u;
-        const qsizetype length = std::min<qsizetype>(1 + (state >> 16) % 7, input.size() - at);
+        const qsizetype length =
+            std::min<qsizetype>(1 + (state >> 16) % chunkSpan(seed), input.size() - at);
         goOn = scanner.feed(QByteArrayView(input).sliced(at, length), out);
         at += length;
     }
@@ -91,14 +99,15 @@ void checkScanner(const QByteArray &input, const QString &username, quint8 seed,
         failure("scanner: copy differs from the model", input, username);
 }
 
-// Cuts input into chunks of 1 to 7 bytes as the seed says, and feeds them to the scanner.
+// Cuts input into chunks as the seed says, and feeds them to the scanner.
 bool feedInChunks(AccountFileScanner &scanner, QByteArrayView input, quint8 seed, QByteArray *out)
 {
     qsizetype at = 0;
     quint32 state = seed * 2654435761u + 7;
     while (at < input.size()) {
         state = state * 1103515245u + 12345u;
-        const qsizetype length = std::min<qsizetype>(1 + (state >> 16) % 7, input.size() - at);
+        const qsizetype length =
+            std::min<qsizetype>(1 + (state >> 16) % chunkSpan(seed), input.size() - at);
         if (!scanner.feed(input.sliced(at, length), out))
             return false;
         at += length;
