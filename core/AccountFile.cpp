@@ -4,6 +4,7 @@
 #include "core/RecordLine.h"
 #include "core/internal/AccountFileScanner.h"
 #include "core/internal/AccountFileUpdate.h"
+#include "core/internal/CoreAffinity.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -107,7 +108,11 @@ Failure scanInHalves(const CheckedFile &source, AccountFileScanner &scanner, qin
                               AccountFileScanner::Start::AtLineStart);
     std::atomic<bool> cancelled{false};
     Failure secondFailure;
-    std::thread reader([&] { secondFailure = scanRange(source, second, split, -1, cancelled); });
+    const int starterCore = currentCore();
+    std::thread reader([&] {
+        leaveCore(starterCore);
+        secondFailure = scanRange(source, second, split, -1, cancelled);
+    });
     const std::atomic<bool> never{false};
     const Failure failure = scanRange(source, scanner, 0, split, never);
     const bool foundFirst =
