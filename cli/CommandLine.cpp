@@ -258,28 +258,11 @@ std::optional<QString> appDirOption(const QCommandLineParser &parser, const Opti
     return parser.value(options.appDir);
 }
 
-} // namespace
-
-QString exitStatusHelp()
+// Finds the command wherever the options stand, or the help, version or usage error to show
+// instead. The command's own parser then refuses the options that do not belong to it.
+CommandLine findCommand(const QStringList &arguments, const Options &options,
+                        std::optional<Command> &command)
 {
-    return QStringLiteral(
-        "Exit status:\n"
-        "  0   done: created, listed, found, changed or removed (--dry-run: would be)\n"
-        "  1   add, import: the username already exists (import: only duplicates failed);\n"
-        "      check, passwd, set, remove: no such account\n"
-        "  2   an entry or a new value was refused by a rule\n"
-        "  3   the account file could not be read or updated, or holds the account twice\n"
-        "  64  usage error, or the import file cannot be read\n");
-}
-
-CommandLine parseCommandLine(const QStringList &arguments,
-                             const std::function<QString()> &programFolder,
-                             const QString &environmentFolder)
-{
-    const Options options;
-
-    // First find the command, wherever the options stand; the command's own parser then
-    // refuses the options that do not belong to it.
     QCommandLineParser finder;
     describeProgram(finder);
     addStandardOptions(finder);
@@ -300,9 +283,39 @@ CommandLine parseCommandLine(const QStringList &arguments,
         return usageError(QStringLiteral("No command given."));
     }
     const QString name = finder.positionalArguments().constFirst();
-    const std::optional<Command> command = commandNamed(name);
+    command = commandNamed(name);
     if (!command)
         return usageError(QStringLiteral("Unknown command '%1'.").arg(name));
+    return {};
+}
+
+} // namespace
+
+QString exitStatusHelp()
+{
+    return QStringLiteral(
+        "Exit status:\n"
+        "  0   done: created, listed, found, changed or removed (--dry-run: would be)\n"
+        "  1   add, import: the username already exists (import: only duplicates failed);\n"
+        "      check, passwd, set, remove: no such account\n"
+        "  2   an entry or a new value was refused by a rule\n"
+        "  3   the account file could not be read or updated, or holds the account twice\n"
+        "  64  usage error, or the import file cannot be read\n");
+}
+
+CommandLine parseCommandLine(const QStringList &arguments,
+                             const std::function<QString()> &programFolder,
+                             const QString &environmentFolder)
+{
+    const Options options;
+    // Commonly the command comes first; otherwise it is looked for among the options.
+    std::optional<Command> command =
+        arguments.size() > 1 ? commandNamed(arguments.at(1)) : std::nullopt;
+    if (!command) {
+        const CommandLine found = findCommand(arguments, options, command);
+        if (!command)
+            return found;
+    }
 
     QCommandLineParser parser;
     addStandardOptions(parser);
@@ -339,6 +352,7 @@ CommandLine parseCommandLine(const QStringList &arguments,
     if (parser.isSet(QStringLiteral("version")))
         return showText(versionText());
 
+    const QString name = parser.positionalArguments().value(0);
     const QStringList values = parser.positionalArguments().mid(1);
     CommandLine line;
     line.action = CommandLine::Action::Run;

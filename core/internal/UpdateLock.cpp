@@ -111,18 +111,18 @@ void UpdateLock::release()
 
 namespace {
 
-std::atomic<int> waitMilliseconds{5000};
+std::atomic<int> defaultWaitMilliseconds{5000};
 
 } // namespace
 
 int UpdateLock::defaultWait()
 {
-    return waitMilliseconds;
+    return defaultWaitMilliseconds;
 }
 
 void UpdateLock::setDefaultWait(int milliseconds)
 {
-    waitMilliseconds = milliseconds;
+    defaultWaitMilliseconds = milliseconds;
 }
 
 UpdateLock::~UpdateLock()
