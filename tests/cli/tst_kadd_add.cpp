@@ -55,6 +55,7 @@ private slots:
     void flags();
     void helpAndVersionNameTheProgram_data();
     void helpAndVersionNameTheProgram();
+    void librariesNeverComeFromTheWorkingFolder();
 };
 
 void KaddAddTest::created_data()
@@ -329,6 +330,24 @@ void KaddAddTest::helpAndVersionNameTheProgram()
     QVERIFY(result.finished);
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out.left(result.out.indexOf('\n')), firstLine);
+}
+
+// A hostile working folder may hold files named like the libraries kadd loads: the loader must
+// never look there (an empty RPATH entry means the working folder).
+void KaddAddTest::librariesNeverComeFromTheWorkingFolder()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("Library search paths are an ELF matter");
+#endif
+    QTemporaryDir working;
+    for (const char *library :
+         {"libQt6Core.so.6", "libstdc++.so.6", "libgcc_s.so.1", "libc.so.6"}) {
+        QFile planted(working.filePath(QString::fromLatin1(library)));
+        QVERIFY(planted.open(QIODevice::WriteOnly) && planted.write("not a library") > 0);
+    }
+    const KaddResult result = runKadd({"--version"}, working.path());
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, 0);
 }
 
 QTEST_GUILESS_MAIN(KaddAddTest)
