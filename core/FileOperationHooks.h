@@ -16,6 +16,9 @@ public:
     // Runs once an add has read the account file and before it copies it: the moment another
     // program could change the file.
     virtual void afterScan() {}
+    // False keeps the scan to the vector instructions that every x86-64 processor has, so that
+    // both of its ways are tested on a processor that has the wider ones.
+    virtual bool widestVectorsAllowed() { return true; }
 
     // The hooks in force; null restores the plain behaviour.
     static void install(FileOperationHooks *hooks);

@@ -111,62 +111,6 @@ template <bool alsoComma> const char *findStop(const char *p, const char *end, b
 #endif
 }
 
-#ifdef KELTO_HAVE_SSE2
-int lowestSetBit64(quint64 mask)
-{
-#ifdef _MSC_VER
-    unsigned long index;
-    _BitScanForward64(&index, mask);
-    return int(index);
-#else
-    return __builtin_ctzll(mask);
-#endif
-}
-
-// Where in 64 bytes the line feeds and carriage returns stand and the stops of a name field
-// (comma, CR, LF), one bit per byte; and whether any byte is 0x80 or above.
-struct ByteClasses
-{
-    quint64 lf = 0;
-    quint64 cr = 0;
-    quint64 stops = 0;
-    bool high = false;
-};
-
-ByteClasses classify(const char *p)
-{
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i lf = _mm_set1_epi8('\n');
-    const __m128i comma = _mm_set1_epi8(',');
-    ByteClasses classes;
-    quint64 commas = 0;
-    __m128i any = _mm_setzero_si128();
-    for (int i = 0; i < 4; ++i) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * i));
-        const int shift = 16 * i;
-        classes.lf |= quint64(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lf)))) << shift;
-        classes.cr |= quint64(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, cr)))) << shift;
-        commas |= quint64(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, comma)))) << shift;
-        any = _mm_or_si128(any, bytes);
-    }
-    classes.stops = commas | classes.cr | classes.lf;
-    classes.high = _mm_movemask_epi8(any) != 0;
-    return classes;
-}
-
-int leadingZeroBits64(quint64 mask)
-{
-#ifdef _MSC_VER
-    unsigned long index;
-    _BitScanReverse64(&index, mask);
-    return 63 - int(index);
-#else
-    return __builtin_clzll(mask);
-#endif
-}
-
-#endif
-
 } // namespace
 
 AccountFileScanner::AccountFileScanner(const QList<QString> &usernames, Stop stop, Start start)
@@ -212,16 +156,15 @@ void AccountFileScanner::preparePlainScan()
     for (const std::string &key : m_asciiKeys) {
         if (key.empty() || key.find_first_of(",\r\n") != std::string::npos)
             continue;
-        if (key.size() >= 64) {
-            m_plainScanUsable = false;
+        if (key.size() >= 64)
             return;
-        }
         lengths.set(key.size());
     }
     for (int length = 1; length < 64; ++length) {
         if (lengths[size_t(length)])
             m_asciiLengthList.push_back(length);
     }
+    m_skipPlainLines = plainLineSkipper();
 }
 
 void AccountFileScanner::lineChanged(qint64 lineStart)
@@ -294,55 +237,19 @@ bool AccountFileScanner::lookUpName(std::string_view field, bool nonAscii)
     return true;
 }
 
-// The usual account file, as this program writes it, ends every line in CR LF and holds ASCII
-// names. Such lines are skipped 64 bytes at a time from bit masks of the bytes that matter: a
-// line's name can only be one of the names looked for when a comma or a line end follows its
-// start at the distance of one of their lengths. Only those
-// lines are looked at closer. Starts at the start of a line; returns the start of the first
-// line it leaves to the general path (one with another line end, a byte of 0x80 or above near
-// it, or one too close to the end of the bytes), or null when a name found ends the scan.
+// Lines that end in CR LF and hold ASCII names go through the plain-line scan; it hands back the
+// names that might be one looked for.
 const char *AccountFileScanner::skipPlainLines(const char *lineStart, const char *end)
 {
-#ifdef KELTO_HAVE_SSE2
-    if (!m_plainScanUsable || end - lineStart < 128)
+    if (!m_skipPlainLines)
         return lineStart;
-    const char *block = lineStart;
-    ByteClasses current = classify(block);
-    quint64 previousCR = 0;
-    quint64 startsHere = 1; // a line starts at the first byte
-    for (; end - block >= 128; block += 64) {
-        const ByteClasses next = classify(block + 64);
-        // Every CR must be followed by an LF, and every LF preceded by a CR.
-        if ((((current.cr << 1) | previousCR) ^ current.lf) || current.high)
-            return lineStart;
-        const quint64 starts = (current.lf << 1) | startsHere;
-        quint64 candidates = 0;
-        for (const int length : m_asciiLengthList)
-            candidates |= (current.stops >> length) | (next.stops << (64 - length));
-        candidates &= starts;
-        for (; candidates; candidates &= candidates - 1) {
-            const char *name = block + lowestSetBit64(candidates);
-            if (!m_asciiFirstBytes[uchar(asciiLower(*name))])
-                continue;
-            const char *stop = name;
-            bool nonAscii = false;
-            for (; !isStop(*stop, true); ++stop)
-                nonAscii = nonAscii || (*stop & 0x80);
-            if (!lookUpName(std::string_view(name, size_t(stop - name)), nonAscii))
-                return nullptr;
-        }
-        startsHere = current.lf >> 63;
-        if (startsHere)
-            lineStart = block + 64;
-        else if (starts)
-            lineStart = block + 63 - leadingZeroBits64(starts);
-        previousCR = current.cr >> 63;
-        current = next;
-    }
-#else
-    Q_UNUSED(end);
-#endif
-    return lineStart;
+    const auto nameFound = [](void *scanner, const char *name, size_t length, bool nonAscii) {
+        return static_cast<AccountFileScanner *>(scanner)->lookUpName(
+            std::string_view(name, length), nonAscii);
+    };
+    const PlainLineNames names{m_asciiLengthList.data(), int(m_asciiLengthList.size()), nameFound,
+                               this};
+    return m_skipPlainLines(lineStart, end, names);
 }
 
 // Output is copied in spans: lines that already end in CR LF are passed through untouched, and

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/internal/PlainLines.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QHash>
@@ -101,8 +103,9 @@ private:
     std::bitset<256> m_asciiLengths;
     std::bitset<256> m_asciiFirstBytes;
     std::string m_folded;
-    bool m_plainScanUsable = true;
-    std::vector<int> m_asciiLengthList; // the lengths the plain scan looks for
+    std::vector<int> m_asciiLengthList; // the lengths the plain-line scan looks for
+    // Null where the processor has no plain-line scan, or a name is too long for it.
+    PlainLineSkipper m_skipPlainLines = nullptr;
     QHash<QString, int> m_unicodeKeys;
 
     QByteArray m_head; // the first bytes, until it is known whether they are a byte-order mark

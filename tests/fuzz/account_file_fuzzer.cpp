@@ -183,6 +183,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                            qsizetype(size - 2 - nameLength));
 
     const Expected expected = model(input, username);
+    // The scan's widest vectors for some inputs, those of every x86-64 for the others.
+    FaultInjection::setNarrowVectors(seed & 2);
     checkScanner(input, username, seed, expected);
     checkUnchangedStart(input, username, seed, expected);
     checkUpdate(input, username, expected, false);

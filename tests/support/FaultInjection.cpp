@@ -16,6 +16,7 @@ public:
 
     bool failNextOperation() override { return ++operationsSoFar == failingOperation; }
     bool systemCopyAllowed() override { return !streamingOnly; }
+    bool widestVectorsAllowed() override { return !narrowVectors; }
     void afterScan() override
     {
         if (afterScanStep)
@@ -25,6 +26,7 @@ public:
     std::atomic<int> failingOperation{0};
     std::atomic<int> operationsSoFar{0};
     std::atomic<bool> streamingOnly{false};
+    std::atomic<bool> narrowVectors{false};
     std::function<void()> afterScanStep;
 };
 
@@ -50,6 +52,7 @@ void reset()
     operations.failingOperation = 0;
     operations.operationsSoFar = 0;
     operations.streamingOnly = false;
+    operations.narrowVectors = false;
     operations.afterScanStep = nullptr;
     UpdateLock::setDefaultWait(updateLockWait);
 }
@@ -62,6 +65,11 @@ void setLockWait(int milliseconds)
 void setStreamingCopyOnly(bool streaming)
 {
     operations.streamingOnly = streaming;
+}
+
+void setNarrowVectors(bool narrow)
+{
+    operations.narrowVectors = narrow;
 }
 
 void setAfterScan(std::function<void()> step)

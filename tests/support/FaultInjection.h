@@ -11,7 +11,8 @@ namespace FaultInjection {
 void failOperation(int number);
 // Operations counted since the last reset.
 int operationCount();
-// Also restores the update's own lock wait, the system copy, and drops an afterScan step.
+// Also restores the update's own lock wait, the system copy, the widest vectors, and drops an
+// afterScan step.
 void reset();
 
 // How long an update waits for a busy lock, in milliseconds.
@@ -20,6 +21,9 @@ void setLockWait(int milliseconds);
 // Makes an add stream every byte of the account file into the copy instead of letting the
 // system copy what needs no change.
 void setStreamingCopyOnly(bool streaming);
+
+// Keeps the scan to the vector instructions of every x86-64 processor (SSE2) when narrow.
+void setNarrowVectors(bool narrow);
 
 // Runs step once the add has read the account file and before it copies it: another program
 // changing the file in between.
