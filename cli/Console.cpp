@@ -25,6 +25,12 @@ void printError(const QString &line)
     print(stderr, line);
 }
 
+void printOut(const QStringList &lines)
+{
+    if (!lines.isEmpty())
+        print(stdout, lines.join(u'\n'));
+}
+
 void writeOut(const QByteArray &bytes)
 {
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // Lines for the operator, in the terminal's encoding. Results go to standard output, so that
 // scripts can read them; complaints go to standard error.
 void printOut(const QString &line);
 void printError(const QString &line);
+// Many lines in one write: one per line costs a system call each.
+void printOut(const QStringList &lines);
 
 // Bytes as they are, for output that has its own encoding (JSON is UTF-8).
 void writeOut(const QByteArray &bytes);

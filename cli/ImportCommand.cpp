@@ -84,6 +84,16 @@ int reportProblems(ImportBatch &batch)
     return onlyDuplicates ? ExitDuplicate : ExitRefused;
 }
 
+// One line per account of the batch, in the order of the import file.
+QStringList eachAccount(const ImportBatch &batch, const QString &pattern)
+{
+    QStringList lines;
+    lines.reserve(batch.accounts.size());
+    for (const NewAccount &account : batch.accounts)
+        lines.append(pattern.arg(account.username));
+    return lines;
+}
+
 } // namespace
 
 int runImport(const CommandLine &line)
@@ -109,8 +119,7 @@ int runImport(const CommandLine &line)
     if (!batch.problems.isEmpty())
         return reportProblems(batch);
     if (line.dryRun) {
-        for (const NewAccount &account : std::as_const(batch.accounts))
-            printOut(QStringLiteral("Would create %1").arg(account.username));
+        printOut(eachAccount(batch, QStringLiteral("Would create %1")));
         printError(QStringLiteral("Dry run: %1 account(s) would be created; the account file "
                                   "was not changed.")
                        .arg(batch.accounts.size()));
@@ -129,8 +138,7 @@ int runImport(const CommandLine &line)
     case AddOutcome::FileError:
         return reportFileError(result.errorText);
     }
-    for (const NewAccount &account : std::as_const(batch.accounts))
-        printOut(QStringLiteral("Created %1").arg(account.username));
+    printOut(eachAccount(batch, QStringLiteral("Created %1")));
     printError(QStringLiteral("Imported %1 account(s).").arg(batch.accounts.size()));
     return ExitCreated;
 }
