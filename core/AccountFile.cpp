@@ -104,8 +104,7 @@ Failure findSecondHalf(const CheckedFile &source, qint64 size, qint64 &split)
 Failure scanInHalves(const CheckedFile &source, AccountFileScanner &scanner, qint64 split,
                      const Update &request)
 {
-    AccountFileScanner second(request.usernames, request.stop,
-                              AccountFileScanner::Start::AtLineStart);
+    AccountFileScanner second(scanner, AccountFileScanner::Start::AtLineStart);
     std::atomic<bool> cancelled{false};
     Failure secondFailure;
     const int starterCore = currentCore();
@@ -213,9 +212,8 @@ Failure writeCopy(AccountFileUpdate &update, const Update &request, const Accoun
     if (Failure failure = copyUnchanged(update, unchanged, unchanged == size))
         return failure;
     if (unchanged < size) {
-        AccountFileScanner rest(request.usernames, request.stop,
-                                unchanged > 0 ? AccountFileScanner::Start::AtLineStart
-                                              : AccountFileScanner::Start::AtFileStart);
+        AccountFileScanner rest(scan, unchanged > 0 ? AccountFileScanner::Start::AtLineStart
+                                                    : AccountFileScanner::Start::AtFileStart);
         if (Failure failure = streamAccountFile(update, rest, unchanged))
             return failure;
         result = scanResult(rest);

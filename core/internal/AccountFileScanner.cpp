@@ -114,46 +114,60 @@ template <bool alsoComma> const char *findStop(const char *p, const char *end, b
 } // namespace
 
 AccountFileScanner::AccountFileScanner(const QList<QString> &usernames, Stop stop, Start start)
-    : m_stop(stop), m_headDone(start == Start::AtLineStart), m_found(usernames.size(), false)
+    : m_stop(stop), m_names(namesFor(usernames)), m_headDone(start == Start::AtLineStart),
+      m_found(usernames.size(), false)
+{}
+
+AccountFileScanner::AccountFileScanner(const AccountFileScanner &sameNames, Start start)
+    : m_stop(sameNames.m_stop), m_names(sameNames.m_names), m_headDone(start == Start::AtLineStart),
+      m_found(sameNames.m_found.size(), false)
+{}
+
+std::shared_ptr<const AccountFileScanner::Names>
+AccountFileScanner::namesFor(const QList<QString> &usernames)
 {
+    auto names = std::make_shared<Names>();
+    names->count = int(usernames.size());
     qsizetype longest = 0;
-    m_asciiKeys.reserve(usernames.size());
+    names->asciiKeys.reserve(usernames.size());
+    names->unicodeKeys.reserve(usernames.size());
     for (int i = 0; i < usernames.size(); ++i) {
         const QString key = caseInsensitiveKey(usernames.at(i));
         longest = std::max(longest, usernames.at(i).toUtf8().size());
         if (key.isEmpty()) {
-            m_asciiKeys.emplace_back();
+            names->asciiKeys.emplace_back();
             continue;
         }
-        if (!m_unicodeKeys.contains(key))
-            m_unicodeKeys.insert(key, i);
-        if (isAscii(key)) {
-            m_asciiKeys.push_back(key.toLatin1().toStdString());
-        } else {
-            m_asciiKeys.emplace_back();
-        }
+        if (!names->unicodeKeys.contains(key))
+            names->unicodeKeys.insert(key, i);
+        if (isAscii(key))
+            names->asciiKeys.push_back(key.toLatin1().toStdString());
+        else
+            names->asciiKeys.emplace_back();
     }
-    for (int i = 0; i < int(m_asciiKeys.size()); ++i) {
-        const std::string &key = m_asciiKeys[i];
+    names->asciiIndex.reserve(names->asciiKeys.size());
+    for (int i = 0; i < int(names->asciiKeys.size()); ++i) {
+        const std::string &key = names->asciiKeys[i];
         if (key.empty())
             continue;
-        m_asciiIndex.emplace(std::string_view(key), i);
-        m_asciiLengths.set(std::min<size_t>(key.size(), 255));
-        m_asciiFirstBytes.set(uchar(key.front()));
+        names->asciiIndex.emplace(std::string_view(key), i);
+        names->asciiLengths.set(std::min<size_t>(key.size(), 255));
+        names->asciiFirstBytes.set(uchar(key.front()));
     }
     // Lower-casing at most triples a character and a code-page character takes at most four
     // bytes, so a longer field cannot equal any of the names.
-    m_maxFieldBytes = 64 + 16 * longest;
-    preparePlainScan();
+    names->maxFieldBytes = 64 + 16 * longest;
+    preparePlainScan(*names);
+    return names;
 }
 
-// What the scan of plain lines looks for: the lengths of the ASCII names. A name that holds a comma
-// or a line end matches no field; one of 64 bytes or more would reach past the two runs of 64 bytes
-// that the scan sees at once.
-void AccountFileScanner::preparePlainScan()
+// What the scan of plain lines looks for: the lengths of the ASCII names. A name that holds a
+// comma or a line end matches no field; one of 64 bytes or more would reach past the two runs
+// of 64 bytes that the scan sees at once.
+void AccountFileScanner::preparePlainScan(Names &names)
 {
     std::bitset<64> lengths;
-    for (const std::string &key : m_asciiKeys) {
+    for (const std::string &key : names.asciiKeys) {
         if (key.empty() || key.find_first_of(",\r\n") != std::string::npos)
             continue;
         if (key.size() >= 64)
@@ -162,9 +176,9 @@ void AccountFileScanner::preparePlainScan()
     }
     for (int length = 1; length < 64; ++length) {
         if (lengths[size_t(length)])
-            m_asciiLengthList.push_back(length);
+            names.asciiLengthList.push_back(length);
     }
-    m_skipPlainLines = plainLineSkipper();
+    names.skipPlainLines = plainLineSkipper();
 }
 
 void AccountFileScanner::lineChanged(qint64 lineStart)
@@ -180,7 +194,7 @@ void AccountFileScanner::carry(const char *from, const char *to, bool nonAscii)
     m_fieldNonAscii = m_fieldNonAscii || nonAscii;
     if (m_fieldTooLong)
         return;
-    if (qsizetype(m_field.size()) + (to - from) > m_maxFieldBytes)
+    if (qsizetype(m_field.size()) + (to - from) > m_names->maxFieldBytes)
         m_fieldTooLong = true;
     else
         m_field.append(from, size_t(to - from));
@@ -189,11 +203,11 @@ void AccountFileScanner::carry(const char *from, const char *to, bool nonAscii)
 // Most lines are refused by their length or first letter before any folding.
 int AccountFileScanner::lookUpAscii(std::string_view field)
 {
-    if (!m_asciiLengths[std::min<size_t>(field.size(), 255)] ||
-        !m_asciiFirstBytes[uchar(asciiLower(field.front()))])
+    if (!m_names->asciiLengths[std::min<size_t>(field.size(), 255)] ||
+        !m_names->asciiFirstBytes[uchar(asciiLower(field.front()))])
         return -1;
-    if (m_asciiKeys.size() == 1) {
-        const std::string &key = m_asciiKeys.front();
+    if (m_names->asciiKeys.size() == 1) {
+        const std::string &key = m_names->asciiKeys.front();
         if (key.size() != field.size())
             return -1;
         for (size_t i = 0; i < key.size(); ++i) {
@@ -204,13 +218,13 @@ int AccountFileScanner::lookUpAscii(std::string_view field)
     }
     m_folded.resize(field.size());
     std::transform(field.cbegin(), field.cend(), m_folded.begin(), asciiLower);
-    const auto found = m_asciiIndex.find(std::string_view(m_folded));
-    return found != m_asciiIndex.end() ? found->second : -1;
+    const auto found = m_names->asciiIndex.find(std::string_view(m_folded));
+    return found != m_names->asciiIndex.end() ? found->second : -1;
 }
 
 int AccountFileScanner::lookUp(std::string_view field, bool nonAscii)
 {
-    if (field.empty() || m_fieldTooLong || qsizetype(field.size()) > m_maxFieldBytes)
+    if (field.empty() || m_fieldTooLong || qsizetype(field.size()) > m_names->maxFieldBytes)
         return -1;
     if (!nonAscii)
         return lookUpAscii(field);
@@ -218,7 +232,7 @@ int AccountFileScanner::lookUp(std::string_view field, bool nonAscii)
     const QString decoded = decoder.decode(QByteArrayView(field.data(), qsizetype(field.size())));
     if (decoder.hasError())
         return -1;
-    return m_unicodeKeys.value(caseInsensitiveKey(decoded), -1);
+    return m_names->unicodeKeys.value(caseInsensitiveKey(decoded), -1);
 }
 
 bool AccountFileScanner::lookUpName(std::string_view field, bool nonAscii)
@@ -241,15 +255,15 @@ bool AccountFileScanner::lookUpName(std::string_view field, bool nonAscii)
 // names that might be one looked for.
 const char *AccountFileScanner::skipPlainLines(const char *lineStart, const char *end)
 {
-    if (!m_skipPlainLines)
+    if (!m_names->skipPlainLines)
         return lineStart;
     const auto nameFound = [](void *scanner, const char *name, size_t length, bool nonAscii) {
         return static_cast<AccountFileScanner *>(scanner)->lookUpName(
             std::string_view(name, length), nonAscii);
     };
-    const PlainLineNames names{m_asciiLengthList.data(), int(m_asciiLengthList.size()), nameFound,
-                               this};
-    return m_skipPlainLines(lineStart, end, names);
+    const PlainLineNames names{m_names->asciiLengthList.data(),
+                               int(m_names->asciiLengthList.size()), nameFound, this};
+    return m_names->skipPlainLines(lineStart, end, names);
 }
 
 // Output is copied in spans: lines that already end in CR LF are passed through untouched, and

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <bitset>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -41,7 +42,9 @@ public:
 
     AccountFileScanner(const QList<QString> &usernames, Stop stop,
                        Start start = Start::AtFileStart);
-    // The name index points into the scanner's own strings.
+    // Looks for the same names as another scanner of the same update, sharing what it built to
+    // find them (for many names that takes longer than a scan of a small file).
+    AccountFileScanner(const AccountFileScanner &sameNames, Start start);
     AccountFileScanner(const AccountFileScanner &) = delete;
     AccountFileScanner &operator=(const AccountFileScanner &) = delete;
 
@@ -72,12 +75,12 @@ private:
     bool endOfNameField(std::string_view field, bool nonAscii)
     {
         m_inName = false;
-        if (field.empty() || (!nonAscii && !m_asciiLengths[std::min<size_t>(field.size(), 255)]))
+        if (field.empty() ||
+            (!nonAscii && !m_names->asciiLengths[std::min<size_t>(field.size(), 255)]))
             return true;
         return lookUpName(field, nonAscii);
     }
     bool lookUpName(std::string_view field, bool nonAscii);
-    void preparePlainScan();
     const char *skipPlainLines(const char *lineStart, const char *end);
     int lookUp(std::string_view field, bool nonAscii);
     int lookUpAscii(std::string_view field);
@@ -95,18 +98,27 @@ private:
     }
     void lineChanged(qint64 lineStart);
 
+    // The names looked for, in the forms the scan compares fields with.
+    struct Names
+    {
+        int count = 0;
+        qsizetype maxFieldBytes = 0;
+        std::vector<std::string> asciiKeys; // per username; empty when its key is not ASCII
+        std::unordered_map<std::string_view, int> asciiIndex; // views into asciiKeys
+        // Quick refusals of an ASCII field: no ASCII key has its length or its first letter.
+        std::bitset<256> asciiLengths;
+        std::bitset<256> asciiFirstBytes;
+        std::vector<int> asciiLengthList; // the lengths the plain-line scan looks for
+        // Null where the processor has no plain-line scan, or a name is too long for it.
+        PlainLineSkipper skipPlainLines = nullptr;
+        QHash<QString, int> unicodeKeys;
+    };
+    static std::shared_ptr<const Names> namesFor(const QList<QString> &usernames);
+    static void preparePlainScan(Names &names);
+
     Stop m_stop;
-    qsizetype m_maxFieldBytes = 0;
-    std::vector<std::string> m_asciiKeys; // per username; empty when its key is not ASCII
-    std::unordered_map<std::string_view, int> m_asciiIndex; // views into m_asciiKeys
-    // Quick refusals of an ASCII field: no ASCII key has its length or its first letter.
-    std::bitset<256> m_asciiLengths;
-    std::bitset<256> m_asciiFirstBytes;
+    std::shared_ptr<const Names> m_names;
     std::string m_folded;
-    std::vector<int> m_asciiLengthList; // the lengths the plain-line scan looks for
-    // Null where the processor has no plain-line scan, or a name is too long for it.
-    PlainLineSkipper m_skipPlainLines = nullptr;
-    QHash<QString, int> m_unicodeKeys;
 
     QByteArray m_head; // the first bytes, until it is known whether they are a byte-order mark
     bool m_headDone = false;
