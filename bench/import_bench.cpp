@@ -175,5 +175,7 @@ int main(int argc, char *argv[])
     std::printf("batch of %d: %.2f x one single add (target 1.5), %.0f x faster than single "
                 "adds\n",
                 batch, imported / single, extrapolated / imported);
+    std::printf("as whole processes: kadd import of %d takes %.2f x one kadd add\n", batch,
+                kaddImport / kaddAdd);
     return 0;
 }

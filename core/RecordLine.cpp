@@ -4,6 +4,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
+
 namespace {
 
 bool isNoncharacter(char32_t c)
@@ -19,18 +21,30 @@ bool breaksTheLine(char32_t c)
            isNoncharacter(c);
 }
 
+// By far the most common text, and the same in every code page the file may use.
+bool isPrintableAscii(const QString &text)
+{
+    return std::all_of(text.cbegin(), text.cend(),
+                       [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7F; });
+}
+
 } // namespace
 
 QString BuildRecordLine(const QString &username, const QString &password, qint16 gender,
                         const QString &email, qint32 gmFlags)
 {
-    const QChar comma = u',';
-    return username + comma + password + comma + QString::number(gender) + comma + email + comma +
-           QString::number(gmFlags);
+    const QString gm = QString::number(gmFlags);
+    QString line;
+    line.reserve(username.size() + password.size() + email.size() + gm.size() + 6);
+    line.append(username).append(u',').append(password).append(u',');
+    line.append(QString::number(gender)).append(u',').append(email).append(u',').append(gm);
+    return line;
 }
 
 bool canBeStored(const QString &text)
 {
+    if (isPrintableAscii(text))
+        return true;
     for (const uint c : text.toUcs4()) {
         if (breaksTheLine(c))
             return false;
@@ -48,6 +62,8 @@ bool canBeStored(const QString &text)
 
 QByteArray encodeRecord(const QString &recordLine)
 {
+    if (isPrintableAscii(recordLine))
+        return recordLine.toLatin1() + "\r\n";
     QStringEncoder encoder(QStringConverter::System, QStringConverter::Flag::Stateless);
     QByteArray bytes = encoder.encode(recordLine);
     bytes.append("\r\n", 2);
