@@ -213,9 +213,12 @@ void describeRemove(QCommandLineParser &parser, const Options &options)
     parser.addOptions({options.dryRunEdit, options.backup, options.appDir});
 }
 
+// Qt's own help option also offers --help-all, for the options of a Qt application object,
+// which kadd does not have.
 void addStandardOptions(QCommandLineParser &parser)
 {
-    parser.addHelpOption();
+    parser.addOption({{QStringLiteral("h"), QStringLiteral("help")},
+                      QStringLiteral("Displays help on commandline options.")});
     parser.addVersionOption();
 }
 
