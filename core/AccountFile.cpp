@@ -44,9 +44,10 @@ constexpr qint64 parallelScanFrom = 8 * 1024 * 1024;
 
 // Reads the whole account file through the scanner, copying nothing, until it ends or the
 // scanner stops at a name found.
-Failure scanSequentially(CheckedFile &source, AccountFileScanner &scanner)
+Failure scanSequentially(CheckedFile &source, AccountFileScanner &scanner, qint64 size)
 {
-    QByteArray buffer(chunkSize, Qt::Uninitialized);
+    // A small file in a buffer its own size: one a quarter megabyte long costs page faults.
+    QByteArray buffer(qBound<qint64>(4096, size + 1, chunkSize), Qt::Uninitialized);
     for (;;) {
         const qint64 got = source.read(buffer.data(), buffer.size());
         if (got < 0)
@@ -139,7 +140,7 @@ Failure scanAccountFile(CheckedFile &source, AccountFileScanner &scanner, const 
             return failure;
     }
     if (split < 0)
-        return scanSequentially(source, scanner);
+        return scanSequentially(source, scanner, size);
     return scanInHalves(source, scanner, split, request);
 }
 
