@@ -127,7 +127,6 @@ std::shared_ptr<const AccountFileScanner::Names>
 AccountFileScanner::namesFor(const QList<QString> &usernames)
 {
     auto names = std::make_shared<Names>();
-    names->count = int(usernames.size());
     qsizetype longest = 0;
     names->asciiKeys.reserve(usernames.size());
     names->unicodeKeys.reserve(usernames.size());

@@ -101,7 +101,6 @@ private:
     // The names looked for, in the forms the scan compares fields with.
     struct Names
     {
-        int count = 0;
         qsizetype maxFieldBytes = 0;
         std::vector<std::string> asciiKeys; // per username; empty when its key is not ASCII
         std::unordered_map<std::string_view, int> asciiIndex; // views into asciiKeys
