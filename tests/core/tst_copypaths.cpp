@@ -1,4 +1,5 @@
 #include "core/AccountFile.h"
+#include "core/internal/PlainLines.h"
 #include "tests/support/FaultInjection.h"
 #include "tests/support/ServerFolder.h"
 
@@ -22,6 +23,7 @@ private slots:
     void duplicateWritesNothing();
     void nameAmongPlainLines_data();
     void nameAmongPlainLines();
+    void widestVectorsWhereTheProcessorHasThem();
     void fileChangedAfterTheScan_data();
     void fileChangedAfterTheScan();
     void largeFileReadInHalves_data();
@@ -198,6 +200,20 @@ void CopyPathsTest::nameAmongPlainLines()
             QCOMPARE(outcome, taken ? AddOutcome::Duplicate : AddOutcome::Created);
         }
     }
+}
+
+void CopyPathsTest::widestVectorsWhereTheProcessorHasThem()
+{
+#if defined(__x86_64__) && defined(__GNUC__) && defined(Q_OS_LINUX)
+    if (!__builtin_cpu_supports("avx2"))
+        QSKIP("This processor has no AVX2.");
+    FaultInjection::setNarrowVectors(true);
+    const PlainLineSkipper narrow = plainLineSkipper();
+    FaultInjection::setNarrowVectors(false);
+    QVERIFY(plainLineSkipper() != narrow);
+#else
+    QSKIP("Only x86-64 Linux builds a second vector width.");
+#endif
 }
 
 void CopyPathsTest::fileChangedAfterTheScan_data()
