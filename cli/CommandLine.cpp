@@ -303,7 +303,8 @@ QString exitStatusHelp()
         "      check, passwd, set, remove: no such account\n"
         "  2   an entry or a new value was refused by a rule\n"
         "  3   the account file could not be read or updated, or holds the account twice\n"
-        "  64  usage error, or the import file cannot be read\n");
+        "  64  usage error, or the import file cannot be read\n"
+        "  74  done, but the output could not all be written (the change is made)\n");
 }
 
 CommandLine parseCommandLine(const QStringList &arguments,

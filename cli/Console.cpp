@@ -2,15 +2,28 @@
 
 #include <QList>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
+// The error of the first write to standard output that failed, or 0.
+int lostOutputError = 0;
+
+void write(std::FILE *stream, const QByteArray &bytes)
+{
+    errno = 0;
+    const bool written =
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream) == size_t(bytes.size()) &&
+        std::fflush(stream) == 0;
+    if (!written && stream == stdout && lostOutputError == 0)
+        lostOutputError = errno != 0 ? errno : EIO;
+}
+
 void print(std::FILE *stream, const QString &line)
 {
-    const QByteArray bytes = (line + u'\n').toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
+    write(stream, (line + u'\n').toLocal8Bit());
 }
 
 } // namespace
@@ -33,8 +46,13 @@ void printOut(const QStringList &lines)
 
 void writeOut(const QByteArray &bytes)
 {
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    std::fflush(stdout);
+    write(stdout, bytes);
+}
+
+QString lostOutputReason()
+{
+    return lostOutputError == 0 ? QString()
+                                : QString::fromLocal8Bit(std::strerror(lostOutputError));
 }
 
 QString printable(const QString &text)

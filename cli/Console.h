@@ -13,6 +13,9 @@ void printOut(const QStringList &lines);
 // Bytes as they are, for output that has its own encoding (JSON is UTF-8).
 void writeOut(const QByteArray &bytes);
 
+// Why a write to standard output failed (a full disk, a closed pipe), or empty while none has.
+QString lostOutputReason();
+
 // Text from the account file, made safe to show: control characters, line separators and other
 // invisible characters that a terminal could take as a command are shown as \x{..} escapes.
 // Line breaks stay.

@@ -9,5 +9,6 @@ enum ExitStatus
     ExitNoSuchAccount = 1, // check, passwd, set, remove
     ExitRefused = 2,
     ExitFileError = 3,
-    ExitUsage = 64, // EX_USAGE of sysexits.h
+    ExitUsage = 64,      // EX_USAGE of sysexits.h
+    ExitOutputLost = 74, // EX_IOERR: done, but what it printed did not all reach standard output
 };

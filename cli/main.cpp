@@ -49,6 +49,17 @@ int runCommand(const CommandLine &line)
     return ExitUsage;
 }
 
+// A listing cut short by a full disk must not pass for a whole one, so a command that did all
+// else but could not print it returns 74. A change it made to the account file stays made.
+int withLostOutputReported(int status)
+{
+    const QString reason = lostOutputReason();
+    if (reason.isEmpty())
+        return status;
+    printError(QStringLiteral("kadd: cannot write to standard output: %1").arg(reason));
+    return status == ExitDone ? ExitOutputLost : status;
+}
+
 // By now every file is closed, every lock released and every line printed, so the libraries'
 // global destructors have nothing left to do; skipping them saves 0.07 ms, a twentieth of an
 // add on a small file. The sanitizer builds still return, so LeakSanitizer sees the end.
@@ -73,5 +84,5 @@ int main(int argc, char *argv[])
     const int status =
         runCommand(parseCommandLine(programArguments(argc, argv), programFolder,
                                     qEnvironmentVariable(qPrintable(serverFolderVariable))));
-    endProgram(status);
+    endProgram(withLostOutputReported(status));
 }

@@ -53,6 +53,8 @@ private slots:
     void list_data();
     void list();
     void listAsJson();
+    void outputLostOnAFullDisk_data();
+    void outputLostOnAFullDisk();
 };
 
 void KaddManageTest::commands_data()
@@ -281,6 +283,39 @@ void KaddManageTest::listAsJson()
     QVERIFY(accounts.at(2).toObject().contains("malformed"));
     QCOMPARE(accounts.at(4).toObject().value("username").toString(), "esc\x1b[2J");
     QVERIFY(accounts.at(4).toObject().value("malformed").toString().contains("GM flags"));
+}
+
+void KaddManageTest::outputLostOnAFullDisk_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("after");
+
+    QTest::newRow("list") << QStringList{"list"} << existing;
+    QTest::newRow("help") << QStringList{"--help"} << existing;
+    QTest::newRow("add, still made") << QStringList{"add", "dave", "pw5678"}
+                                     << fileWith(alice, bob, carol) + "dave,pw5678,1,none,0\r\n";
+}
+
+// Standard output on a full disk: what was printed is incomplete, and the status must say so.
+void KaddManageTest::outputLostOnAFullDisk()
+{
+#ifdef Q_OS_LINUX
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, after);
+    ServerFolder server(existing);
+
+    QProcess kadd;
+    kadd.setWorkingDirectory(server.workFolder());
+    kadd.setStandardOutputFile(QStringLiteral("/dev/full"));
+    kadd.start(builtProgram(KADD_PATH), inServer(arguments, server));
+    kadd.closeWriteChannel();
+    QVERIFY(kadd.waitForFinished(30000));
+    QCOMPARE(kadd.exitCode(), 74);
+    QVERIFY(kadd.readAllStandardError().contains("cannot write to standard output"));
+    QCOMPARE(server.accounts(), after);
+#else
+    QSKIP("Needs /dev/full.");
+#endif
 }
 
 QTEST_GUILESS_MAIN(KaddManageTest)
