@@ -2,6 +2,7 @@
 
 #include <QList>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -57,16 +58,23 @@ QString lostOutputReason()
 
 QString printable(const QString &text)
 {
+    // None of these is a surrogate, so the UTF-16 units can be judged one by one; nearly every
+    // field has none of them and is shown as it is.
+    const auto hidden = [](QChar qc) {
+        const char16_t c = qc.unicode();
+        return (c < 0x20 && c != '\n') || (c >= 0x7F && c <= 0x9F) ||
+               (c >= 0x200B && c <= 0x200F) || (c >= 0x2028 && c <= 0x202E) ||
+               (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF;
+    };
+    if (std::none_of(text.cbegin(), text.cend(), hidden))
+        return text;
     QString shown;
-    shown.reserve(text.size());
-    for (const uint c : text.toUcs4()) {
-        const bool hidden = (c < 0x20 && c != '\n') || (c >= 0x7F && c <= 0x9F) ||
-                            (c >= 0x200B && c <= 0x200F) || (c >= 0x2028 && c <= 0x202E) ||
-                            (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF;
-        if (hidden)
-            shown += QStringLiteral("\\x{%1}").arg(c, 0, 16);
+    shown.reserve(text.size() + 8);
+    for (const QChar c : text) {
+        if (hidden(c))
+            shown += QStringLiteral("\\x{%1}").arg(c.unicode(), 0, 16);
         else
-            shown += QString::fromUcs4(reinterpret_cast<const char32_t *>(&c), 1);
+            shown += c;
     }
     return shown;
 }

@@ -240,8 +240,11 @@ void KaddManageTest::list_data()
         "nocomma\t(line 3 is not a well-formed record: expected 5 fields "
         "(username,password,gender,email,gmflags), found 1)\n";
     const QByteArray listedCarol = "carol\tmale\tnone\t0\t\n";
+    // Characters that would drive the terminal are shown, not sent.
+    const QByteArray listedEscapes = "esc\\x{1b}[2J\tfemale\ta\\x{7f}@b\t0\t\n";
     QTest::newRow("all, malformed line kept")
-        << QStringList{"list"} << listedAlice + listedBob + listedNoComma + listedCarol;
+        << QStringList{"list"}
+        << listedAlice + listedBob + listedNoComma + listedCarol + listedEscapes;
     QTest::newRow("wildcards, any case") << QStringList{"list", "?O*"} << listedBob + listedNoComma;
     QTest::newRow("no wildcard is the whole name") << QStringList{"list", "ALIC"} << QByteArray();
     QTest::newRow("passwords on request")
@@ -253,7 +256,7 @@ void KaddManageTest::list()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, out);
-    ServerFolder server(existing);
+    ServerFolder server(existing + "\r\nesc\x1b[2J,pw,0,a\x7f@b,0\r\n");
 
     const KaddResult result = runKadd(inServer(arguments, server), server.workFolder());
     QVERIFY(result.finished);
