@@ -19,6 +19,8 @@ public:
     // False keeps the scan to the vector instructions that every x86-64 processor has, so that
     // both of its ways are tested on a processor that has the wider ones.
     virtual bool widestVectorsAllowed() { return true; }
+    // False makes a backup a copy, as on a file system without hard links.
+    virtual bool hardLinksAllowed() { return true; }
 
     // The hooks in force; null restores the plain behaviour.
     static void install(FileOperationHooks *hooks);

@@ -1,5 +1,6 @@
 #include "core/internal/AccountBackup.h"
 
+#include "core/FileOperationHooks.h"
 #include "core/internal/CheckedFile.h"
 
 #include <QDir>
@@ -31,31 +32,37 @@ bool makeHardLink(const QString &existing, const QString &link)
 Failure copyInto(const QString &target, const QString &backup, const CheckedFile &access)
 {
     CheckedFile source(target);
-    CheckedFile part(backup + QStringLiteral(".new"));
-    const auto partFailure = [&] {
-        QString ignored;
-        removeFile(part.path(), ignored);
-        return QStringLiteral("writing the backup %1 failed: %2")
-            .arg(QDir::toNativeSeparators(part.path()), part.errorText());
-    };
     if (!source.openForReading())
         return QStringLiteral("it could not be opened for the backup: %1").arg(source.errorText());
+    CheckedFile part(backup + QStringLiteral(".new"));
+    // Whatever fails, no part of a backup stays beside the account file.
+    const auto discardPart = [&](const QString &reason) {
+        part.close();
+        QString ignored;
+        removeFile(part.path(), ignored);
+        return reason;
+    };
+    const auto writeFailure = [&] {
+        return discardPart(QStringLiteral("writing the backup %1 failed: %2")
+                               .arg(QDir::toNativeSeparators(part.path()), part.errorText()));
+    };
     if (!part.createPrivate())
-        return partFailure();
+        return writeFailure();
     QByteArray buffer(chunkSize, Qt::Uninitialized);
     for (;;) {
         const qint64 got = source.read(buffer.data(), buffer.size());
         if (got < 0)
-            return QStringLiteral("reading it for the backup failed: %1").arg(source.errorText());
+            return discardPart(
+                QStringLiteral("reading it for the backup failed: %1").arg(source.errorText()));
         if (got == 0)
             break;
         if (!part.write(QByteArrayView(buffer.constData(), got)))
-            return partFailure();
+            return writeFailure();
     }
     bool crossDevice = false;
     if (!part.copyAccessFrom(access) || !part.syncToDisk() || !part.close() ||
         !part.replace(backup, crossDevice))
-        return partFailure();
+        return writeFailure();
     return {};
 }
 
@@ -69,7 +76,7 @@ Failure keepBackup(AccountFileUpdate &update)
     if (!removeFile(backup, reason))
         return QStringLiteral("the old backup %1 could not be removed: %2")
             .arg(QDir::toNativeSeparators(backup), reason);
-    if (makeHardLink(target, backup))
+    if (FileOperationHooks::current().hardLinksAllowed() && makeHardLink(target, backup))
         return {};
     return copyInto(target, backup, update.source());
 }

@@ -1,3 +1,4 @@
+#include "core/AccountEdit.h"
 #include "core/AccountFile.h"
 #include "tests/support/BuiltProgram.h"
 #include "tests/support/FaultInjection.h"
@@ -49,6 +50,7 @@ private slots:
     void simultaneousUpdatesLoseNothing();
     void everyFailingOperation_data();
     void everyFailingOperation();
+    void backupCopiedWithoutHardLinks();
 };
 
 namespace {
@@ -677,6 +679,41 @@ void FileFaultsTest::everyFailingOperation()
         const bool carolIn = recovered && unhindered == AddOutcome::Created;
         QCOMPARE(server.accounts(), (carolIn ? withCarol : rewritten) + "dave,1\r\n");
         QVERIFY(!QFileInfo::exists(work + QStringLiteral("/kAdd.tmp")));
+    }
+}
+
+// Without hard links the backup is a copy. Each of its operations fails in turn: the edit is
+// reported and changes nothing, and no part of a backup is left beside the account file.
+void FileFaultsTest::backupCopiedWithoutHardLinks()
+{
+    AccountEdit removeBob;
+    removeBob.username = QStringLiteral("bob");
+    removeBob.remove = true;
+    removeBob.backup = true;
+
+    int operations = 1;
+    for (int failing = 0; failing <= operations; ++failing) {
+        ServerFolder server(accounts);
+        WorkingFolder working(server.workFolder());
+        FaultInjection::reset();
+        FaultInjection::setNoHardLinks(true);
+        FaultInjection::failOperation(failing);
+        const EditResult result = EditAccount(server.path(), removeBob);
+        if (failing == 0)
+            operations = FaultInjection::operationCount();
+        const QString backup = server.accountFile() + QStringLiteral(".bak");
+        const QString where = QStringLiteral("operation %1 failed").arg(failing);
+        QVERIFY2(!QFileInfo::exists(backup + QStringLiteral(".new")), qPrintable(where));
+        if (result.outcome == EditOutcome::Done) { // unhindered, or the operation was retried
+            QCOMPARE(server.accounts(), QByteArray("alice,pw,1,none,0\r\n"));
+            QFile kept(backup);
+            QVERIFY2(kept.open(QIODevice::ReadOnly), qPrintable(where));
+            QCOMPARE(kept.readAll(), accounts);
+        } else {
+            QVERIFY2(result.errorText.contains(QDir::toNativeSeparators(server.accountFile())),
+                     qPrintable(where + ": " + result.errorText));
+            QCOMPARE(server.accounts(), accounts);
+        }
     }
 }
 

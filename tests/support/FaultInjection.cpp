@@ -17,6 +17,7 @@ public:
     bool failNextOperation() override { return ++operationsSoFar == failingOperation; }
     bool systemCopyAllowed() override { return !streamingOnly; }
     bool widestVectorsAllowed() override { return !narrowVectors; }
+    bool hardLinksAllowed() override { return !noHardLinks; }
     void afterScan() override
     {
         if (afterScanStep)
@@ -27,6 +28,7 @@ public:
     std::atomic<int> operationsSoFar{0};
     std::atomic<bool> streamingOnly{false};
     std::atomic<bool> narrowVectors{false};
+    std::atomic<bool> noHardLinks{false};
     std::function<void()> afterScanStep;
 };
 
@@ -53,6 +55,7 @@ void reset()
     operations.operationsSoFar = 0;
     operations.streamingOnly = false;
     operations.narrowVectors = false;
+    operations.noHardLinks = false;
     operations.afterScanStep = nullptr;
     UpdateLock::setDefaultWait(updateLockWait);
 }
@@ -70,6 +73,11 @@ void setStreamingCopyOnly(bool streaming)
 void setNarrowVectors(bool narrow)
 {
     operations.narrowVectors = narrow;
+}
+
+void setNoHardLinks(bool none)
+{
+    operations.noHardLinks = none;
 }
 
 void setAfterScan(std::function<void()> step)

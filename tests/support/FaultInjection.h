@@ -11,8 +11,8 @@ namespace FaultInjection {
 void failOperation(int number);
 // Operations counted since the last reset.
 int operationCount();
-// Also restores the update's own lock wait, the system copy, the widest vectors, and drops an
-// afterScan step.
+// Also restores the update's own lock wait, the system copy, the widest vectors, hard links,
+// and drops an afterScan step.
 void reset();
 
 // How long an update waits for a busy lock, in milliseconds.
@@ -24,6 +24,9 @@ void setStreamingCopyOnly(bool streaming);
 
 // Keeps the scan to the vector instructions of every x86-64 processor (SSE2) when narrow.
 void setNarrowVectors(bool narrow);
+
+// Makes a backup copy the account file, as on a file system without hard links.
+void setNoHardLinks(bool none);
 
 // Runs step once the add has read the account file and before it copies it: another program
 // changing the file in between.
