@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+// What the two platform halves of CheckedFile share with its common part.
+namespace CheckedFilePlatform {
+
+// What a failure injected by a test reads as.
+QString injectedReason();
+QString shrankReason();
+
+constexpr qint64 copyChunkSize = 256 * 1024;
+// Someone keeps putting a file where ours is to be created.
+constexpr int creationAttempts = 3;
+
+// One attempt; removeFile() adds the retry.
+bool removeOnce(const QString &path, QString &error);
+
+} // namespace CheckedFilePlatform

@@ -1,0 +1,392 @@
+#include "core/internal/CheckedFile.h"
+
+#include "core/FileOperationHooks.h"
+#include "core/internal/CheckedFilePlatform.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <system_error>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#ifdef Q_OS_LINUX
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/sendfile.h>
+#endif
+
+using namespace CheckedFilePlatform;
+
+namespace {
+
+#ifdef Q_OS_LINUX
+constexpr qint64 writeBackStep = 8 * 1024 * 1024;
+#endif
+
+QByteArray nativePath(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+FileIdentity identityOf(const struct stat &info)
+{
+    return {quint64(info.st_dev), quint64(info.st_ino)};
+}
+
+} // namespace
+
+QString lastSystemError()
+{
+    return QString::fromLocal8Bit(std::generic_category().message(errno));
+}
+
+CheckedFile::CheckedFile(const QString &path) : m_path(path) {}
+
+CheckedFile::~CheckedFile()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool CheckedFile::isOpen() const
+{
+    return m_fd >= 0;
+}
+
+bool CheckedFile::openForReading()
+{
+    if (injectedFailure())
+        return false;
+    m_fd = ::open(nativePath(m_path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (m_fd < 0)
+        return failFromSystem();
+    struct stat info;
+    if (::fstat(m_fd, &info) != 0)
+        return failFromSystem();
+    if (!S_ISREG(info.st_mode))
+        return fail(QStringLiteral("it is not a regular file"));
+    return true;
+}
+
+bool CheckedFile::createPrivate()
+{
+    if (injectedFailure())
+        return false;
+    const QByteArray native = nativePath(m_path);
+    for (int attempt = 0; attempt < creationAttempts && m_fd < 0; ++attempt) {
+        QString reason;
+        if (!removeFile(m_path, reason))
+            return fail(reason);
+        m_fd = ::open(native.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                      S_IRUSR | S_IWUSR);
+        if (m_fd < 0 && errno != EEXIST)
+            return failFromSystem();
+    }
+    if (m_fd < 0)
+        return fail(QStringLiteral("another program keeps creating a file of that name"));
+    m_madeHere = true;
+    struct stat info;
+    if (::fstat(m_fd, &info) != 0)
+        return failFromSystem();
+    if (!S_ISREG(info.st_mode) || info.st_nlink != 1)
+        return fail(QStringLiteral("another name was given to the new file"));
+    m_created = identityOf(info);
+    return true;
+}
+
+qint64 CheckedFile::read(char *buffer, qint64 size)
+{
+    if (injectedFailure())
+        return -1;
+    for (;;) {
+        const ssize_t got = ::read(m_fd, buffer, size_t(size));
+        if (got >= 0)
+            return got;
+        if (errno != EINTR) {
+            failFromSystem();
+            return -1;
+        }
+    }
+}
+
+qint64 CheckedFile::readAt(qint64 offset, char *buffer, qint64 size, QString &error) const
+{
+    if (FileOperationHooks::current().failNextOperation()) {
+        error = injectedReason();
+        return -1;
+    }
+    for (;;) {
+        const ssize_t got = ::pread(m_fd, buffer, size_t(size), off_t(offset));
+        if (got >= 0)
+            return got;
+        if (errno != EINTR) {
+            error = lastSystemError();
+            return -1;
+        }
+    }
+}
+
+bool CheckedFile::reopenForReading()
+{
+    if (injectedFailure())
+        return false;
+    m_fd = ::open(nativePath(m_path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (m_fd < 0)
+        return failFromSystem();
+    struct stat info;
+    if (::fstat(m_fd, &info) != 0)
+        return failFromSystem();
+    if (!m_madeHere || !S_ISREG(info.st_mode) || !isCreatedFile(identityOf(info)))
+        return fail(QStringLiteral("it was replaced by another program"));
+    return true;
+}
+
+bool CheckedFile::write(QByteArrayView bytes)
+{
+    return !injectedFailure() && writeAll(bytes);
+}
+
+bool CheckedFile::writeAll(QByteArrayView bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::write(m_fd, bytes.data() + done, size_t(bytes.size() - done));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0)
+            return failFromSystem();
+        if (written == 0)
+            return fail(QStringLiteral("the disk may be full"));
+        done += written;
+        wrote(written);
+    }
+    return true;
+}
+
+// A large copy gets the disk writing behind it as it goes, so that the sync at the end waits for
+// the last few megabytes rather than for the whole file. It only starts the writing: whether it
+// succeeded is for syncToDisk() to tell, and a failure here would show there too.
+void CheckedFile::wrote(qint64 count)
+{
+#ifdef Q_OS_LINUX
+    m_notWrittenBack += count;
+    if (m_notWrittenBack < writeBackStep)
+        return;
+    m_notWrittenBack = 0;
+    ::sync_file_range(m_fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+    Q_UNUSED(count);
+#endif
+}
+
+bool CheckedFile::syncToDisk()
+{
+    if (injectedFailure())
+        return false;
+    return ::fsync(m_fd) == 0 || failFromSystem();
+}
+
+bool CheckedFile::copyAccessFrom(const CheckedFile &other)
+{
+    if (injectedFailure())
+        return false;
+    struct stat info;
+    if (::fstat(other.m_fd, &info) != 0)
+        return failFromSystem();
+    // Only a privileged process may give a file away; others keep their own ownership. The
+    // owner goes first: changing it may clear the set-id bits that the mode then restores.
+    if (::fchown(m_fd, info.st_uid, info.st_gid) != 0 && errno != EPERM)
+        return failFromSystem();
+    return ::fchmod(m_fd, info.st_mode & 07777) == 0 || failFromSystem();
+}
+
+bool CheckedFile::close()
+{
+    if (!isOpen())
+        return true;
+    const bool failed = injectedFailure();
+    const int result = ::close(std::exchange(m_fd, -1));
+    if (failed)
+        return false;
+    return result == 0 || failFromSystem();
+}
+
+bool CheckedFile::stillNamesCreatedFile() const
+{
+    struct stat info;
+    return ::lstat(nativePath(m_path).constData(), &info) == 0 && S_ISREG(info.st_mode) &&
+           isCreatedFile(identityOf(info));
+}
+
+bool CheckedFile::replace(const QString &target, bool &crossDevice)
+{
+    crossDevice = false;
+    if (injectedFailure())
+        return false;
+    if (!stillNamesCreatedFile())
+        return fail(QStringLiteral("%1 was replaced by another program").arg(m_path));
+    if (::rename(nativePath(m_path).constData(), nativePath(target).constData()) == 0)
+        return true;
+    crossDevice = errno == EXDEV;
+    return failFromSystem();
+}
+
+qint64 CheckedFile::size()
+{
+    if (injectedFailure())
+        return -1;
+    struct stat info;
+    if (::fstat(m_fd, &info) != 0) {
+        failFromSystem();
+        return -1;
+    }
+    return qint64(info.st_size);
+}
+
+bool CheckedFile::seek(qint64 offset)
+{
+    if (injectedFailure())
+        return false;
+    return ::lseek(m_fd, off_t(offset), SEEK_SET) == off_t(offset) || failFromSystem();
+}
+
+#ifdef Q_OS_LINUX
+namespace {
+
+// What the kernel answers when it cannot share or copy between these two files at all, as
+// opposed to a failure of the disk: the plainer way is then taken.
+bool refusedBySystem(int error)
+{
+    return error == EXDEV || error == EINVAL || error == EOPNOTSUPP || error == ENOTSUP ||
+           error == ENOSYS || error == ENOTTY;
+}
+
+} // namespace
+#endif
+
+bool CheckedFile::cloneFrom(CheckedFile &source, qint64 length, bool &refused)
+{
+    refused = false;
+    if (injectedFailure())
+        return false;
+#ifdef Q_OS_LINUX
+    if (::ioctl(m_fd, FICLONE, source.m_fd) != 0) {
+        // A refusal is no error, and is common: its text is not worth looking up.
+        refused = refusedBySystem(errno);
+        return refused ? false : failFromSystem();
+    }
+    struct stat info;
+    if (::fstat(m_fd, &info) != 0)
+        return failFromSystem();
+    if (qint64(info.st_size) != length)
+        return fail(QStringLiteral("the account file changed while it was copied"));
+    return ::lseek(m_fd, off_t(length), SEEK_SET) == off_t(length) || failFromSystem();
+#else
+    Q_UNUSED(source);
+    Q_UNUSED(length);
+    refused = true;
+    return fail(QStringLiteral("files cannot be cloned here"));
+#endif
+}
+
+bool CheckedFile::copyFrom(CheckedFile &source, qint64 length)
+{
+    if (injectedFailure())
+        return false;
+    qint64 done = 0;
+#ifdef Q_OS_LINUX
+    // copy_file_range shares blocks by itself where the file system can, and otherwise copies
+    // inside the kernel; sendfile is the older way of the latter.
+    while (done < length) {
+        loff_t from = done;
+        const ssize_t copied = ::copy_file_range(source.m_fd, &from, m_fd, nullptr,
+                                                 size_t(qMin(length - done, writeBackStep)), 0);
+        if (copied == 0)
+            return fail(shrankReason());
+        if (copied > 0) {
+            done += copied;
+            wrote(copied);
+        } else if (refusedBySystem(errno))
+            break;
+        else if (errno != EINTR)
+            return failFromSystem();
+    }
+    while (done < length) {
+        off_t from = off_t(done);
+        const ssize_t sent =
+            ::sendfile(m_fd, source.m_fd, &from, size_t(qMin(length - done, writeBackStep)));
+        if (sent == 0)
+            return fail(shrankReason());
+        if (sent > 0) {
+            done += sent;
+            wrote(sent);
+        } else if (refusedBySystem(errno))
+            break;
+        else if (errno != EINTR)
+            return failFromSystem();
+    }
+#endif
+    return copyThroughBuffer(source, done, length);
+}
+
+bool CheckedFile::copyThroughBuffer(CheckedFile &source, qint64 from, qint64 length)
+{
+    if (from >= length)
+        return true;
+    QByteArray buffer(qMin(length - from, copyChunkSize), Qt::Uninitialized);
+    while (from < length) {
+        const size_t want = size_t(qMin<qint64>(buffer.size(), length - from));
+        const ssize_t got = ::pread(source.m_fd, buffer.data(), want, off_t(from));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return failFromSystem();
+        if (got == 0)
+            return fail(shrankReason());
+        if (!writeAll(QByteArrayView(buffer.constData(), got)))
+            return false;
+        from += got;
+    }
+    return true;
+}
+
+bool mayShareFileSystem(const QString &a, const QString &b)
+{
+    struct stat first, second;
+    if (::stat(nativePath(a).constData(), &first) != 0 ||
+        ::stat(nativePath(b).constData(), &second) != 0)
+        return true;
+    return first.st_dev == second.st_dev;
+}
+
+bool CheckedFilePlatform::removeOnce(const QString &path, QString &error)
+{
+    const QByteArray native = nativePath(path);
+    struct stat info;
+    if (::lstat(native.constData(), &info) != 0) {
+        if (errno == ENOENT)
+            return true;
+        error = lastSystemError();
+        return false;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        error = QStringLiteral("%1 is a folder").arg(path);
+        return false;
+    }
+    if (::unlink(native.constData()) == 0 || errno == ENOENT)
+        return true;
+    error = lastSystemError();
+    return false;
+}
+
+void syncFolder(const QString &folder)
+{
+    const int fd = ::open(nativePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}

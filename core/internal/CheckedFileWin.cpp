@@ -1,0 +1,327 @@
+#include "core/internal/CheckedFile.h"
+
+#include "core/FileOperationHooks.h"
+#include "core/internal/CheckedFilePlatform.h"
+
+#include <QDir>
+#include <QThread>
+
+#include <system_error>
+
+#include <windows.h>
+
+using namespace CheckedFilePlatform;
+
+namespace {
+
+const wchar_t *nativePath(const QString &path)
+{
+    return reinterpret_cast<const wchar_t *>(path.utf16());
+}
+
+FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION &info)
+{
+    return {info.dwVolumeSerialNumber, (quint64(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+// Windows refuses to rename over or delete a file that another program (the game server, a
+// virus scanner) has open without delete sharing; such holds are usually short.
+bool isSharingError(DWORD error)
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+           error == ERROR_LOCK_VIOLATION;
+}
+
+template <typename Step> bool retryWhileShared(Step step)
+{
+    for (int attempt = 0;; ++attempt) {
+        if (step())
+            return true;
+        const DWORD error = GetLastError();
+        if (attempt == 6 || !isSharingError(error))
+            return false;
+        QThread::msleep(50);
+        SetLastError(error);
+    }
+}
+
+} // namespace
+
+QString lastSystemError()
+{
+    return QString::fromLocal8Bit(std::system_category().message(int(GetLastError())));
+}
+
+CheckedFile::CheckedFile(const QString &path)
+    : m_path(QDir::toNativeSeparators(path)), m_handle(INVALID_HANDLE_VALUE)
+{}
+
+CheckedFile::~CheckedFile()
+{
+    if (m_handle != INVALID_HANDLE_VALUE)
+        CloseHandle(m_handle);
+}
+
+bool CheckedFile::isOpen() const
+{
+    return m_handle != INVALID_HANDLE_VALUE;
+}
+
+bool CheckedFile::openForReading()
+{
+    if (injectedFailure())
+        return false;
+    m_handle = CreateFileW(
+        nativePath(m_path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (m_handle == INVALID_HANDLE_VALUE)
+        return failFromSystem();
+    if (GetFileType(m_handle) != FILE_TYPE_DISK)
+        return fail(QStringLiteral("it is not a regular file"));
+    return true;
+}
+
+bool CheckedFile::createPrivate()
+{
+    if (injectedFailure())
+        return false;
+    for (int attempt = 0; attempt < creationAttempts; ++attempt) {
+        QString reason;
+        if (!removeFile(m_path, reason))
+            return fail(reason);
+        // CREATE_NEW never opens what is already there, a link included.
+        m_handle = CreateFileW(nativePath(m_path), GENERIC_READ | GENERIC_WRITE | DELETE,
+                               FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (m_handle != INVALID_HANDLE_VALUE)
+            break;
+        if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
+            return failFromSystem();
+    }
+    if (m_handle == INVALID_HANDLE_VALUE)
+        return fail(QStringLiteral("another program keeps creating a file of that name"));
+    m_madeHere = true;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(m_handle, &info))
+        return failFromSystem();
+    if (info.nNumberOfLinks != 1)
+        return fail(QStringLiteral("another name was given to the new file"));
+    m_created = identityOf(info);
+    return true;
+}
+
+qint64 CheckedFile::read(char *buffer, qint64 size)
+{
+    if (injectedFailure())
+        return -1;
+    DWORD got = 0;
+    const DWORD want = DWORD(qMin<qint64>(size, 1 << 30));
+    if (!ReadFile(m_handle, buffer, want, &got, nullptr)) {
+        failFromSystem();
+        return -1;
+    }
+    return got;
+}
+
+qint64 CheckedFile::readAt(qint64 offset, char *buffer, qint64 size, QString &error) const
+{
+    if (FileOperationHooks::current().failNextOperation()) {
+        error = injectedReason();
+        return -1;
+    }
+    OVERLAPPED at{};
+    at.Offset = DWORD(quint64(offset));
+    at.OffsetHigh = DWORD(quint64(offset) >> 32);
+    DWORD got = 0;
+    const DWORD want = DWORD(qMin<qint64>(size, 1 << 30));
+    if (!ReadFile(m_handle, buffer, want, &got, &at)) {
+        if (GetLastError() == ERROR_HANDLE_EOF)
+            return 0;
+        error = lastSystemError();
+        return -1;
+    }
+    return got;
+}
+
+bool CheckedFile::reopenForReading()
+{
+    if (injectedFailure())
+        return false;
+    m_handle =
+        CreateFileW(nativePath(m_path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (m_handle == INVALID_HANDLE_VALUE)
+        return failFromSystem();
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(m_handle, &info))
+        return failFromSystem();
+    if (!m_madeHere || !isCreatedFile(identityOf(info)))
+        return fail(QStringLiteral("it was replaced by another program"));
+    return true;
+}
+
+bool CheckedFile::write(QByteArrayView bytes)
+{
+    return !injectedFailure() && writeAll(bytes);
+}
+
+bool CheckedFile::writeAll(QByteArrayView bytes)
+{
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const DWORD want = DWORD(qMin<qint64>(bytes.size() - done, 1 << 30));
+        DWORD written = 0;
+        if (!WriteFile(m_handle, bytes.data() + done, want, &written, nullptr))
+            return failFromSystem();
+        if (written == 0)
+            return fail(QStringLiteral("the disk may be full"));
+        done += written;
+    }
+    return true;
+}
+
+bool CheckedFile::syncToDisk()
+{
+    if (injectedFailure())
+        return false;
+    return FlushFileBuffers(m_handle) || failFromSystem();
+}
+
+// Access on Windows follows the folder the file lies in.
+bool CheckedFile::copyAccessFrom(const CheckedFile &)
+{
+    return !injectedFailure();
+}
+
+bool CheckedFile::close()
+{
+    if (!isOpen())
+        return true;
+    const bool failed = injectedFailure();
+    const bool closed = CloseHandle(m_handle);
+    m_handle = INVALID_HANDLE_VALUE;
+    if (failed)
+        return false;
+    return closed || failFromSystem();
+}
+
+bool CheckedFile::stillNamesCreatedFile() const
+{
+    const HANDLE handle =
+        CreateFileW(nativePath(m_path), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool known = GetFileInformationByHandle(handle, &info);
+    CloseHandle(handle);
+    return known && isCreatedFile(identityOf(info));
+}
+
+bool CheckedFile::replace(const QString &target, bool &crossDevice)
+{
+    crossDevice = false;
+    if (injectedFailure())
+        return false;
+    if (!stillNamesCreatedFile())
+        return fail(QStringLiteral("%1 was replaced by another program").arg(m_path));
+    const QString to = QDir::toNativeSeparators(target);
+    if (retryWhileShared([&] {
+            return MoveFileExW(nativePath(m_path), nativePath(to),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        }))
+        return true;
+    const DWORD error = GetLastError();
+    crossDevice = error == ERROR_NOT_SAME_DEVICE;
+    failFromSystem();
+    if (isSharingError(error))
+        m_error += QStringLiteral(" (another program may hold the file open)");
+    return false;
+}
+
+qint64 CheckedFile::size()
+{
+    if (injectedFailure())
+        return -1;
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(m_handle, &size)) {
+        failFromSystem();
+        return -1;
+    }
+    return size.QuadPart;
+}
+
+bool CheckedFile::seek(qint64 offset)
+{
+    if (injectedFailure())
+        return false;
+    LARGE_INTEGER to;
+    to.QuadPart = offset;
+    return SetFilePointerEx(m_handle, to, nullptr, FILE_BEGIN) || failFromSystem();
+}
+
+bool CheckedFile::cloneFrom(CheckedFile &, qint64, bool &refused)
+{
+    refused = true;
+    return fail(QStringLiteral("files cannot be cloned here"));
+}
+
+bool CheckedFile::copyFrom(CheckedFile &source, qint64 length)
+{
+    return !injectedFailure() && copyThroughBuffer(source, 0, length);
+}
+
+bool CheckedFile::copyThroughBuffer(CheckedFile &source, qint64 from, qint64 length)
+{
+    QByteArray buffer(qMin(length - from, copyChunkSize), Qt::Uninitialized);
+    while (from < length) {
+        OVERLAPPED at{};
+        at.Offset = DWORD(from);
+        at.OffsetHigh = DWORD(quint64(from) >> 32);
+        DWORD got = 0;
+        const DWORD want = DWORD(qMin<qint64>(buffer.size(), length - from));
+        if (!ReadFile(source.m_handle, buffer.data(), want, &got, &at) &&
+            GetLastError() != ERROR_HANDLE_EOF)
+            return failFromSystem();
+        if (got == 0)
+            return fail(shrankReason());
+        if (!writeAll(QByteArrayView(buffer.constData(), got)))
+            return false;
+        from += got;
+    }
+    return true;
+}
+
+bool mayShareFileSystem(const QString &, const QString &)
+{
+    return true; // a failed rename tells
+}
+
+bool CheckedFilePlatform::removeOnce(const QString &path, QString &error)
+{
+    const QString native = QDir::toNativeSeparators(path);
+    const DWORD attributes = GetFileAttributesW(nativePath(native));
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        if (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND)
+            return true;
+        error = lastSystemError();
+        return false;
+    }
+    const bool folder = attributes & FILE_ATTRIBUTE_DIRECTORY;
+    if (folder && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        error = QStringLiteral("%1 is a folder").arg(native);
+        return false;
+    }
+    if (retryWhileShared([&] {
+            return folder ? RemoveDirectoryW(nativePath(native)) : DeleteFileW(nativePath(native));
+        }))
+        return true;
+    error = lastSystemError();
+    return false;
+}
+
+void syncFolder(const QString &)
+{
+    // MOVEFILE_WRITE_THROUGH has already made the rename durable.
+}
