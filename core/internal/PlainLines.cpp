@@ -14,7 +14,10 @@ const char *skipPlainLinesAvx2(const char *lineStart, const char *end, const Pla
 // libgcc's own probe, a constructor of a dozen CPUID instructions in every run, and in a virtual
 // machine each one traps to the hypervisor: 0.05 ms, a twentieth of a small add.
 #if __has_include(<sys/platform/x86.h>)
+// The header is written for C, whose _Bool C++ spells bool; Clang takes no other spelling.
+#define _Bool bool
 #include <sys/platform/x86.h>
+#undef _Bool
 static bool processorHasAvx2()
 {
     return CPU_FEATURE_ACTIVE(AVX2);
