@@ -12,9 +12,12 @@
 
 int runAdd(const CommandLine &line)
 {
-    const QString password =
-        line.password ? *line.password
+    const std::optional<QString> typed =
+        line.password ? line.password
                       : readPassword(QStringLiteral("Password for %1: ").arg(line.username));
+    if (!typed)
+        return reportUndecodablePassword();
+    const QString &password = *typed;
     QString email = line.email;
     if (const ValidationResult check = validateAccountTexts(line.username, password, email);
         !check.passed)
@@ -25,7 +28,7 @@ int runAdd(const CommandLine &line)
     const AddAccountResult result = AddAccount(line.applicationFolder, line.username, record);
     switch (result.outcome) {
     case AddOutcome::Created:
-        printOut(QStringLiteral("Created %1").arg(line.username));
+        printOut(QStringLiteral("Created %1").arg(printable(line.username)));
         return ExitCreated;
     case AddOutcome::Duplicate:
         printError(QStringLiteral("Username exist"));

@@ -36,7 +36,8 @@ void printOut(const QString &line)
 
 void printError(const QString &line)
 {
-    print(stderr, line);
+    // Complaints quote what the operator or the files gave: never let that drive the terminal.
+    print(stderr, printable(line));
 }
 
 void printOut(const QStringList &lines)

@@ -78,13 +78,15 @@ int runCheck(const CommandLine &line)
 
 int runPasswd(const CommandLine &line)
 {
-    const QString password =
-        line.password ? *line.password
+    const std::optional<QString> password =
+        line.password ? line.password
                       : readPassword(QStringLiteral("New password for %1: ").arg(line.username));
-    if (const ValidationResult check = validateNewPassword(password); !check.passed)
+    if (!password)
+        return reportUndecodablePassword();
+    if (const ValidationResult check = validateNewPassword(*password); !check.passed)
         return reportRefused(check);
     AccountEdit edit;
-    edit.values.append({PasswordField, password});
+    edit.values.append({PasswordField, *password});
     return runEdit(line, edit,
                    {QStringLiteral("Changed the password of"),
                     QStringLiteral("Would change the password of"),
@@ -108,7 +110,7 @@ int runSet(const CommandLine &line)
         if (const ValidationResult check = validateNewEmail(email); !check.passed)
             return reportRefused(check);
         edit.values.append({EmailField, email});
-        changes << QStringLiteral("e-mail %1").arg(email);
+        changes << QStringLiteral("e-mail %1").arg(printable(email));
     }
     if (line.newMale) {
         edit.values.append(

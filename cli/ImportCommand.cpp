@@ -90,7 +90,7 @@ QStringList eachAccount(const ImportBatch &batch, const QString &pattern)
     QStringList lines;
     lines.reserve(batch.accounts.size());
     for (const NewAccount &account : batch.accounts)
-        lines.append(pattern.arg(account.username));
+        lines.append(pattern.arg(printable(account.username)));
     return lines;
 }
 

@@ -1,6 +1,9 @@
 #include "cli/PasswordPrompt.h"
 
+#include "cli/Console.h"
+
 #include <QByteArray>
+#include <QStringDecoder>
 
 #include <cstdio>
 
@@ -8,7 +11,9 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <cerrno>
 #include <csignal>
+#include <iterator>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -50,7 +55,11 @@ bool inputIsTerminal()
 }
 
 termios savedTerminal;
+termios quietTerminal;
 volatile std::sig_atomic_t echoIsOff = 0;
+
+constexpr int endingSignals[] = {SIGINT, SIGTERM, SIGQUIT, SIGHUP};
+constexpr int stoppingSignals[] = {SIGTSTP, SIGTTIN, SIGTTOU};
 
 // Ctrl-C at the prompt must not leave the operator's terminal without echo.
 extern "C" void restoreEchoAndDie(int signalNumber)
@@ -61,6 +70,27 @@ extern "C" void restoreEchoAndDie(int signalNumber)
     std::raise(signalNumber);
 }
 
+// Ctrl-Z gives the terminal back as it was; fg brings the prompt back without echo. The shell
+// turns echo on while kadd is stopped, and would otherwise show the rest of the password.
+extern "C" void restoreEchoAndStop(int signalNumber)
+{
+    const int savedErrno = errno;
+    if (echoIsOff)
+        tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+    std::signal(signalNumber, SIG_DFL);
+    // The signal is blocked while its handler runs; the stop must happen now, not on return.
+    sigset_t own;
+    sigemptyset(&own);
+    sigaddset(&own, signalNumber);
+    sigprocmask(SIG_UNBLOCK, &own, nullptr);
+    std::raise(signalNumber);
+    // Continued here.
+    std::signal(signalNumber, restoreEchoAndStop);
+    if (echoIsOff)
+        tcsetattr(STDIN_FILENO, TCSANOW, &quietTerminal);
+    errno = savedErrno;
+}
+
 class EchoOff
 {
 public:
@@ -68,54 +98,71 @@ public:
     {
         if (tcgetattr(STDIN_FILENO, &savedTerminal) != 0)
             return;
-        m_previousInt = std::signal(SIGINT, restoreEchoAndDie);
-        m_previousTerm = std::signal(SIGTERM, restoreEchoAndDie);
-        termios quiet = savedTerminal;
-        quiet.c_lflag &= ~tcflag_t(ECHO);
-        quiet.c_lflag |= ECHONL;
-        echoIsOff = tcsetattr(STDIN_FILENO, TCSANOW, &quiet) == 0;
+        for (std::size_t i = 0; i < std::size(endingSignals); ++i)
+            m_previousEnding[i] = std::signal(endingSignals[i], restoreEchoAndDie);
+        for (std::size_t i = 0; i < std::size(stoppingSignals); ++i)
+            m_previousStopping[i] = std::signal(stoppingSignals[i], restoreEchoAndStop);
+        quietTerminal = savedTerminal;
+        quietTerminal.c_lflag &= ~tcflag_t(ECHO);
+        quietTerminal.c_lflag |= ECHONL;
+        echoIsOff = tcsetattr(STDIN_FILENO, TCSANOW, &quietTerminal) == 0;
+        m_installed = true;
     }
     ~EchoOff()
     {
         if (echoIsOff)
             tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
         echoIsOff = 0;
-        if (m_previousInt != SIG_ERR) {
-            std::signal(SIGINT, m_previousInt);
-            std::signal(SIGTERM, m_previousTerm);
-        }
+        if (!m_installed)
+            return;
+        for (std::size_t i = 0; i < std::size(endingSignals); ++i)
+            std::signal(endingSignals[i], m_previousEnding[i]);
+        for (std::size_t i = 0; i < std::size(stoppingSignals); ++i)
+            std::signal(stoppingSignals[i], m_previousStopping[i]);
     }
 
 private:
-    void (*m_previousInt)(int) = SIG_ERR;
-    void (*m_previousTerm)(int) = SIG_ERR;
+    void (*m_previousEnding[std::size(endingSignals)])(int) = {};
+    void (*m_previousStopping[std::size(stoppingSignals)])(int) = {};
+    bool m_installed = false;
 };
 
 #endif
 
-QString readLine()
+// Far beyond any password the rules let in; a line without end (kadd add x < /dev/zero) must
+// not take all memory.
+constexpr qsizetype longestLine = 4096;
+
+std::optional<QString> readLine()
 {
     // C stdio rather than iostreams: <iostream> alone costs every kadd start its locale set-up.
     QByteArray line;
-    for (int c = std::getc(stdin); c != EOF && c != '\n'; c = std::getc(stdin))
+    for (int c = std::getc(stdin); c != EOF && c != '\n'; c = std::getc(stdin)) {
         line.append(char(c));
+        if (line.size() > longestLine)
+            return QString::fromLocal8Bit(line); // too long: the length rule refuses it
+    }
     // A password file written on Windows ends its line with CR LF.
     if (line.endsWith('\r'))
         line.chop(1);
-    return QString::fromLocal8Bit(line);
+    QStringDecoder decoder(QStringDecoder::System);
+    const QString text = decoder.decode(line);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
 }
 
 } // namespace
 
-QString readPassword(const QString &prompt)
+std::optional<QString> readPassword(const QString &prompt)
 {
     if (!inputIsTerminal())
         return readLine();
-    const QByteArray promptBytes = prompt.toLocal8Bit();
+    const QByteArray promptBytes = printable(prompt).toLocal8Bit();
     std::fwrite(promptBytes.constData(), 1, size_t(promptBytes.size()), stderr);
     std::fflush(stderr);
     EchoOff echoOff;
-    const QString line = readLine();
+    const std::optional<QString> line = readLine();
 #ifdef Q_OS_WIN
     // The console echoes no line end when echo is off.
     std::fputc('\n', stderr);

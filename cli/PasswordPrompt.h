@@ -2,7 +2,11 @@
 
 #include <QString>
 
+#include <optional>
+
 // Reads one line from standard input. When standard input is a terminal, prompt is shown on
 // standard error and the typed characters are not echoed, so the password appears neither on
-// screen nor in the process list or shell history. An empty text at the end of input.
-QString readPassword(const QString &prompt);
+// screen nor in the process list or shell history. An empty text at the end of input; nothing
+// when the line's bytes are not text in the system's encoding, which would store another
+// password than the one typed.
+std::optional<QString> readPassword(const QString &prompt);

@@ -1,14 +1,16 @@
 #include "cli/ProgramArguments.h"
 
 #include <QFileInfo>
+#include <QStringDecoder>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
 
 #include <shellapi.h>
 
-QStringList programArguments(int, char *[])
+QStringList programArguments(int, char *[], int &undecodable)
 {
+    undecodable = 0;
     QStringList arguments;
     int count = 0;
     wchar_t **wide = CommandLineToArgvW(GetCommandLineW(), &count);
@@ -36,12 +38,18 @@ QString programFolder()
 
 #else
 
-QStringList programArguments(int argc, char *argv[])
+QStringList programArguments(int argc, char *argv[], int &undecodable)
 {
+    undecodable = 0;
     QStringList arguments;
     arguments.reserve(argc);
-    for (int i = 0; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
+    QStringDecoder decoder(QStringDecoder::System);
+    for (int i = 0; i < argc; ++i) {
+        decoder.resetState();
+        arguments.append(decoder.decode(QByteArrayView(argv[i])));
+        if (decoder.hasError() && undecodable == 0)
+            undecodable = i;
+    }
     return arguments;
 }
 

@@ -13,8 +13,16 @@ int reportRefused(const ValidationResult &check)
     return ExitRefused;
 }
 
+int reportUndecodablePassword()
+{
+    // The words the rules give a password they cannot store.
+    printError(QStringLiteral("Invalid Character: Password contains a character that cannot be "
+                              "stored"));
+    return ExitRefused;
+}
+
 int reportFileError(const QString &errorText)
 {
-    printError(fileErrorTitle + QStringLiteral(": ") + printable(errorText));
+    printError(fileErrorTitle + QStringLiteral(": ") + errorText);
     return ExitFileError;
 }

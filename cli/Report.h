@@ -8,3 +8,5 @@ struct ValidationResult;
 // file could not be read or changed; each returns the exit status that goes with it.
 int reportRefused(const ValidationResult &check);
 int reportFileError(const QString &errorText);
+// A password line whose bytes are not text in the system's encoding.
+int reportUndecodablePassword();

@@ -15,6 +15,13 @@
 
 namespace {
 
+int usageError(const QString &text)
+{
+    printError(QStringLiteral("kadd: ") + text);
+    printError(QStringLiteral("Try 'kadd --help' for more information."));
+    return ExitUsage;
+}
+
 int runCommand(const CommandLine &line)
 {
     switch (line.action) {
@@ -22,9 +29,7 @@ int runCommand(const CommandLine &line)
         printOut(line.text);
         return ExitCreated;
     case CommandLine::Action::UsageError:
-        printError(QStringLiteral("kadd: ") + line.text);
-        printError(QStringLiteral("Try 'kadd --help' for more information."));
-        return ExitUsage;
+        return usageError(line.text);
     case CommandLine::Action::Run:
         break;
     }
@@ -81,8 +86,13 @@ int withLostOutputReported(int status)
 int main(int argc, char *argv[])
 {
     letWritesFailBeyondFileSizeLimit();
+    int undecodable = 0;
+    const QStringList arguments = programArguments(argc, argv, undecodable);
     const int status =
-        runCommand(parseCommandLine(programArguments(argc, argv), programFolder,
-                                    qEnvironmentVariable(qPrintable(serverFolderVariable))));
+        undecodable > 0
+            ? usageError(QStringLiteral("argument %1 is not text in this system's encoding")
+                             .arg(undecodable))
+            : runCommand(parseCommandLine(arguments, programFolder,
+                                          qEnvironmentVariable(qPrintable(serverFolderVariable))));
     endProgram(withLostOutputReported(status));
 }

@@ -9,6 +9,17 @@
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
 #endif
+#ifdef Q_OS_LINUX
+#include <QElapsedTimer>
+#include <QStandardPaths>
+
+#include <csignal>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -35,6 +46,29 @@ QString copyOfKadd(const QString &folder)
     return copy;
 }
 
+#ifdef Q_OS_LINUX
+// Collects what the terminal shows until done() holds or the time is up.
+bool readUntil(int terminal, QByteArray &shown, const std::function<bool()> &done,
+               int milliseconds = 10000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        pollfd ready{terminal, POLLIN, 0};
+        if (timer.hasExpired(milliseconds))
+            return false;
+        if (::poll(&ready, 1, 50) > 0) {
+            char chunk[512];
+            const ssize_t got = ::read(terminal, chunk, sizeof chunk);
+            if (got <= 0)
+                return false;
+            shown.append(chunk, got);
+        }
+    }
+    return true;
+}
+#endif
+
 } // namespace
 
 class KaddAddTest : public QObject
@@ -56,6 +90,7 @@ private slots:
     void helpAndVersionNameTheProgram_data();
     void helpAndVersionNameTheProgram();
     void librariesNeverComeFromTheWorkingFolder();
+    void passwordStaysHiddenAfterStopAndContinue();
 };
 
 void KaddAddTest::created_data()
@@ -164,6 +199,17 @@ void KaddAddTest::notCreated_data()
         << QStringList{"add", "bobby", "pw12", "--gm", "-1"} << none << 64 << usage;
     QTest::newRow("empty gm") << QStringList{"add", "bobby", "pw12", "--gm", ""} << none << 64
                               << usage;
+    QTest::newRow("terminal escape in a command")
+        << QStringList{"\x1b[2Jx"} << none << 64 << "Unknown command '\\x{1b}[2Jx'";
+    QTest::newRow("password line without an end")
+        << QStringList{"add", "bobby"} << QByteArray(100000, 'a') << 2
+        << "Invalid Length: Password must be 4 to 16 characters\n";
+#ifndef Q_OS_WIN
+    // Read as text they would be another password than the one typed.
+    QTest::newRow("password bytes that are not UTF-8")
+        << QStringList{"add", "bobby"} << QByteArray("pw\xE9\xE9xx\n") << 2
+        << "Invalid Character: Password contains a character that cannot be stored\n";
+#endif
 }
 
 void KaddAddTest::notCreated()
@@ -351,6 +397,62 @@ void KaddAddTest::librariesNeverComeFromTheWorkingFolder()
     const KaddResult result = runKadd({"--version"}, working.path());
     QVERIFY(result.finished);
     QCOMPARE(result.exitCode, 0);
+}
+
+// Ctrl-Z at the password prompt, then fg: the shell turned echo on meanwhile, and the rest of
+// the password must still not show.
+void KaddAddTest::passwordStaysHiddenAfterStopAndContinue()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("Job control is a matter of Unix terminals");
+#else
+    const QString bash = QStandardPaths::findExecutable(QStringLiteral("bash"));
+    if (bash.isEmpty())
+        QSKIP("bash is not installed");
+    ServerFolder server(existing);
+    const QByteArray command = "'" + QFile::encodeName(builtProgram(KADD_PATH)) +
+                               "' add zelda --app-dir '" + QFile::encodeName(server.path()) + "'\n";
+    const QByteArray shell = QFile::encodeName(bash);
+    int terminal = -1;
+    const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (child == 0) {
+        ::setenv("PS1", "$ ", 1);
+        ::execl(shell.constData(), shell.constData(), "--norc", "--noprofile", "-i", nullptr);
+        ::_exit(127);
+    }
+    QVERIFY(child > 0);
+    const auto echoing = [terminal] {
+        termios modes{};
+        return ::tcgetattr(terminal, &modes) == 0 && (modes.c_lflag & ECHO);
+    };
+    QByteArray shown;
+    const auto showing = [&shown](const char *text) {
+        return [&shown, text] {
+            return shown.contains(text);
+        };
+    };
+    QVERIFY(::write(terminal, command.constData(), size_t(command.size())) > 0);
+    QVERIFY(readUntil(terminal, shown, showing("Password for zelda: ")));
+    QVERIFY(::write(terminal, "\x1a", 1) == 1);
+    QVERIFY2(readUntil(terminal, shown, showing("Stopped")), shown.constData());
+    shown.clear();
+    QVERIFY(::write(terminal, "fg\n", 3) == 3);
+    QVERIFY(readUntil(terminal, shown, showing("zelda")));
+    // The shell sets the terminal up for the job before it continues it; kadd then turns echo
+    // off again.
+    readUntil(
+        terminal, shown, [] { return false; }, 300);
+    readUntil(
+        terminal, shown, [&] { return !echoing(); }, 2000);
+    QVERIFY(::write(terminal, "secret12\n", 9) == 9);
+    QVERIFY2(readUntil(terminal, shown, showing("Created zelda")), shown.constData());
+    QVERIFY2(!shown.contains("secret12"), shown.constData());
+    QVERIFY(::write(terminal, "exit\n", 5) == 5);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(terminal);
+    QVERIFY(server.accounts().contains("zelda,secret12,1,none,0"));
+#endif
 }
 
 QTEST_GUILESS_MAIN(KaddAddTest)
