@@ -89,10 +89,10 @@ private:
     QByteArray m_out;
 };
 
-EditResult fileError(const QString &accountPath, const QString &reason)
+EditResult fileError(const QString &accountPath, const QString &reason, bool fileChanged = false)
 {
     EditResult result;
-    result.errorText = fileErrorText(accountPath, reason);
+    result.errorText = fileErrorText(accountPath, reason, fileChanged);
     return result;
 }
 
@@ -128,7 +128,7 @@ EditResult EditAccount(const QString &applicationFolder, const AccountEdit &edit
     if (!failure && copying)
         failure = update.commit();
     if (failure)
-        return fileError(accountPath, *failure);
+        return fileError(accountPath, *failure, update.changedFile());
     result.outcome = EditOutcome::Done;
     result.lineNumber = pass.found->lineNumber;
     result.before = parseRecord(pass.found->line);

@@ -16,11 +16,11 @@ namespace {
 
 constexpr qint64 chunkSize = 256 * 1024;
 
-BatchResult fileError(const QString &accountPath, const QString &reason)
+BatchResult fileError(const QString &accountPath, const QString &reason, bool fileChanged = false)
 {
     BatchResult result;
     result.outcome = AddOutcome::FileError;
-    result.errorText = fileErrorText(accountPath, reason);
+    result.errorText = fileErrorText(accountPath, reason, fileChanged);
     return result;
 }
 
@@ -245,7 +245,7 @@ BatchResult runUpdate(const Update &request)
             failure = writeCopy(update, request, scanner, result);
     }
     if (failure)
-        return fileError(request.accountPath, *failure);
+        return fileError(request.accountPath, *failure, update.changedFile());
     return result;
 }
 

@@ -40,8 +40,13 @@ QString installFailure(const QString &target, const QString &reason)
 
 } // namespace
 
-QString fileErrorText(const QString &accountPath, const QString &reason)
+QString fileErrorText(const QString &accountPath, const QString &reason, bool fileChanged)
 {
+    if (fileChanged)
+        return QStringLiteral("The account file was changed, but the change may not be safe on "
+                              "the disk yet.\n\nFile: %1\nReason: %2\n\nShould the system stop "
+                              "before it writes the change, the change is lost.")
+            .arg(nativeName(accountPath), reason);
     return QStringLiteral("The account file could not be updated.\n\n"
                           "File: %1\nReason: %2\n\nThe account file was not changed.")
         .arg(nativeName(accountPath), reason);
@@ -133,11 +138,12 @@ Failure AccountFileUpdate::createCopy()
 
 Failure AccountFileUpdate::createCopyAt(const QString &path)
 {
-    m_copy.emplace(path);
+    // Listed first: a file made here and then found wrong goes too.
+    m_leftovers.append(path);
+    m_copy = std::make_unique<CheckedFile>(path);
     if (!m_copy->createPrivate())
         return QStringLiteral("the temporary file %1 could not be created: %2")
             .arg(nativeName(path), m_copy->errorText());
-    m_leftovers.append(path);
     return {};
 }
 
@@ -147,19 +153,48 @@ Failure AccountFileUpdate::copyFailure() const
         .arg(nativeName(m_copy->path()), m_copy->errorText());
 }
 
-// The account file's access rights come only now, so that the copy of a private file is never
-// readable by others on the way. A failed close of the account file is a failed operation like
-// any other: refuse while the old file is still untouched rather than report success.
+// The copy gets the account file's access rights, and a failed close of the account file is a
+// failed operation like any other: refuse while the old file is still untouched rather than
+// report success. Once the new file is in place, only its folder is left to flush.
 Failure AccountFileUpdate::commit()
 {
+    if (Failure failure = moveCopyBesideTarget())
+        return failure;
     if (!m_copy->copyAccessFrom(*m_source) || !m_copy->syncToDisk())
         return copyFailure();
     if (!m_source->close())
         return QStringLiteral("reading it failed: %1").arg(m_source->errorText());
     if (Failure failure = installCopy())
         return failure;
-    syncFolder(QFileInfo(m_target).absolutePath());
+    m_installed = true;
+    const QString folder = QFileInfo(m_target).absolutePath();
+    QString reason;
+    if (!syncFolder(folder, reason))
+        return QStringLiteral("flushing the folder %1 to the disk failed: %2")
+            .arg(nativeName(folder), reason);
     return {};
+}
+
+// Only beside the account file may the copy get its access rights: in the working folder a copy
+// that others may read would give away every password, and one in a folder that others may
+// write to could be swapped for their own file before the rename. The account file's folder is
+// as safe as the account file itself.
+Failure AccountFileUpdate::moveCopyBesideTarget()
+{
+    const QString beside = m_target + QStringLiteral(".new");
+    const QString oldPath = m_copy->path();
+    if (QFileInfo(oldPath).absolutePath() == QFileInfo(m_target).absolutePath())
+        return {};
+    m_leftovers.append(beside);
+    bool crossDevice = false;
+    if (m_copy->moveTo(beside, crossDevice)) {
+        m_leftovers.removeAll(oldPath);
+        return {};
+    }
+    if (crossDevice)
+        return copyFromAnotherFileSystem(beside);
+    return QStringLiteral("moving the temporary file %1 beside the account file failed: %2")
+        .arg(nativeName(oldPath), m_copy->errorText());
 }
 
 // One rename puts the whole new file where the old one was.
@@ -168,21 +203,17 @@ Failure AccountFileUpdate::installCopy()
     if (!m_copy->close())
         return copyFailure();
     bool crossDevice = false;
-    if (m_copy->replace(m_target, crossDevice)) {
-        m_leftovers.removeAll(m_copy->path());
-        return {};
-    }
-    if (!crossDevice)
+    if (!m_copy->replace(m_target, crossDevice))
         return installFailure(m_target, m_copy->errorText());
-    return installFromAnotherFileSystem();
+    m_leftovers.removeAll(m_copy->path());
+    return {};
 }
 
-// kAdd.tmp on another file system cannot be renamed over the account file: it is copied into a
-// fresh file beside the account file, which is then renamed.
-Failure AccountFileUpdate::installFromAnotherFileSystem()
+// kAdd.tmp on another file system than it seemed (a bind mount) cannot be renamed beside the
+// account file: it is copied into a fresh file there, which takes its place as the copy.
+Failure AccountFileUpdate::copyFromAnotherFileSystem(const QString &besidePath)
 {
-    CheckedFile beside(m_target + QStringLiteral(".new"));
-    m_leftovers.append(beside.path());
+    auto beside = std::make_unique<CheckedFile>(besidePath);
     CheckedFile &copy = *m_copy;
     const auto readFailure = [&] {
         return QStringLiteral("reading %1 failed: %2")
@@ -190,12 +221,12 @@ Failure AccountFileUpdate::installFromAnotherFileSystem()
     };
     const auto besideFailure = [&] {
         return QStringLiteral("writing %1 failed: %2")
-            .arg(nativeName(beside.path()), beside.errorText());
+            .arg(nativeName(beside->path()), beside->errorText());
     };
-    if (!beside.createPrivate())
+    if (!beside->createPrivate())
         return QStringLiteral("%1 could not be created: %2")
-            .arg(nativeName(beside.path()), beside.errorText());
-    if (!copy.reopenForReading())
+            .arg(nativeName(beside->path()), beside->errorText());
+    if (!copy.close() || !copy.reopenForReading())
         return readFailure();
     QByteArray buffer(copyChunkSize, Qt::Uninitialized);
     for (;;) {
@@ -204,14 +235,9 @@ Failure AccountFileUpdate::installFromAnotherFileSystem()
             return readFailure();
         if (got == 0)
             break;
-        if (!beside.write(QByteArrayView(buffer.constData(), got)))
+        if (!beside->write(QByteArrayView(buffer.constData(), got)))
             return besideFailure();
     }
-    if (!beside.copyAccessFrom(copy) || !beside.syncToDisk() || !beside.close())
-        return besideFailure();
-    bool crossDevice = false;
-    if (!beside.replace(m_target, crossDevice))
-        return installFailure(m_target, beside.errorText());
-    m_leftovers.removeAll(beside.path());
+    m_copy = std::move(beside);
     return {};
 }

@@ -6,21 +6,24 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 // Why a stage of a change to the account file failed, in plain words; no value when it went
 // well.
 using Failure = std::optional<QString>;
 
-// The box text of a file error: the account file's full path and the reason.
-QString fileErrorText(const QString &accountPath, const QString &reason);
+// The box text of a file error: the account file's full path and the reason; whether the
+// account file was changed (an update whose last step, the flush of the folder, failed).
+QString fileErrorText(const QString &accountPath, const QString &reason, bool fileChanged = false);
 
 // The stages every change of the account file goes through, in this order:
 //   open()        resolve symbolic links, lock the real file, open it for reading
 //   createCopy()  lock the working folder, make kAdd.tmp afresh and privately (beside the
 //                 account file as kAdd.txt.new when the working folder is on another file system)
 //   (the caller streams the new content from source() into copy())
-//   commit()      give the copy the account file's access, flush it, rename it into place
+//   commit()      move the copy beside the account file as kAdd.txt.new, give it the account
+//                 file's access, flush it, rename it into place, flush the folder
 // Whatever happens, the account file is the old one or the whole new one, and nothing of the
 // update is left behind when the object goes.
 class AccountFileUpdate
@@ -40,6 +43,8 @@ public:
     Failure open(Locking locking = Locking::Exclusive);
     Failure createCopy();
     Failure commit();
+    // Whether commit() put the new file in place, even if it then failed.
+    bool changedFile() const { return m_installed; }
 
     CheckedFile &source() { return *m_source; }
     CheckedFile &copy() { return *m_copy; }
@@ -51,8 +56,9 @@ public:
 
 private:
     Failure createCopyAt(const QString &path);
+    Failure moveCopyBesideTarget();
+    Failure copyFromAnotherFileSystem(const QString &besidePath);
     Failure installCopy();
-    Failure installFromAnotherFileSystem();
     void removeLeftovers();
 
     QString m_accountPath;
@@ -62,7 +68,8 @@ private:
     std::optional<UpdateLock> m_tempLock;
     QList<QString> m_leftovers;
     std::optional<CheckedFile> m_source;
-    std::optional<CheckedFile> m_copy;
+    std::unique_ptr<CheckedFile> m_copy;
+    bool m_installed = false;
 };
 
 // kAdd.tmp in the current working folder, or an empty path when that folder no longer exists.

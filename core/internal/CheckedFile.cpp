@@ -3,6 +3,8 @@
 #include "core/FileOperationHooks.h"
 #include "core/internal/CheckedFilePlatform.h"
 
+#include <QDir>
+
 QString CheckedFilePlatform::injectedReason()
 {
     return QStringLiteral("Input/output error");
@@ -35,6 +37,15 @@ bool CheckedFile::injectedFailure()
 bool CheckedFile::isCreatedFile(const FileIdentity &identity) const
 {
     return m_madeHere && identity == m_created;
+}
+
+bool CheckedFile::moveTo(const QString &path, bool &crossDevice)
+{
+    if (!replace(path, crossDevice))
+        return false;
+    m_path = QDir::toNativeSeparators(path);
+    return stillNamesCreatedFile() ||
+           fail(QStringLiteral("%1 was replaced by another program").arg(m_path));
 }
 
 bool removeFile(const QString &path, QString &error)

@@ -61,6 +61,9 @@ public:
     // while its path still names the file that was created. crossDevice is set when the two lie
     // on different file systems, where a rename cannot work.
     bool replace(const QString &target, bool &crossDevice);
+    // Renames this file, made by createPrivate() and still open, to path and goes on with it
+    // there; false also when what then lies at path is not that very file.
+    bool moveTo(const QString &path, bool &crossDevice);
 
     QString path() const { return m_path; }
     QString errorText() const { return m_error; }
@@ -92,7 +95,8 @@ private:
 bool removeFile(const QString &path, QString &error);
 // False only when the two paths are known to lie on different file systems.
 bool mayShareFileSystem(const QString &a, const QString &b);
-// Makes a rename inside folder durable; does nothing where the platform has no such step.
-void syncFolder(const QString &folder);
+// Makes a rename inside folder durable; true where the platform or the file system has no such
+// step.
+bool syncFolder(const QString &folder, QString &error);
 // The reason of the last failed system call, in plain words.
 QString lastSystemError();

@@ -382,11 +382,21 @@ bool CheckedFilePlatform::removeOnce(const QString &path, QString &error)
     return false;
 }
 
-void syncFolder(const QString &folder)
+bool syncFolder(const QString &folder, QString &error)
 {
-    const int fd = ::open(nativePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
+    if (FileOperationHooks::current().failNextOperation()) {
+        error = injectedReason();
+        return false;
     }
+    const int fd = ::open(nativePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        error = lastSystemError();
+        return false;
+    }
+    // Some file systems keep no folder to flush and say so; that is no failure of the disk.
+    const bool synced = ::fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP;
+    if (!synced)
+        error = lastSystemError();
+    ::close(fd);
+    return synced;
 }

@@ -321,7 +321,8 @@ bool CheckedFilePlatform::removeOnce(const QString &path, QString &error)
     return false;
 }
 
-void syncFolder(const QString &)
+bool syncFolder(const QString &, QString &)
 {
     // MOVEFILE_WRITE_THROUGH has already made the rename durable.
+    return true;
 }

@@ -14,7 +14,12 @@ public:
     FailingFileOperations() { install(this); }
     ~FailingFileOperations() override { install(nullptr); }
 
-    bool failNextOperation() override { return ++operationsSoFar == failingOperation; }
+    bool failNextOperation() override
+    {
+        if (eachOperationStep)
+            eachOperationStep();
+        return ++operationsSoFar == failingOperation;
+    }
     bool systemCopyAllowed() override { return !streamingOnly; }
     bool widestVectorsAllowed() override { return !narrowVectors; }
     bool hardLinksAllowed() override { return !noHardLinks; }
@@ -30,6 +35,7 @@ public:
     std::atomic<bool> narrowVectors{false};
     std::atomic<bool> noHardLinks{false};
     std::function<void()> afterScanStep;
+    std::function<void()> eachOperationStep;
 };
 
 const int updateLockWait = UpdateLock::defaultWait();
@@ -57,6 +63,7 @@ void reset()
     operations.narrowVectors = false;
     operations.noHardLinks = false;
     operations.afterScanStep = nullptr;
+    operations.eachOperationStep = nullptr;
     UpdateLock::setDefaultWait(updateLockWait);
 }
 
@@ -78,6 +85,11 @@ void setNarrowVectors(bool narrow)
 void setNoHardLinks(bool none)
 {
     operations.noHardLinks = none;
+}
+
+void setBeforeEachOperation(std::function<void()> step)
+{
+    operations.eachOperationStep = std::move(step);
 }
 
 void setAfterScan(std::function<void()> step)

@@ -12,7 +12,7 @@ void failOperation(int number);
 // Operations counted since the last reset.
 int operationCount();
 // Also restores the update's own lock wait, the system copy, the widest vectors, hard links,
-// and drops an afterScan step.
+// and drops the steps below.
 void reset();
 
 // How long an update waits for a busy lock, in milliseconds.
@@ -27,6 +27,9 @@ void setNarrowVectors(bool narrow);
 
 // Makes a backup copy the account file, as on a file system without hard links.
 void setNoHardLinks(bool none);
+
+// Runs step before every file operation: a look at the files as a crash there would leave them.
+void setBeforeEachOperation(std::function<void()> step);
 
 // Runs step once the add has read the account file and before it copies it: another program
 // changing the file in between.
