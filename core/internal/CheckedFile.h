@@ -54,7 +54,8 @@ public:
     // Appends the first length bytes of source, whatever its position: in the system where it
     // can (which shares the blocks where the file system allows), else through a buffer.
     bool copyFrom(CheckedFile &source, qint64 length);
-    // Gives this file the permission bits, and where allowed the owner, of another open file.
+    // Gives this file the permission bits, the access control list, and where allowed the owner
+    // (else at least the group) of another open file.
     bool copyAccessFrom(const CheckedFile &other);
     bool close();
     // Atomically puts this file, made by createPrivate() and closed, in place of target; only
@@ -72,6 +73,7 @@ private:
     bool fail(const QString &reason);
     bool failFromSystem();
     bool injectedFailure();
+    bool copyAccessListFrom(const CheckedFile &other);
     bool isOpen() const;
     bool stillNamesCreatedFile() const;
     bool isCreatedFile(const FileIdentity &identity) const;

@@ -16,6 +16,7 @@
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/sendfile.h>
+#include <sys/xattr.h>
 #endif
 
 using namespace CheckedFilePlatform;
@@ -196,11 +197,46 @@ bool CheckedFile::copyAccessFrom(const CheckedFile &other)
     struct stat info;
     if (::fstat(other.m_fd, &info) != 0)
         return failFromSystem();
-    // Only a privileged process may give a file away; others keep their own ownership. The
-    // owner goes first: changing it may clear the set-id bits that the mode then restores.
-    if (::fchown(m_fd, info.st_uid, info.st_gid) != 0 && errno != EPERM)
+    // Only a privileged process may give a file away; others keep their own ownership but may
+    // still give it the group they share with the server, through which the server may read
+    // it. The owner goes first: changing it may clear the set-id bits that the mode restores.
+    if (::fchown(m_fd, info.st_uid, info.st_gid) != 0) {
+        if (errno != EPERM)
+            return failFromSystem();
+        if (::fchown(m_fd, uid_t(-1), info.st_gid) != 0 && errno != EPERM)
+            return failFromSystem();
+    }
+    if (::fchmod(m_fd, info.st_mode & 07777) != 0)
         return failFromSystem();
-    return ::fchmod(m_fd, info.st_mode & 07777) == 0 || failFromSystem();
+    return copyAccessListFrom(other);
+}
+
+// An access control list can let a user in that the permission bits keep out (the server's
+// own user, say), and its mask stands where the group bits were; without it the new file would
+// shut one out and let another in.
+bool CheckedFile::copyAccessListFrom(const CheckedFile &other)
+{
+#ifdef Q_OS_LINUX
+    static const char name[] = "system.posix_acl_access";
+    QByteArray list(256, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t size = ::fgetxattr(other.m_fd, name, list.data(), size_t(list.size()));
+        if (size >= 0) {
+            list.truncate(size);
+            break;
+        }
+        if (errno == ENODATA || errno == ENOTSUP)
+            return true; // only the permission bits, already copied
+        if (errno != ERANGE)
+            return failFromSystem();
+        list.resize(list.size() * 4);
+    }
+    return ::fsetxattr(m_fd, name, list.constData(), size_t(list.size()), 0) == 0 ||
+           failFromSystem();
+#else
+    Q_UNUSED(other);
+    return true;
+#endif
 }
 
 bool CheckedFile::close()

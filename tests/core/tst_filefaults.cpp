@@ -15,6 +15,9 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef Q_OS_LINUX
+#include <sys/xattr.h>
+#endif
 #endif
 
 // The account file is the operator's only copy of the accounts. Whatever goes wrong on the way,
@@ -52,6 +55,7 @@ private slots:
     void everyFailingOperation();
     void backupCopiedWithoutHardLinks();
     void copyInWorkingFolderStaysPrivate();
+    void accessControlListIsKept();
 };
 
 namespace {
@@ -745,6 +749,39 @@ void FileFaultsTest::copyInWorkingFolderStaysPrivate()
     QVERIFY(seen > 0);
     QVERIFY(!(widest & (QFile::ReadGroup | QFile::ReadOther)));
     QVERIFY(QFileInfo(server.accountFile()).permissions() & QFile::ReadOther);
+}
+
+// A list that lets the server's user read a file its permission bits keep from the group.
+void FileFaultsTest::accessControlListIsKept()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("POSIX access control lists are a Linux matter here");
+#else
+    ServerFolder server(accounts);
+    const QByteArray path = QFile::encodeName(server.accountFile());
+    struct Entry
+    {
+        quint16 tag, permissions;
+        quint32 id;
+    };
+    // Version 2: owner rw, user 4242 r, owning group none, mask r, others none.
+    const Entry entries[] = {{0x01, 6, quint32(-1)},
+                             {0x02, 4, 4242},
+                             {0x04, 0, quint32(-1)},
+                             {0x10, 4, quint32(-1)},
+                             {0x20, 0, quint32(-1)}};
+    QByteArray list("\x02\0\0\0", 4);
+    list.append(reinterpret_cast<const char *>(entries), sizeof entries);
+    if (::setxattr(path.constData(), "system.posix_acl_access", list.constData(),
+                   size_t(list.size()), 0) != 0)
+        QSKIP("the file system of the temporary folder keeps no access control lists");
+    WorkingFolder working(server.workFolder());
+    QCOMPARE(addCarol(server).outcome, AddOutcome::Created);
+    QByteArray kept(256, '\0');
+    const ssize_t size =
+        ::getxattr(path.constData(), "system.posix_acl_access", kept.data(), size_t(kept.size()));
+    QCOMPARE(kept.left(qMax<ssize_t>(size, 0)), list);
+#endif
 }
 
 QTEST_GUILESS_MAIN(FileFaultsTest)
