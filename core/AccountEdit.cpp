@@ -123,10 +123,18 @@ EditResult EditAccount(const QString &applicationFolder, const AccountEdit &edit
         result.outcome = EditOutcome::NoSuchAccount;
         return result; // the copy goes with the update, under its locks
     }
-    if (copying && edit.backup)
-        failure = keepBackup(update);
+    std::optional<AccountBackup> backup;
+    if (copying && edit.backup) {
+        backup.emplace(update);
+        failure = backup->prepare();
+    }
     if (!failure && copying)
         failure = update.commit();
+    // Once the change is in place its backup is kept, even when the flush after it failed.
+    if (backup && update.changedFile()) {
+        if (Failure notKept = backup->keep(); !failure)
+            failure = notKept;
+    }
     if (failure)
         return fileError(accountPath, *failure, update.changedFile());
     result.outcome = EditOutcome::Done;

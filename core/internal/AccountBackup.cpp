@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -29,22 +30,43 @@ bool makeHardLink(const QString &existing, const QString &link)
 #endif
 }
 
-Failure copyInto(const QString &target, const QString &backup, const CheckedFile &access)
+} // namespace
+
+AccountBackup::AccountBackup(AccountFileUpdate &update)
+    : m_update(update), m_backup(update.realPath() + QStringLiteral(".bak"))
+{}
+
+AccountBackup::~AccountBackup()
 {
-    CheckedFile source(target);
+    QString ignored;
+    if (!m_pending.isEmpty())
+        removeFile(m_pending, ignored);
+}
+
+Failure AccountBackup::prepare()
+{
+    const QString part = m_backup + QStringLiteral(".new");
+    QString reason;
+    if (QFileInfo(m_backup).isDir() && !QFileInfo(m_backup).isSymLink())
+        return QStringLiteral("%1 is a folder").arg(QDir::toNativeSeparators(m_backup));
+    if (!removeFile(part, reason))
+        return QStringLiteral("the old file %1 could not be removed: %2")
+            .arg(QDir::toNativeSeparators(part), reason);
+    m_pending = part;
+    if (FileOperationHooks::current().hardLinksAllowed() && makeHardLink(m_update.realPath(), part))
+        return {};
+    return copyInto(part);
+}
+
+Failure AccountBackup::copyInto(const QString &partPath)
+{
+    CheckedFile source(m_update.realPath());
     if (!source.openForReading())
         return QStringLiteral("it could not be opened for the backup: %1").arg(source.errorText());
-    CheckedFile part(backup + QStringLiteral(".new"));
-    // Whatever fails, no part of a backup stays beside the account file.
-    const auto discardPart = [&](const QString &reason) {
-        part.close();
-        QString ignored;
-        removeFile(part.path(), ignored);
-        return reason;
-    };
+    CheckedFile part(partPath);
     const auto writeFailure = [&] {
-        return discardPart(QStringLiteral("writing the backup %1 failed: %2")
-                               .arg(QDir::toNativeSeparators(part.path()), part.errorText()));
+        return QStringLiteral("writing the backup %1 failed: %2")
+            .arg(QDir::toNativeSeparators(part.path()), part.errorText());
     };
     if (!part.createPrivate())
         return writeFailure();
@@ -52,31 +74,31 @@ Failure copyInto(const QString &target, const QString &backup, const CheckedFile
     for (;;) {
         const qint64 got = source.read(buffer.data(), buffer.size());
         if (got < 0)
-            return discardPart(
-                QStringLiteral("reading it for the backup failed: %1").arg(source.errorText()));
+            return QStringLiteral("reading it for the backup failed: %1").arg(source.errorText());
         if (got == 0)
             break;
         if (!part.write(QByteArrayView(buffer.constData(), got)))
             return writeFailure();
     }
-    bool crossDevice = false;
-    if (!part.copyAccessFrom(access) || !part.syncToDisk() || !part.close() ||
-        !part.replace(backup, crossDevice))
+    if (!part.copyAccessFrom(m_update.source()) || !part.syncToDisk() || !part.close())
         return writeFailure();
     return {};
 }
 
-} // namespace
-
-Failure keepBackup(AccountFileUpdate &update)
+// The change is in place by now: a failure here leaves the file as it was before the change in
+// .bak.new, and says so.
+Failure AccountBackup::keep()
 {
-    const QString target = update.realPath();
-    const QString backup = target + QStringLiteral(".bak");
+    const QString part = m_pending;
     QString reason;
-    if (!removeFile(backup, reason))
-        return QStringLiteral("the old backup %1 could not be removed: %2")
-            .arg(QDir::toNativeSeparators(backup), reason);
-    if (FileOperationHooks::current().hardLinksAllowed() && makeHardLink(target, backup))
-        return {};
-    return copyInto(target, backup, update.source());
+    m_pending.clear(); // from here on it is the only copy of the file before the change
+    if (!renameFile(part, m_backup, reason))
+        return QStringLiteral("the backup %1 could not take the place of %2: %3; the file as it "
+                              "was before the change is kept as %1")
+            .arg(QDir::toNativeSeparators(part), QDir::toNativeSeparators(m_backup), reason);
+    const QString folder = QFileInfo(m_backup).absolutePath();
+    if (!syncFolder(folder, reason))
+        return QStringLiteral("flushing the folder %1 to the disk after the backup failed: %2")
+            .arg(QDir::toNativeSeparators(folder), reason);
+    return {};
 }

@@ -2,8 +2,28 @@
 
 #include "core/internal/AccountFileUpdate.h"
 
-// Keeps the account file as it is now as <account file>.bak beside it, replacing an older
-// backup; called under the update's lock, before the new file is put in place. A hard link costs
-// no copy: after the rename it alone holds the old content. Where the file system has no hard
-// links, the backup is a copy that is complete before it takes the name.
-Failure keepBackup(AccountFileUpdate &update);
+// Keeps the account file as it was before a change as <account file>.bak beside it. The backup
+// is made as .bak.new under the update's lock before the new file is put in place, and takes
+// the place of the previous backup only once the change is in place: a change that fails
+// leaves the previous backup as it was. A hard link costs no copy: after the rename it alone
+// holds the old content. Where the file system has no hard links, the backup is a copy.
+class AccountBackup
+{
+public:
+    explicit AccountBackup(AccountFileUpdate &update);
+    ~AccountBackup(); // removes a .bak.new that was not kept
+    AccountBackup(const AccountBackup &) = delete;
+    AccountBackup &operator=(const AccountBackup &) = delete;
+
+    // Before the update's commit().
+    Failure prepare();
+    // After it, once the new file is in place.
+    Failure keep();
+
+private:
+    Failure copyInto(const QString &part);
+
+    AccountFileUpdate &m_update;
+    QString m_backup;
+    QString m_pending; // .bak.new, while it is there
+};

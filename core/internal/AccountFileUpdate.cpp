@@ -43,9 +43,9 @@ QString installFailure(const QString &target, const QString &reason)
 QString fileErrorText(const QString &accountPath, const QString &reason, bool fileChanged)
 {
     if (fileChanged)
-        return QStringLiteral("The account file was changed, but the change may not be safe on "
-                              "the disk yet.\n\nFile: %1\nReason: %2\n\nShould the system stop "
-                              "before it writes the change, the change is lost.")
+        return QStringLiteral("The account file was changed, but the last step of the update "
+                              "failed.\n\nFile: %1\nReason: %2\n\nThe change is in the account "
+                              "file.")
             .arg(nativeName(accountPath), reason);
     return QStringLiteral("The account file could not be updated.\n\n"
                           "File: %1\nReason: %2\n\nThe account file was not changed.")
@@ -170,7 +170,8 @@ Failure AccountFileUpdate::commit()
     const QString folder = QFileInfo(m_target).absolutePath();
     QString reason;
     if (!syncFolder(folder, reason))
-        return QStringLiteral("flushing the folder %1 to the disk failed: %2")
+        return QStringLiteral("flushing the folder %1 to the disk failed: %2; should the system "
+                              "stop before it writes the folder, the change may be lost")
             .arg(nativeName(folder), reason);
     return {};
 }

@@ -14,7 +14,7 @@
 using Failure = std::optional<QString>;
 
 // The box text of a file error: the account file's full path and the reason; whether the
-// account file was changed (an update whose last step, the flush of the folder, failed).
+// account file was changed (an update whose last step, a flush or the backup, failed).
 QString fileErrorText(const QString &accountPath, const QString &reason, bool fileChanged = false);
 
 // The stages every change of the account file goes through, in this order:

@@ -95,6 +95,8 @@ private:
 
 // Removes whatever is at path, never what a link there points to; a missing file is no error.
 bool removeFile(const QString &path, QString &error);
+// Renames a file over whatever file is at to, in one step.
+bool renameFile(const QString &from, const QString &to, QString &error);
 // False only when the two paths are known to lie on different file systems.
 bool mayShareFileSystem(const QString &a, const QString &b);
 // Makes a rename inside folder durable; true where the platform or the file system has no such

@@ -418,6 +418,18 @@ bool CheckedFilePlatform::removeOnce(const QString &path, QString &error)
     return false;
 }
 
+bool renameFile(const QString &from, const QString &to, QString &error)
+{
+    if (FileOperationHooks::current().failNextOperation()) {
+        error = injectedReason();
+        return false;
+    }
+    if (::rename(nativePath(from).constData(), nativePath(to).constData()) == 0)
+        return true;
+    error = lastSystemError();
+    return false;
+}
+
 bool syncFolder(const QString &folder, QString &error)
 {
     if (FileOperationHooks::current().failNextOperation()) {

@@ -321,6 +321,23 @@ bool CheckedFilePlatform::removeOnce(const QString &path, QString &error)
     return false;
 }
 
+bool renameFile(const QString &from, const QString &to, QString &error)
+{
+    if (FileOperationHooks::current().failNextOperation()) {
+        error = injectedReason();
+        return false;
+    }
+    const QString source = QDir::toNativeSeparators(from);
+    const QString target = QDir::toNativeSeparators(to);
+    if (retryWhileShared([&] {
+            return MoveFileExW(nativePath(source), nativePath(target),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        }))
+        return true;
+    error = lastSystemError();
+    return false;
+}
+
 bool syncFolder(const QString &, QString &)
 {
     // MOVEFILE_WRITE_THROUGH has already made the rename durable.

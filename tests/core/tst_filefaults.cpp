@@ -671,7 +671,7 @@ void FileFaultsTest::everyFailingOperation()
         const QString where = QStringLiteral("operation %1 failed: ").arg(failing);
         // The flush of the folder comes after the rename: the error then says the file changed.
         const bool landed = (retried && result.outcome == unhindered) ||
-                            result.errorText.contains(QStringLiteral("may not be safe"));
+                            result.errorText.contains(QStringLiteral("the last step"));
         if (landed) {
             QVERIFY2(server.accounts() == after, qPrintable(where + "wrong file after a retry"));
             QVERIFY2(!QFileInfo::exists(work + QStringLiteral("/kAdd.tmp")),
@@ -689,8 +689,9 @@ void FileFaultsTest::everyFailingOperation()
     }
 }
 
-// Without hard links the backup is a copy. Each of its operations fails in turn: the edit is
-// reported and changes nothing, and no part of a backup is left beside the account file.
+// Without hard links the backup is a copy. Each operation of an edit with a backup fails in
+// turn: the edit is reported and changes nothing, the previous backup included, and no part of
+// a backup is left beside the account file.
 void FileFaultsTest::backupCopiedWithoutHardLinks()
 {
     AccountEdit removeBob;
@@ -702,25 +703,32 @@ void FileFaultsTest::backupCopiedWithoutHardLinks()
     for (int failing = 0; failing <= operations; ++failing) {
         ServerFolder server(accounts);
         WorkingFolder working(server.workFolder());
+        const QString backup = server.accountFile() + QStringLiteral(".bak");
+        QFile previous(backup);
+        QVERIFY(previous.open(QIODevice::WriteOnly) && previous.write("older\n") == 6);
+        previous.close();
         FaultInjection::reset();
         FaultInjection::setNoHardLinks(true);
         FaultInjection::failOperation(failing);
         const EditResult result = EditAccount(server.path(), removeBob);
         if (failing == 0)
             operations = FaultInjection::operationCount();
-        const QString backup = server.accountFile() + QStringLiteral(".bak");
         const QString where = QStringLiteral("operation %1 failed").arg(failing);
-        QVERIFY2(!QFileInfo::exists(backup + QStringLiteral(".new")), qPrintable(where));
         if (result.outcome == EditOutcome::Done ||
-            result.errorText.contains(QStringLiteral("may not be safe"))) {
+            result.errorText.contains(QStringLiteral("the last step"))) {
             QCOMPARE(server.accounts(), QByteArray("alice,pw,1,none,0\r\n"));
-            QFile kept(backup);
+            // A backup that could not take its name is left as .bak.new, and said so.
+            const bool left = result.errorText.contains(QStringLiteral("is kept as"));
+            QFile kept(left ? backup + QStringLiteral(".new") : backup);
             QVERIFY2(kept.open(QIODevice::ReadOnly), qPrintable(where));
             QCOMPARE(kept.readAll(), accounts);
         } else {
             QVERIFY2(result.errorText.contains(QDir::toNativeSeparators(server.accountFile())),
                      qPrintable(where + ": " + result.errorText));
             QCOMPARE(server.accounts(), accounts);
+            QVERIFY2(!QFileInfo::exists(backup + QStringLiteral(".new")), qPrintable(where));
+            QVERIFY(previous.open(QIODevice::ReadOnly));
+            QVERIFY2(previous.readAll() == "older\n", qPrintable(where + ": backup lost"));
         }
     }
 }
