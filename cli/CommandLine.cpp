@@ -214,12 +214,13 @@ void describeRemove(QCommandLineParser &parser, const Options &options)
 }
 
 // Qt's own help option also offers --help-all, for the options of a Qt application object,
-// which kadd does not have.
+// which kadd does not have; its version option also takes -v, which after "check NAME" would
+// end kadd with 0, "found", for a name that is not there.
 void addStandardOptions(QCommandLineParser &parser)
 {
     parser.addOption({{QStringLiteral("h"), QStringLiteral("help")},
                       QStringLiteral("Displays help on commandline options.")});
-    parser.addVersionOption();
+    parser.addOption({QStringLiteral("version"), QStringLiteral("Displays version information.")});
 }
 
 QString helpText(const QCommandLineParser &parser)

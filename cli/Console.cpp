@@ -9,7 +9,8 @@
 
 namespace {
 
-// The error of the first write to standard output that failed, or 0.
+// The error of the first write to standard output that failed, or 0. A closed pipe ends kadd
+// with SIGPIPE before that, as it ends any other tool.
 int lostOutputError = 0;
 
 void write(std::FILE *stream, const QByteArray &bytes)
@@ -57,22 +58,23 @@ QString lostOutputReason()
                                 : QString::fromLocal8Bit(std::strerror(lostOutputError));
 }
 
+bool drivesTerminal(QChar character)
+{
+    const char16_t c = character.unicode();
+    return (c < 0x20 && c != '\n') || (c >= 0x7F && c <= 0x9F) || (c >= 0x200B && c <= 0x200F) ||
+           (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF;
+}
+
 QString printable(const QString &text)
 {
     // None of these is a surrogate, so the UTF-16 units can be judged one by one; nearly every
     // field has none of them and is shown as it is.
-    const auto hidden = [](QChar qc) {
-        const char16_t c = qc.unicode();
-        return (c < 0x20 && c != '\n') || (c >= 0x7F && c <= 0x9F) ||
-               (c >= 0x200B && c <= 0x200F) || (c >= 0x2028 && c <= 0x202E) ||
-               (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF;
-    };
-    if (std::none_of(text.cbegin(), text.cend(), hidden))
+    if (std::none_of(text.cbegin(), text.cend(), drivesTerminal))
         return text;
     QString shown;
     shown.reserve(text.size() + 8);
     for (const QChar c : text) {
-        if (hidden(c))
+        if (drivesTerminal(c))
             shown += QStringLiteral("\\x{%1}").arg(c.unicode(), 0, 16);
         else
             shown += c;

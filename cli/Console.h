@@ -14,8 +14,12 @@ void printOut(const QStringList &lines);
 // Bytes as they are, for output that has its own encoding (JSON is UTF-8).
 void writeOut(const QByteArray &bytes);
 
-// Why a write to standard output failed (a full disk, a closed pipe), or empty while none has.
+// Why a write to standard output failed (a full disk, say), or empty while none has.
 QString lostOutputReason();
+
+// A control character, line separator or other invisible character that a terminal could take
+// as a command or that hides what follows; a line break is none.
+bool drivesTerminal(QChar character);
 
 // Text from the account file, made safe to show: control characters, line separators and other
 // invisible characters that a terminal could take as a command are shown as \x{..} escapes.

@@ -124,6 +124,9 @@ void KaddManageTest::commands_data()
                                     << none << QByteArray("carol is on line 4\n");
     QTest::newRow("check, not a prefix of a line")
         << QStringList{"check", "nocomma,"} << none << 1 << none << none;
+    // -v is no short --version: a check must never answer "found" for a missing name.
+    QTest::newRow("check, -v") << QStringList{"check", "nobody", "-v"} << none << 64 << none
+                               << none;
     QTest::newRow("backup is not an option of add")
         << QStringList{"add", "dave", "pw12", "--backup"} << none << 64 << none << none;
 }
@@ -268,7 +271,7 @@ void KaddManageTest::list()
 void KaddManageTest::listAsJson()
 {
     // A terminal escape in a hand-edited line reaches the script as data, not as a command.
-    ServerFolder server(existing + "\r\nesc\x1b[2J,pw,0,none,x\r\n");
+    ServerFolder server(existing + "\r\nesc\x1b[2J\x7f,pw,0,none,x\r\n");
     const KaddResult result = runKadd(inServer({"list", "--json"}, server), server.workFolder());
     QCOMPARE(result.exitCode, 0);
     QJsonParseError error;
@@ -284,7 +287,8 @@ void KaddManageTest::listAsJson()
     QVERIFY(!bobObject.contains("password"));
     QCOMPARE(accounts.at(2).toObject().value("username").toString(), "nocomma");
     QVERIFY(accounts.at(2).toObject().contains("malformed"));
-    QCOMPARE(accounts.at(4).toObject().value("username").toString(), "esc\x1b[2J");
+    QCOMPARE(accounts.at(4).toObject().value("username").toString(), "esc\x1b[2J\x7f");
+    QVERIFY(!result.out.contains('\x7f'));
     QVERIFY(accounts.at(4).toObject().value("malformed").toString().contains("GM flags"));
 }
 
