@@ -6,14 +6,13 @@
 #include <QStringDecoder>
 
 #include <cstdio>
+#include <iterator>
 
 #ifdef Q_OS_WIN
-#include <io.h>
 #include <windows.h>
 #else
 #include <cerrno>
 #include <csignal>
-#include <iterator>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -22,9 +21,11 @@ namespace {
 
 #ifdef Q_OS_WIN
 
+// A console, not the NUL device, which is a character device too.
 bool inputIsTerminal()
 {
-    return _isatty(_fileno(stdin)) != 0;
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
 }
 
 class EchoOff
@@ -152,6 +153,32 @@ std::optional<QString> readLine()
     return text;
 }
 
+#ifdef Q_OS_WIN
+// The console hands its bytes over in its own code page (the OEM one), not in the ANSI code
+// page in which the rest of kadd reads text: "ä" would arrive as another character. Read as
+// UTF-16, the line is what was typed.
+std::optional<QString> readTypedLine()
+{
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    QString line;
+    wchar_t chunk[256];
+    DWORD got = 0;
+    while (!line.contains(u'\n') && line.size() <= longestLine &&
+           ReadConsoleW(input, chunk, DWORD(std::size(chunk)), &got, nullptr) && got > 0)
+        line.append(QString::fromWCharArray(chunk, int(got)));
+    if (const qsizetype end = line.indexOf(u'\n'); end >= 0)
+        line.truncate(end);
+    if (line.endsWith(u'\r'))
+        line.chop(1);
+    return line;
+}
+#else
+std::optional<QString> readTypedLine()
+{
+    return readLine();
+}
+#endif
+
 } // namespace
 
 std::optional<QString> readPassword(const QString &prompt)
@@ -162,7 +189,7 @@ std::optional<QString> readPassword(const QString &prompt)
     std::fwrite(promptBytes.constData(), 1, size_t(promptBytes.size()), stderr);
     std::fflush(stderr);
     EchoOff echoOff;
-    const std::optional<QString> line = readLine();
+    const std::optional<QString> line = readTypedLine();
 #ifdef Q_OS_WIN
     // The console echoes no line end when echo is off.
     std::fputc('\n', stderr);
