@@ -78,8 +78,16 @@ bool NameMatcher::matches(QByteArrayView field) const
 
 AccountRecord parseRecord(QByteArrayView line)
 {
+    // A record is a few dozen bytes; a line of a gigabyte is shown by the start of its name
+    // rather than turned into text many times its size.
+    constexpr qsizetype longestRecord = 4096;
     AccountRecord record;
     QStringDecoder lossy(QStringConverter::System, QStringConverter::Flag::Stateless);
+    if (line.size() > longestRecord) {
+        record.username = lossy.decode(nameField(line.first(64)));
+        record.malformed = QStringLiteral("longer than %1 bytes").arg(longestRecord);
+        return record;
+    }
     record.username = lossy.decode(nameField(line));
     const std::optional<QString> text = decode(line);
     if (!text) {
@@ -103,16 +111,17 @@ AccountRecord parseRecord(QByteArrayView line)
         record.malformed = QStringLiteral("no username");
         return record;
     }
+    // A line whose fields have shifted may hold the password where the gender or the flags
+    // belong: the message names the field, never its value.
     const QString &gender = fields.at(GenderField);
     if (gender != QLatin1String("1") && gender != QLatin1String("0")) {
-        record.malformed = QStringLiteral("the gender '%1' is not 1 or 0").arg(gender);
+        record.malformed = QStringLiteral("the gender is not 1 or 0");
         return record;
     }
     record.male = gender == QLatin1String("1");
     const std::optional<qint32> gm = plainNumber(fields.at(GmFlagsField), 65535);
     if (!gm) {
-        record.malformed = QStringLiteral("the GM flags '%1' are not a number from 0 to 65535")
-                               .arg(fields.at(GmFlagsField));
+        record.malformed = QStringLiteral("the GM flags are not a number from 0 to 65535");
         return record;
     }
     record.gmFlags = *gm;

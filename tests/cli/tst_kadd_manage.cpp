@@ -245,9 +245,15 @@ void KaddManageTest::list_data()
     const QByteArray listedCarol = "carol\tmale\tnone\t0\t\n";
     // Characters that would drive the terminal are shown, not sent.
     const QByteArray listedEscapes = "esc\\x{1b}[2J\tfemale\ta\\x{7f}@b\t0\t\n";
+    // A line whose fields have shifted shows no field's value; a huge line only its start.
+    const QByteArray listedShifted =
+        "carl\t(line 6 is not a well-formed record: the gender is not 1 or 0)\n";
+    const QByteArray listedHuge =
+        QByteArray(64, 'x') + "\t(line 7 is not a well-formed record: longer than 4096 bytes)\n";
     QTest::newRow("all, malformed line kept")
         << QStringList{"list"}
-        << listedAlice + listedBob + listedNoComma + listedCarol + listedEscapes;
+        << listedAlice + listedBob + listedNoComma + listedCarol + listedEscapes + listedShifted +
+               listedHuge;
     QTest::newRow("wildcards, any case") << QStringList{"list", "?O*"} << listedBob + listedNoComma;
     QTest::newRow("no wildcard is the whole name") << QStringList{"list", "ALIC"} << QByteArray();
     QTest::newRow("passwords on request")
@@ -259,13 +265,16 @@ void KaddManageTest::list()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, out);
-    ServerFolder server(existing + "\r\nesc\x1b[2J,pw,0,a\x7f@b,0\r\n");
+    ServerFolder server(existing +
+                        "\r\nesc\x1b[2J,pw,0,a\x7f@b,0\r\ncarl,c@x.org,Sup3rSecret,1,0\r\n" +
+                        QByteArray(5000, 'x') + "\r\n");
 
     const KaddResult result = runKadd(inServer(arguments, server), server.workFolder());
     QVERIFY(result.finished);
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out, out);
     QVERIFY(!result.out.contains("secret"));
+    QVERIFY(!result.out.contains("Sup3r"));
 }
 
 void KaddManageTest::listAsJson()
