@@ -34,6 +34,11 @@ bool CheckedFile::injectedFailure()
     return true;
 }
 
+bool CheckedFile::write(QByteArrayView bytes)
+{
+    return !injectedFailure() && writeAll(bytes);
+}
+
 bool CheckedFile::isCreatedFile(const FileIdentity &identity) const
 {
     return m_madeHere && identity == m_created;

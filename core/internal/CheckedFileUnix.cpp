@@ -145,11 +145,6 @@ bool CheckedFile::reopenForReading()
     return true;
 }
 
-bool CheckedFile::write(QByteArrayView bytes)
-{
-    return !injectedFailure() && writeAll(bytes);
-}
-
 bool CheckedFile::writeAll(QByteArrayView bytes)
 {
     qsizetype done = 0;

@@ -160,11 +160,6 @@ bool CheckedFile::reopenForReading()
     return true;
 }
 
-bool CheckedFile::write(QByteArrayView bytes)
-{
-    return !injectedFailure() && writeAll(bytes);
-}
-
 bool CheckedFile::writeAll(QByteArrayView bytes)
 {
     qint64 done = 0;
