@@ -53,6 +53,24 @@ bool CheckedFile::moveTo(const QString &path, bool &crossDevice)
            fail(QStringLiteral("%1 was replaced by another program").arg(m_path));
 }
 
+bool renameFile(const QString &from, const QString &to, QString &error)
+{
+    if (FileOperationHooks::current().failNextOperation()) {
+        error = CheckedFilePlatform::injectedReason();
+        return false;
+    }
+    return CheckedFilePlatform::renameFileOnce(from, to, error);
+}
+
+bool syncFolder(const QString &folder, QString &error)
+{
+    if (FileOperationHooks::current().failNextOperation()) {
+        error = CheckedFilePlatform::injectedReason();
+        return false;
+    }
+    return CheckedFilePlatform::syncFolderOnce(folder, error);
+}
+
 bool removeFile(const QString &path, QString &error)
 {
     // One retry: a failed removal leaves a copy of the accounts behind.

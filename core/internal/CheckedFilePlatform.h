@@ -15,5 +15,8 @@ constexpr int creationAttempts = 3;
 
 // One attempt; removeFile() adds the retry.
 bool removeOnce(const QString &path, QString &error);
+// The system's steps behind renameFile() and syncFolder(), which add the test hooks.
+bool renameFileOnce(const QString &from, const QString &to, QString &error);
+bool syncFolderOnce(const QString &folder, QString &error);
 
 } // namespace CheckedFilePlatform

@@ -413,24 +413,16 @@ bool CheckedFilePlatform::removeOnce(const QString &path, QString &error)
     return false;
 }
 
-bool renameFile(const QString &from, const QString &to, QString &error)
+bool CheckedFilePlatform::renameFileOnce(const QString &from, const QString &to, QString &error)
 {
-    if (FileOperationHooks::current().failNextOperation()) {
-        error = injectedReason();
-        return false;
-    }
     if (::rename(nativePath(from).constData(), nativePath(to).constData()) == 0)
         return true;
     error = lastSystemError();
     return false;
 }
 
-bool syncFolder(const QString &folder, QString &error)
+bool CheckedFilePlatform::syncFolderOnce(const QString &folder, QString &error)
 {
-    if (FileOperationHooks::current().failNextOperation()) {
-        error = injectedReason();
-        return false;
-    }
     const int fd = ::open(nativePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         error = lastSystemError();

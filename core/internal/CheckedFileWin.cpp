@@ -316,12 +316,8 @@ bool CheckedFilePlatform::removeOnce(const QString &path, QString &error)
     return false;
 }
 
-bool renameFile(const QString &from, const QString &to, QString &error)
+bool CheckedFilePlatform::renameFileOnce(const QString &from, const QString &to, QString &error)
 {
-    if (FileOperationHooks::current().failNextOperation()) {
-        error = injectedReason();
-        return false;
-    }
     const QString source = QDir::toNativeSeparators(from);
     const QString target = QDir::toNativeSeparators(to);
     if (retryWhileShared([&] {
@@ -333,7 +329,7 @@ bool renameFile(const QString &from, const QString &to, QString &error)
     return false;
 }
 
-bool syncFolder(const QString &, QString &)
+bool CheckedFilePlatform::syncFolderOnce(const QString &, QString &)
 {
     // MOVEFILE_WRITE_THROUGH has already made the rename durable.
     return true;
