@@ -58,6 +58,11 @@ QString lostOutputReason()
                                 : QString::fromLocal8Bit(std::strerror(lostOutputError));
 }
 
+namespace {
+
+// A control character, line separator or other invisible character that a terminal could take
+// as a command or that hides what follows; a line break is none. None is a surrogate, so the
+// UTF-16 units can be judged one by one.
 bool drivesTerminal(QChar character)
 {
     const char16_t c = character.unicode();
@@ -65,19 +70,34 @@ bool drivesTerminal(QChar character)
            (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF;
 }
 
-QString printable(const QString &text)
+// Nearly every text has none of them and is returned as it is.
+QString escapeTerminalDrivers(const QString &text, QString (*escape)(char16_t))
 {
-    // None of these is a surrogate, so the UTF-16 units can be judged one by one; nearly every
-    // field has none of them and is shown as it is.
     if (std::none_of(text.cbegin(), text.cend(), drivesTerminal))
         return text;
-    QString shown;
-    shown.reserve(text.size() + 8);
+    QString escaped;
+    escaped.reserve(text.size() + 16);
     for (const QChar c : text) {
         if (drivesTerminal(c))
-            shown += QStringLiteral("\\x{%1}").arg(c.unicode(), 0, 16);
+            escaped += escape(c.unicode());
         else
-            shown += c;
+            escaped += c;
     }
-    return shown;
+    return escaped;
+}
+
+} // namespace
+
+QString printable(const QString &text)
+{
+    return escapeTerminalDrivers(
+        text, [](char16_t c) { return QStringLiteral("\\x{%1}").arg(c, 0, 16); });
+}
+
+QByteArray terminalSafeJson(const QByteArray &json)
+{
+    const QString text = QString::fromUtf8(json);
+    const QString escaped = escapeTerminalDrivers(
+        text, [](char16_t c) { return QStringLiteral("\\u%1").arg(c, 4, 16, QChar(u'0')); });
+    return escaped.size() == text.size() ? json : escaped.toUtf8();
 }

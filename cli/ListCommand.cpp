@@ -12,8 +12,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <algorithm>
-
 namespace {
 
 constexpr qsizetype flushSize = 64 * 1024;
@@ -54,24 +52,6 @@ QJsonObject jsonObject(int lineNumber, const AccountRecord &record, bool showPas
     return object;
 }
 
-// QJsonDocument escapes only the characters below U+0020; the C1 controls, DEL and the
-// invisible ones would reach a terminal as they are. Escaped, they are the same JSON strings.
-QByteArray escapedForTerminals(const QByteArray &json)
-{
-    const QString text = QString::fromUtf8(json);
-    if (std::none_of(text.cbegin(), text.cend(), drivesTerminal))
-        return json;
-    QString escaped;
-    escaped.reserve(text.size() + 16);
-    for (const QChar c : text) {
-        if (drivesTerminal(c))
-            escaped += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QChar(u'0'));
-        else
-            escaped += c;
-    }
-    return escaped.toUtf8();
-}
-
 } // namespace
 
 int runList(const CommandLine &line)
@@ -95,6 +75,6 @@ int runList(const CommandLine &line)
         writeOut(text);
         return reportFileError(result.errorText);
     }
-    writeOut(line.json ? escapedForTerminals(QJsonDocument(array).toJson()) : text);
+    writeOut(line.json ? terminalSafeJson(QJsonDocument(array).toJson()) : text);
     return ExitDone;
 }
