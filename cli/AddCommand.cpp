@@ -37,5 +37,5 @@ int runAdd(const CommandLine &line)
     case AddOutcome::FileError:
         break;
     }
-    return reportFileError(result.errorText);
+    return reportFileError(result.errorText, result.fileChanged);
 }

@@ -303,7 +303,9 @@ QString exitStatusHelp()
         "  1   add, import: the username already exists (import: only duplicates failed);\n"
         "      check, passwd, set, remove: no such account\n"
         "  2   an entry or a new value was refused by a rule\n"
-        "  3   the account file could not be read or updated, or holds the account twice\n"
+        "  3   the account file could not be read or updated, or holds the account twice;\n"
+        "      it was not changed\n"
+        "  4   the account file was changed, but the change may not yet be safe on disk\n"
         "  64  usage error, or the import file cannot be read\n"
         "  74  done, but the output could not all be written (the change is made)\n");
 }

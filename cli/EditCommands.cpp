@@ -37,7 +37,7 @@ int runEdit(const CommandLine &line, AccountEdit edit, const Report &report)
     case EditOutcome::NoSuchAccount:
         return noSuchAccount(line.username);
     case EditOutcome::FileError:
-        return reportFileError(result.errorText);
+        return reportFileError(result.errorText, result.fileChanged);
     case EditOutcome::Done:
         break;
     }

@@ -136,7 +136,7 @@ int runImport(const CommandLine &line)
         addTakenNames(batch, result.alreadyTaken);
         return reportProblems(batch);
     case AddOutcome::FileError:
-        return reportFileError(result.errorText);
+        return reportFileError(result.errorText, result.fileChanged);
     }
     printOut(eachAccount(batch, QStringLiteral("Created %1")));
     printError(QStringLiteral("Imported %1 account(s).").arg(batch.accounts.size()));

@@ -21,8 +21,8 @@ int reportUndecodablePassword()
     return ExitRefused;
 }
 
-int reportFileError(const QString &errorText)
+int reportFileError(const QString &errorText, bool fileChanged)
 {
     printError(fileErrorTitle + QStringLiteral(": ") + errorText);
-    return ExitFileError;
+    return fileChanged ? ExitNotYetSafe : ExitFileError;
 }

@@ -93,20 +93,12 @@ EditResult fileError(const QString &accountPath, const QString &reason, bool fil
 {
     EditResult result;
     result.errorText = fileErrorText(accountPath, reason, fileChanged);
+    result.fileChanged = fileChanged;
     return result;
 }
 
-} // namespace
-
-EditResult EditAccount(const QString &applicationFolder, const AccountEdit &edit)
+EditResult editOnce(const QString &accountPath, const AccountEdit &edit, bool &changedByAnother)
 {
-    const QString accountPath = accountFilePath(applicationFolder);
-    for (const FieldValue &value : edit.values) {
-        // A value that would not read back as written must never reach the server's file.
-        if (value.text.contains(u',') || !canBeStored(value.text))
-            return fileError(accountPath,
-                             QStringLiteral("the new value '%1' cannot be stored").arg(value.text));
-    }
     AccountFileUpdate update(accountPath);
     const bool copying = !edit.dryRun;
     Failure failure = update.open(copying ? AccountFileUpdate::Locking::Exclusive
@@ -116,6 +108,11 @@ EditResult EditAccount(const QString &applicationFolder, const AccountEdit &edit
     EditPass pass(update, edit, copying);
     if (!failure)
         failure = pass.run();
+    if (failure && !copying) {
+        EditResult result;
+        result.errorText = fileReadErrorText(accountPath, *failure);
+        return result;
+    }
     if (failure)
         return fileError(accountPath, *failure);
     EditResult result;
@@ -135,6 +132,7 @@ EditResult EditAccount(const QString &applicationFolder, const AccountEdit &edit
         if (Failure notKept = backup->keep(); !failure)
             failure = notKept;
     }
+    changedByAnother = update.changedByAnotherProgram();
     if (failure)
         return fileError(accountPath, *failure, update.changedFile());
     result.outcome = EditOutcome::Done;
@@ -145,13 +143,36 @@ EditResult EditAccount(const QString &applicationFolder, const AccountEdit &edit
     return result;
 }
 
+} // namespace
+
+// A program that ignores the lock wrote the file meanwhile: the edit starts again on the file as
+// it now is, so that its change is kept.
+EditResult EditAccount(const QString &applicationFolder, const AccountEdit &edit)
+{
+    const QString accountPath = accountFilePath(applicationFolder);
+    for (const FieldValue &value : edit.values) {
+        // A value that would not read back as written must never reach the server's file.
+        if (value.text.contains(u',') || !canBeStored(value.text))
+            return fileError(accountPath,
+                             QStringLiteral("the new value '%1' cannot be stored").arg(value.text));
+    }
+    for (int attempt = 1;; ++attempt) {
+        bool changedByAnother = false;
+        EditResult result = editOnce(accountPath, edit, changedByAnother);
+        if (!changedByAnother)
+            return result;
+        if (attempt == updateAttempts)
+            return fileError(accountPath, keptChangingReason());
+    }
+}
+
 FindResult FindAccount(const QString &applicationFolder, const QString &username)
 {
     const QString accountPath = accountFilePath(applicationFolder);
     FindResult result;
     AccountFileUpdate update(accountPath);
     if (Failure failure = update.open(AccountFileUpdate::Locking::None)) {
-        result.errorText = fileErrorText(accountPath, *failure);
+        result.errorText = fileReadErrorText(accountPath, *failure);
         return result;
     }
     const NameMatcher matcher(username);
@@ -166,7 +187,7 @@ FindResult FindAccount(const QString &applicationFolder, const QString &username
         }
     }
     if (reader.failed()) {
-        result.errorText = fileErrorText(accountPath, reader.errorText());
+        result.errorText = fileReadErrorText(accountPath, reader.errorText());
         return result;
     }
     result.outcome = EditOutcome::NoSuchAccount;

@@ -27,7 +27,8 @@ enum class EditOutcome
 struct EditResult
 {
     EditOutcome outcome = EditOutcome::FileError;
-    QString errorText; // for FileError: the account file's full path and the reason
+    QString errorText;        // for FileError: the account file's full path and the reason
+    bool fileChanged = false; // for FileError: the change is made, but not yet safe on disk
     int lineNumber = 0;
     AccountRecord before; // the account as the file held it
     AccountRecord after;  // as it is now (not for a removal)

@@ -21,6 +21,7 @@ BatchResult fileError(const QString &accountPath, const QString &reason, bool fi
     BatchResult result;
     result.outcome = AddOutcome::FileError;
     result.errorText = fileErrorText(accountPath, reason, fileChanged);
+    result.fileChanged = fileChanged;
     return result;
 }
 
@@ -228,7 +229,7 @@ Failure writeCopy(AccountFileUpdate &update, const Update &request, const Accoun
 
 // Nothing is written before the scan has found every name free: a duplicate leaves no
 // temporary file behind, not even for a moment.
-BatchResult runUpdate(const Update &request)
+BatchResult updateOnce(const Update &request, bool &changedByAnother)
 {
     AccountFileUpdate update(request.accountPath);
     AccountFileScanner scanner(request.usernames, request.stop);
@@ -244,9 +245,29 @@ BatchResult runUpdate(const Update &request)
         if (!failure)
             failure = writeCopy(update, request, scanner, result);
     }
+    changedByAnother = update.changedByAnotherProgram();
+    if (failure && !request.write) {
+        BatchResult notRead;
+        notRead.errorText = fileReadErrorText(request.accountPath, *failure);
+        return notRead;
+    }
     if (failure)
         return fileError(request.accountPath, *failure, update.changedFile());
     return result;
+}
+
+// A program that ignores the lock wrote the file meanwhile: its change is kept, and the names
+// are looked up again in the file as it now is.
+BatchResult runUpdate(const Update &request)
+{
+    for (int attempt = 1;; ++attempt) {
+        bool changedByAnother = false;
+        BatchResult result = updateOnce(request, changedByAnother);
+        if (!changedByAnother)
+            return result;
+        if (attempt == updateAttempts)
+            return fileError(request.accountPath, keptChangingReason());
+    }
 }
 
 } // namespace
@@ -260,7 +281,7 @@ AddAccountResult AddAccount(const QString &applicationFolder, const QString &use
                             const QString &recordLine)
 {
     const BatchResult batch = AddAccounts(applicationFolder, {{username, recordLine}});
-    return {batch.outcome, batch.errorText};
+    return {batch.outcome, batch.errorText, batch.fileChanged};
 }
 
 BatchResult AddAccounts(const QString &applicationFolder, const QList<NewAccount> &accounts,

@@ -19,7 +19,8 @@ enum class AddOutcome
 struct AddAccountResult
 {
     AddOutcome outcome = AddOutcome::FileError;
-    QString errorText; // for FileError: the account file's full path and the reason
+    QString errorText;        // for FileError: the account file's full path and the reason
+    bool fileChanged = false; // for FileError: the change is made, but not yet safe on disk
 };
 
 QString accountFilePath(const QString &applicationFolder);
@@ -54,6 +55,7 @@ struct BatchResult
     AddOutcome outcome = AddOutcome::FileError; // Created also for a CheckOnly run that found none
     QList<int> alreadyTaken; // indexes of the accounts whose name the file already holds
     QString errorText;
+    bool fileChanged = false; // as in AddAccountResult
 };
 
 // The caller keeps the batch free of duplicates among its own names (see caseInsensitiveKey).

@@ -55,7 +55,7 @@ ListResult ListAccounts(const QString &applicationFolder, const NamePattern &pat
     // version of it from start to end.
     AccountFileUpdate update(accountPath);
     if (Failure failure = update.open(AccountFileUpdate::Locking::None)) {
-        result.errorText = fileErrorText(accountPath, *failure);
+        result.errorText = fileReadErrorText(accountPath, *failure);
         return result;
     }
     AccountLineReader reader(update.source());
@@ -66,7 +66,7 @@ ListResult ListAccounts(const QString &applicationFolder, const NamePattern &pat
             visit(reader.lineNumber(), record);
     }
     if (reader.failed()) {
-        result.errorText = fileErrorText(accountPath, reader.errorText());
+        result.errorText = fileReadErrorText(accountPath, reader.errorText());
         return result;
     }
     result.ok = true;

@@ -52,9 +52,12 @@ Failure AccountBackup::prepare()
     if (!removeFile(part, reason))
         return QStringLiteral("the old file %1 could not be removed: %2")
             .arg(QDir::toNativeSeparators(part), reason);
+    // Both the link and the copy take the file as it is now: it must still be the one read.
+    if (Failure failure = m_update.confirmSourceUnchanged())
+        return failure;
     m_pending = part;
     if (FileOperationHooks::current().hardLinksAllowed() && makeHardLink(m_update.realPath(), part))
-        return {};
+        return m_update.rememberSourceState();
     return copyInto(part);
 }
 

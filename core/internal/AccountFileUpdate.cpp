@@ -25,6 +25,8 @@ QString missingFileReason(const QFileInfo &info)
             .arg(nativeName(folder.absoluteFilePath()));
     if (info.isDir())
         return QStringLiteral("it is a folder, not a file");
+    if (info.exists())
+        return QStringLiteral("it is not a regular file");
     return QStringLiteral("the file does not exist (the program must sit in the server's "
                           "folder, beside kData)");
 }
@@ -40,6 +42,13 @@ QString installFailure(const QString &target, const QString &reason)
 
 } // namespace
 
+QString keptChangingReason()
+{
+    return QStringLiteral("another program kept writing it while it was being updated (%1 "
+                          "times); try again once that program has finished")
+        .arg(updateAttempts);
+}
+
 QString fileErrorText(const QString &accountPath, const QString &reason, bool fileChanged)
 {
     if (fileChanged)
@@ -49,6 +58,12 @@ QString fileErrorText(const QString &accountPath, const QString &reason, bool fi
             .arg(nativeName(accountPath), reason);
     return QStringLiteral("The account file could not be updated.\n\n"
                           "File: %1\nReason: %2\n\nThe account file was not changed.")
+        .arg(nativeName(accountPath), reason);
+}
+
+QString fileReadErrorText(const QString &accountPath, const QString &reason)
+{
+    return QStringLiteral("The account file could not be read.\n\nFile: %1\nReason: %2")
         .arg(nativeName(accountPath), reason);
 }
 
@@ -66,6 +81,11 @@ Failure takeLock(UpdateLock &lock, const QString &busyReason)
 {
     if (lock.acquire())
         return {};
+    return lockFailure(lock, busyReason);
+}
+
+Failure lockFailure(const UpdateLock &lock, const QString &busyReason)
+{
     if (lock.busy())
         return busyReason;
     return QStringLiteral("the lock file %1 could not be made: %2")
@@ -95,6 +115,12 @@ void AccountFileUpdate::removeLeftovers()
 // both change the same old file.
 Failure AccountFileUpdate::open(Locking locking)
 {
+    QString reason;
+    const QString folder = QFileInfo(m_accountPath).absolutePath();
+    for (const QString &path : {QFileInfo(folder).absolutePath(), folder, m_accountPath}) {
+        if (!linkMayBeFollowed(path, reason))
+            return reason;
+    }
     const QFileInfo info(m_accountPath);
     if (info.isFile())
         m_target = info.canonicalFilePath();
@@ -107,9 +133,58 @@ Failure AccountFileUpdate::open(Locking locking)
             return failure;
     }
     m_source.emplace(m_target);
-    if (!m_source->openForReading())
+    if (!m_source->openForReading() || !m_source->state(m_read))
         return QStringLiteral("it could not be opened: %1").arg(m_source->errorText());
+    if (locking == Locking::Exclusive)
+        return checkSource();
     return {};
+}
+
+// What would make the rename at the end fail, or leave the file split, is found before anything
+// is written.
+Failure AccountFileUpdate::checkSource()
+{
+    const QString unchangeable = m_source->unchangeableReason();
+    if (!unchangeable.isEmpty())
+        return unchangeable;
+    // Names of the update's own that an update stopped midway may have left linked to the file
+    // hold no one's accounts: whatever lies there is replaced or removed.
+    quint64 ownNames = 0;
+    for (const QString &leftover : {tempFilePath(), m_target + QStringLiteral(".new"),
+                                    m_target + QStringLiteral(".bak.new")}) {
+        FileState state;
+        QString ignored;
+        if (!leftover.isEmpty() && fileStateAt(leftover, state, ignored) &&
+            state.identity == m_read.identity)
+            ++ownNames;
+    }
+    if (m_read.links <= 1 + ownNames)
+        return {};
+    return QStringLiteral("it has %1 names (hard links), and only this one would get the new "
+                          "file; link the server folders to one account file with a symbolic "
+                          "link instead")
+        .arg(m_read.links);
+}
+
+Failure AccountFileUpdate::rememberSourceState()
+{
+    if (!m_source->state(m_read))
+        return QStringLiteral("reading it failed: %1").arg(m_source->errorText());
+    return {};
+}
+
+// A program that does not take the lock (a game server appending, an editor saving by rename)
+// may have written the file since it was read; renaming the copy over it would undo that.
+Failure AccountFileUpdate::confirmSourceUnchanged()
+{
+    FileState now;
+    QString reason;
+    if (!fileStateAt(m_target, now, reason))
+        return QStringLiteral("it could not be looked at once more: %1").arg(reason);
+    if (now.sameAs(m_read) && (!m_accountLock || m_accountLock->stillHeld()))
+        return {};
+    m_changedByAnother = true;
+    return QStringLiteral("another program changed it while it was being updated");
 }
 
 // kAdd.tmp lies in the working folder, which copies of the tool working on other account files
@@ -124,16 +199,35 @@ Failure AccountFileUpdate::createCopy()
     // A copy on another file system than the account file would have to be copied once more to
     // be renamed into place, and could share no blocks with it: it is made beside the account
     // file instead, where the account file's lock covers it.
+    const QString beside = m_target + QStringLiteral(".new");
     if (m_accountLock &&
         !mayShareFileSystem(QFileInfo(tempPath).absolutePath(), QFileInfo(m_target).absolutePath()))
-        return createCopyAt(m_target + QStringLiteral(".new"));
+        return createCopyAt(beside);
+    bool refused = false;
+    Failure failure = createCopyInWorkingFolder(tempPath, refused);
+    // A working folder that refuses the copy (read-only, or shared and holding another user's
+    // kAdd.tmp) is no reason to fail: beside the account file, under its lock, it is as safe.
+    if (failure && refused && m_accountLock) {
+        m_leftovers.removeAll(tempPath); // what is in the way there is not ours
+        m_copy.reset();
+        m_tempLock.reset();
+        return createCopyAt(beside);
+    }
+    return failure;
+}
+
+Failure AccountFileUpdate::createCopyInWorkingFolder(const QString &tempPath, bool &refused)
+{
     m_tempLock.emplace(tempPath + QStringLiteral(".lock"));
-    if (Failure failure =
-            takeLock(*m_tempLock, QStringLiteral("the temporary file %1 is in use by another "
-                                                 "program")
-                                      .arg(nativeName(tempPath))))
-        return failure;
-    return createCopyAt(tempPath);
+    if (!m_tempLock->acquire()) {
+        refused = m_tempLock->accessRefused();
+        return lockFailure(*m_tempLock, QStringLiteral("the temporary file %1 is in use by "
+                                                       "another program")
+                                            .arg(nativeName(tempPath)));
+    }
+    Failure failure = createCopyAt(tempPath);
+    refused = failure && m_copy->accessRefused();
+    return failure;
 }
 
 Failure AccountFileUpdate::createCopyAt(const QString &path)
@@ -160,8 +254,14 @@ Failure AccountFileUpdate::commit()
 {
     if (Failure failure = moveCopyBesideTarget())
         return failure;
-    if (!m_copy->copyAccessFrom(*m_source) || !m_copy->syncToDisk())
+    if (!m_copy->copyAccessFrom(*m_source))
+        return QStringLiteral("the new file could not be given the account file's owner and "
+                              "access rights: %1")
+            .arg(m_copy->errorText());
+    if (!m_copy->syncToDisk())
         return copyFailure();
+    if (Failure failure = confirmSourceUnchanged())
+        return failure;
     if (!m_source->close())
         return QStringLiteral("reading it failed: %1").arg(m_source->errorText());
     if (Failure failure = installCopy())
@@ -194,6 +294,11 @@ Failure AccountFileUpdate::moveCopyBesideTarget()
     }
     if (crossDevice)
         return copyFromAnotherFileSystem(beside);
+    const QString workingFolder = QFileInfo(oldPath).absolutePath();
+    if (!QFileInfo(workingFolder).isDir())
+        return QStringLiteral("the working folder %1, where the temporary file was made, was "
+                              "removed during the update")
+            .arg(nativeName(workingFolder));
     return QStringLiteral("moving the temporary file %1 beside the account file failed: %2")
         .arg(nativeName(oldPath), m_copy->errorText());
 }

@@ -16,6 +16,8 @@ using Failure = std::optional<QString>;
 // The box text of a file error: the account file's full path and the reason; whether the
 // account file was changed (an update whose last step, a flush or the backup, failed).
 QString fileErrorText(const QString &accountPath, const QString &reason, bool fileChanged = false);
+// The same for a command that only reads the account file.
+QString fileReadErrorText(const QString &accountPath, const QString &reason);
 
 // The stages every change of the account file goes through, in this order:
 //   open()        resolve symbolic links, lock the real file, open it for reading
@@ -23,7 +25,8 @@ QString fileErrorText(const QString &accountPath, const QString &reason, bool fi
 //                 account file as kAdd.txt.new when the working folder is on another file system)
 //   (the caller streams the new content from source() into copy())
 //   commit()      move the copy beside the account file as kAdd.txt.new, give it the account
-//                 file's access, flush it, rename it into place, flush the folder
+//                 file's access, flush it, make sure that the account file is still the one
+//                 read, rename the copy into place, flush the folder
 // Whatever happens, the account file is the old one or the whole new one, and nothing of the
 // update is left behind when the object goes.
 class AccountFileUpdate
@@ -45,6 +48,13 @@ public:
     Failure commit();
     // Whether commit() put the new file in place, even if it then failed.
     bool changedFile() const { return m_installed; }
+    // Whether the update failed because another program, one that ignores the lock, wrote the
+    // account file after it was read: the whole update may then be done again from the start.
+    bool changedByAnotherProgram() const { return m_changedByAnother; }
+    // Fails when the account file is no longer as open() found it.
+    Failure confirmSourceUnchanged();
+    // After a change of the update's own to the account file's metadata (a hard link).
+    Failure rememberSourceState();
 
     CheckedFile &source() { return *m_source; }
     CheckedFile &copy() { return *m_copy; }
@@ -55,6 +65,8 @@ public:
     Failure copyFailure() const;
 
 private:
+    Failure checkSource();
+    Failure createCopyInWorkingFolder(const QString &tempPath, bool &refused);
     Failure createCopyAt(const QString &path);
     Failure moveCopyBesideTarget();
     Failure copyFromAnotherFileSystem(const QString &besidePath);
@@ -69,11 +81,20 @@ private:
     QList<QString> m_leftovers;
     std::optional<CheckedFile> m_source;
     std::unique_ptr<CheckedFile> m_copy;
+    FileState m_read; // of the account file, when it was opened
     bool m_installed = false;
+    bool m_changedByAnother = false;
 };
+
+// How often an update starts again when the account file keeps changing under it.
+inline constexpr int updateAttempts = 5;
+// The reason given when another program kept writing the account file each time.
+QString keptChangingReason();
 
 // kAdd.tmp in the current working folder, or an empty path when that folder no longer exists.
 QString tempFilePath();
 // Takes the lock, waiting a few seconds while another program holds it; the failure names the
 // real cause.
 Failure takeLock(UpdateLock &lock, const QString &busyReason);
+// Why a lock that acquire() did not get could not be taken.
+Failure lockFailure(const UpdateLock &lock, const QString &busyReason);

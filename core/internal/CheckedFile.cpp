@@ -17,13 +17,17 @@ QString CheckedFilePlatform::shrankReason()
 
 bool CheckedFile::fail(const QString &reason)
 {
+    m_accessRefused = false;
     m_error = reason;
     return false;
 }
 
 bool CheckedFile::failFromSystem()
 {
-    return fail(lastSystemError());
+    const bool refused = CheckedFilePlatform::lastErrorRefusedAccess();
+    fail(lastSystemError());
+    m_accessRefused = refused;
+    return false;
 }
 
 bool CheckedFile::injectedFailure()

@@ -4,6 +4,10 @@
 #include <QString>
 #include <QtGlobal>
 
+#ifndef Q_OS_WIN
+struct stat;
+#endif
+
 // Which file a name leads to: the same pair means the same file.
 struct FileIdentity
 {
@@ -12,6 +16,22 @@ struct FileIdentity
     bool operator==(const FileIdentity &other) const
     {
         return device == other.device && file == other.file;
+    }
+};
+
+// What an update must find unchanged, just before it puts its copy in place, to know that no
+// program wrote the account file since it was read.
+struct FileState
+{
+    FileIdentity identity;
+    qint64 size = -1;
+    qint64 modified = 0; // nanoseconds since the epoch
+    qint64 changed = 0;  // of the file's metadata; 0 where the system keeps no such time
+    quint64 links = 0;   // the names the file has
+    bool sameAs(const FileState &other) const
+    {
+        return identity == other.identity && size == other.size && modified == other.modified &&
+               changed == other.changed;
     }
 };
 
@@ -45,6 +65,11 @@ public:
     bool syncToDisk();
     // The size of the open file now, or -1 on an error.
     qint64 size();
+    // The state of the open file now.
+    bool state(FileState &state);
+    // Why the account file may not be replaced whatever rights one has (it is immutable or
+    // append-only); empty when nothing stands in the way.
+    QString unchangeableReason() const;
     // Moves the position of the next read or write.
     bool seek(qint64 offset);
     // Makes this new, empty file share all the blocks of source (a copy-on-write clone) and
@@ -68,12 +93,18 @@ public:
 
     QString path() const { return m_path; }
     QString errorText() const { return m_error; }
+    // Whether the last failure was the system refusing access (permissions, a read-only file
+    // system, a file of another user in a folder that protects it), not a fault of the disk.
+    bool accessRefused() const { return m_accessRefused; }
 
 private:
     bool fail(const QString &reason);
     bool failFromSystem();
     bool injectedFailure();
     bool copyAccessListFrom(const CheckedFile &other);
+#ifndef Q_OS_WIN
+    bool ownerKeepsAccess(const struct stat &old);
+#endif
     bool isOpen() const;
     bool stillNamesCreatedFile() const;
     bool isCreatedFile(const FileIdentity &identity) const;
@@ -90,6 +121,7 @@ private:
 #endif
     FileIdentity m_created; // of the file createPrivate() made
     bool m_madeHere = false;
+    bool m_accessRefused = false;
     qint64 m_notWrittenBack = 0; // bytes written since the disk was last set writing
 };
 
@@ -102,5 +134,12 @@ bool mayShareFileSystem(const QString &a, const QString &b);
 // Makes a rename inside folder durable; true where the platform or the file system has no such
 // step.
 bool syncFolder(const QString &folder, QString &error);
+// The state of the file at path, links followed.
+bool fileStateAt(const QString &path, FileState &state, QString &error);
+// A symbolic link at path is followed only when whoever made it could have changed what it
+// leads to anyway: it belongs to the user running the tool or to root, or its owner owns the
+// file it leads to. Otherwise another user's link could make a privileged run rewrite any file.
+// True also when nothing at path is a link.
+bool linkMayBeFollowed(const QString &path, QString &reason);
 // The reason of the last failed system call, in plain words.
 QString lastSystemError();

@@ -13,6 +13,9 @@ constexpr qint64 copyChunkSize = 256 * 1024;
 // Someone keeps putting a file where ours is to be created.
 constexpr int creationAttempts = 3;
 
+// Whether the last failed system call was refused for lack of access rather than failed.
+bool lastErrorRefusedAccess();
+
 // One attempt; removeFile() adds the retry.
 bool removeOnce(const QString &path, QString &error);
 // The system's steps behind renameFile() and syncFolder(), which add the test hooks.

@@ -3,13 +3,18 @@
 #include "core/FileOperationHooks.h"
 #include "core/internal/CheckedFilePlatform.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
+#include <cstring>
 #include <system_error>
 #include <utility>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #ifdef Q_OS_LINUX
@@ -35,6 +40,45 @@ QByteArray nativePath(const QString &path)
 FileIdentity identityOf(const struct stat &info)
 {
     return {quint64(info.st_dev), quint64(info.st_ino)};
+}
+
+qint64 nanoseconds(const struct timespec &time)
+{
+    return qint64(time.tv_sec) * 1000000000 + qint64(time.tv_nsec);
+}
+
+FileState stateOf(const struct stat &info)
+{
+    FileState state;
+    state.identity = identityOf(info);
+    state.size = qint64(info.st_size);
+    state.modified = nanoseconds(info.st_mtim);
+    state.changed = nanoseconds(info.st_ctim);
+    state.links = quint64(info.st_nlink);
+    return state;
+}
+
+// Where a link leads, one step, as an absolute path.
+QString linkTarget(const QString &link)
+{
+    QByteArray target(4096, Qt::Uninitialized);
+    const ssize_t length = ::readlink(nativePath(link).constData(), target.data(), target.size());
+    if (length <= 0)
+        return {};
+    target.truncate(length);
+    return QFileInfo(QDir(QFileInfo(link).absolutePath()), QFile::decodeName(target))
+        .absoluteFilePath();
+}
+
+QString userName(uid_t uid)
+{
+    struct passwd entry, *found = nullptr;
+    char buffer[4096];
+    if (::getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found)
+        return QStringLiteral("%1 (user id %2)")
+            .arg(QString::fromLocal8Bit(found->pw_name))
+            .arg(uid);
+    return QStringLiteral("user id %1").arg(uid);
 }
 
 } // namespace
@@ -79,8 +123,13 @@ bool CheckedFile::createPrivate()
     const QByteArray native = nativePath(m_path);
     for (int attempt = 0; attempt < creationAttempts && m_fd < 0; ++attempt) {
         QString reason;
-        if (!removeFile(m_path, reason))
-            return fail(reason);
+        errno = 0;
+        if (!removeFile(m_path, reason)) {
+            const bool refused = lastErrorRefusedAccess();
+            fail(reason);
+            m_accessRefused = refused;
+            return false;
+        }
         m_fd = ::open(native.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                       S_IRUSR | S_IWUSR);
         if (m_fd < 0 && errno != EEXIST)
@@ -201,32 +250,152 @@ bool CheckedFile::copyAccessFrom(const CheckedFile &other)
         if (::fchown(m_fd, uid_t(-1), info.st_gid) != 0 && errno != EPERM)
             return failFromSystem();
     }
+    if (!copyAccessListFrom(other))
+        return false;
     if (::fchmod(m_fd, info.st_mode & 07777) != 0)
         return failFromSystem();
-    return copyAccessListFrom(other);
+    return ownerKeepsAccess(info);
+}
+
+namespace {
+
+#ifdef Q_OS_LINUX
+constexpr char accessListName[] = "system.posix_acl_access";
+
+// The access control list of an open file in the kernel's form; empty when it has none.
+bool readAccessList(int fd, QByteArray &list)
+{
+    list.resize(256);
+    for (;;) {
+        const ssize_t size = ::fgetxattr(fd, accessListName, list.data(), size_t(list.size()));
+        if (size >= 0) {
+            list.truncate(size);
+            return true;
+        }
+        if (errno == ENODATA || errno == ENOTSUP) {
+            list.clear();
+            return true;
+        }
+        if (errno != ERANGE)
+            return false;
+        list.resize(list.size() * 4);
+    }
+}
+#endif
+
+struct Membership
+{
+    uid_t user;
+    QList<gid_t> groups;
+    bool contains(gid_t group) const { return groups.contains(group); }
+};
+
+Membership membershipOf(uid_t uid)
+{
+    Membership member{uid, {}};
+    struct passwd entry, *found = nullptr;
+    char buffer[4096];
+    if (::getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) != 0 || !found)
+        return member;
+    int count = 64;
+    QList<gid_t> groups(count);
+    if (::getgrouplist(found->pw_name, found->pw_gid, groups.data(), &count) < 0) {
+        groups.resize(count);
+        if (::getgrouplist(found->pw_name, found->pw_gid, groups.data(), &count) < 0)
+            count = 0;
+    }
+    groups.resize(count);
+    member.groups = groups;
+    member.groups.append(found->pw_gid);
+    return member;
+}
+
+// The rights (rwx bits) that user, not the file's owner, has on a file, as the system decides
+// them: a named entry of its access control list, else the entries of the groups it is in, else
+// the others' bits.
+int rightsOf(const Membership &user, const struct stat &file, const QByteArray &accessList)
+{
+    const int groupBits = (file.st_mode >> 3) & 7;
+    const int otherBits = file.st_mode & 7;
+    if (accessList.size() < 4)
+        return user.contains(file.st_gid) ? groupBits : otherBits;
+    struct Entry
+    {
+        quint16 tag;
+        quint16 rights;
+        quint32 id;
+    };
+    enum : quint16
+    {
+        NamedUser = 0x02,
+        OwningGroup = 0x04,
+        NamedGroup = 0x08,
+        Mask = 0x10
+    };
+    QList<Entry> entries;
+    int mask = 7;
+    for (qsizetype at = 4; at + qsizetype(sizeof(Entry)) <= accessList.size();
+         at += sizeof(Entry)) {
+        Entry entry;
+        std::memcpy(&entry, accessList.constData() + at, sizeof entry);
+        if (entry.tag == Mask)
+            mask = entry.rights;
+        entries.append(entry);
+    }
+    for (const Entry &entry : entries)
+        if (entry.tag == NamedUser && entry.id == user.user)
+            return entry.rights & mask;
+    int rights = 0;
+    bool inAGroup = false;
+    for (const Entry &entry : entries) {
+        const gid_t group = entry.tag == OwningGroup ? file.st_gid : gid_t(entry.id);
+        if ((entry.tag == OwningGroup || entry.tag == NamedGroup) && user.contains(group)) {
+            inAGroup = true;
+            rights |= entry.rights & mask;
+        }
+    }
+    return inAGroup ? rights : otherBits;
+}
+
+} // namespace
+
+// A file the server's user can no longer read and write would look like success to the
+// operator and lock the server out of its own accounts.
+bool CheckedFile::ownerKeepsAccess(const struct stat &old)
+{
+    struct stat now;
+    if (::fstat(m_fd, &now) != 0)
+        return failFromSystem();
+    const int needed = (old.st_mode >> 6) & 06;
+    if (now.st_uid == old.st_uid || needed == 0)
+        return true;
+    QByteArray accessList;
+#ifdef Q_OS_LINUX
+    if (!readAccessList(m_fd, accessList))
+        return failFromSystem();
+#endif
+    if ((rightsOf(membershipOf(old.st_uid), now, accessList) & needed) == needed)
+        return true;
+    return fail(QStringLiteral("the new file cannot be given to the account file's owner %1, and "
+                               "it would lose its access to it (neither through the file's group "
+                               "nor otherwise); run the tool as %1 or as root")
+                    .arg(userName(old.st_uid)));
 }
 
 // An access control list can let a user in that the permission bits keep out (the server's
 // own user, say), and its mask stands where the group bits were; without it the new file would
-// shut one out and let another in.
+// shut one out and let another in. A list the copy inherited from its folder goes, so that it
+// lets in nobody the account file did not.
 bool CheckedFile::copyAccessListFrom(const CheckedFile &other)
 {
 #ifdef Q_OS_LINUX
-    static const char name[] = "system.posix_acl_access";
-    QByteArray list(256, Qt::Uninitialized);
-    for (;;) {
-        const ssize_t size = ::fgetxattr(other.m_fd, name, list.data(), size_t(list.size()));
-        if (size >= 0) {
-            list.truncate(size);
-            break;
-        }
-        if (errno == ENODATA || errno == ENOTSUP)
-            return true; // only the permission bits, already copied
-        if (errno != ERANGE)
-            return failFromSystem();
-        list.resize(list.size() * 4);
-    }
-    return ::fsetxattr(m_fd, name, list.constData(), size_t(list.size()), 0) == 0 ||
+    QByteArray list;
+    if (!readAccessList(other.m_fd, list))
+        return failFromSystem();
+    if (list.isEmpty())
+        return ::fremovexattr(m_fd, accessListName) == 0 || errno == ENODATA || errno == ENOTSUP ||
+               failFromSystem();
+    return ::fsetxattr(m_fd, accessListName, list.constData(), size_t(list.size()), 0) == 0 ||
            failFromSystem();
 #else
     Q_UNUSED(other);
@@ -263,6 +432,67 @@ bool CheckedFile::replace(const QString &target, bool &crossDevice)
         return true;
     crossDevice = errno == EXDEV;
     return failFromSystem();
+}
+
+bool CheckedFile::state(FileState &state)
+{
+    if (injectedFailure())
+        return false;
+    struct stat info;
+    if (::fstat(m_fd, &info) != 0)
+        return failFromSystem();
+    state = stateOf(info);
+    return true;
+}
+
+QString CheckedFile::unchangeableReason() const
+{
+#ifdef Q_OS_LINUX
+    int flags = 0;
+    if (::ioctl(m_fd, FS_IOC_GETFLAGS, &flags) != 0)
+        return {}; // a file system without such flags
+    if (flags & FS_IMMUTABLE_FL)
+        return QStringLiteral("it is marked immutable (chattr +i), so that nobody may change it; "
+                              "remove the mark with chattr -i first");
+    if (flags & FS_APPEND_FL)
+        return QStringLiteral("it is marked append-only (chattr +a), so that it may not be "
+                              "replaced; remove the mark with chattr -a first");
+#endif
+    return {};
+}
+
+bool fileStateAt(const QString &path, FileState &state, QString &error)
+{
+    struct stat info;
+    if (::stat(nativePath(path).constData(), &info) != 0) {
+        error = lastSystemError();
+        return false;
+    }
+    state = stateOf(info);
+    return true;
+}
+
+// Every link on the way is looked at, a link to a link included.
+bool linkMayBeFollowed(const QString &path, QString &reason)
+{
+    struct stat target;
+    if (::stat(nativePath(path).constData(), &target) != 0)
+        return true; // nothing to follow; what is missing is told elsewhere
+    QString hop = path;
+    for (int depth = 0; depth < 40; ++depth) {
+        struct stat link;
+        if (::lstat(nativePath(hop).constData(), &link) != 0 || !S_ISLNK(link.st_mode))
+            return true;
+        if (link.st_uid != ::geteuid() && link.st_uid != 0 && link.st_uid != target.st_uid) {
+            reason = QStringLiteral("the symbolic link %1 belongs to %2 and leads to %3, a file of "
+                                    "%4, which %2 may not change; such a link is not followed")
+                         .arg(hop, userName(link.st_uid), QFileInfo(path).canonicalFilePath(),
+                              userName(target.st_uid));
+            return false;
+        }
+        hop = linkTarget(hop);
+    }
+    return true;
 }
 
 qint64 CheckedFile::size()
@@ -393,6 +623,12 @@ bool mayShareFileSystem(const QString &a, const QString &b)
     return first.st_dev == second.st_dev;
 }
 
+bool CheckedFilePlatform::lastErrorRefusedAccess()
+{
+    return errno == EACCES || errno == EPERM || errno == EROFS;
+}
+
+// errno is left as the failed call set it, for lastErrorRefusedAccess().
 bool CheckedFilePlatform::removeOnce(const QString &path, QString &error)
 {
     const QByteArray native = nativePath(path);
@@ -400,16 +636,21 @@ bool CheckedFilePlatform::removeOnce(const QString &path, QString &error)
     if (::lstat(native.constData(), &info) != 0) {
         if (errno == ENOENT)
             return true;
+        const int code = errno;
         error = lastSystemError();
+        errno = code;
         return false;
     }
     if (S_ISDIR(info.st_mode)) {
         error = QStringLiteral("%1 is a folder").arg(path);
+        errno = EISDIR;
         return false;
     }
     if (::unlink(native.constData()) == 0 || errno == ENOENT)
         return true;
+    const int code = errno;
     error = lastSystemError();
+    errno = code;
     return false;
 }
 

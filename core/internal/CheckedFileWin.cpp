@@ -334,3 +334,74 @@ bool CheckedFilePlatform::syncFolderOnce(const QString &, QString &)
     // MOVEFILE_WRITE_THROUGH has already made the rename durable.
     return true;
 }
+
+namespace {
+
+qint64 ticks(const FILETIME &time)
+{
+    return qint64((quint64(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+}
+
+bool stateOf(HANDLE handle, FileState &state)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    FILE_BASIC_INFO basic;
+    if (!GetFileInformationByHandle(handle, &info) ||
+        !GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic))
+        return false;
+    state.identity = identityOf(info);
+    state.size = qint64((quint64(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    state.modified = ticks(info.ftLastWriteTime) * 100;
+    state.changed = qint64(basic.ChangeTime.QuadPart) * 100;
+    state.links = info.nNumberOfLinks;
+    return true;
+}
+
+} // namespace
+
+bool CheckedFilePlatform::lastErrorRefusedAccess()
+{
+    const DWORD error = GetLastError();
+    return error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT;
+}
+
+bool CheckedFile::state(FileState &state)
+{
+    if (injectedFailure())
+        return false;
+    return stateOf(m_handle, state) || failFromSystem();
+}
+
+// Windows' read-only attribute makes a rename over the file fail with a plain "access denied".
+QString CheckedFile::unchangeableReason() const
+{
+    FILE_BASIC_INFO basic;
+    if (GetFileInformationByHandleEx(m_handle, FileBasicInfo, &basic, sizeof basic) &&
+        (basic.FileAttributes & FILE_ATTRIBUTE_READONLY))
+        return QStringLiteral("it is marked read-only; clear the mark in its properties first");
+    return {};
+}
+
+bool fileStateAt(const QString &path, FileState &state, QString &error)
+{
+    const HANDLE handle =
+        CreateFileW(nativePath(QDir::toNativeSeparators(path)), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        error = lastSystemError();
+        return false;
+    }
+    const bool known = stateOf(handle, state);
+    if (!known)
+        error = lastSystemError();
+    CloseHandle(handle);
+    return known;
+}
+
+// Only an administrator may make symbolic links here by default, and one who can could change
+// the file anyway.
+bool linkMayBeFollowed(const QString &, QString &)
+{
+    return true;
+}

@@ -1,6 +1,7 @@
 #include "core/internal/UpdateLock.h"
 
 #include "core/internal/CheckedFile.h"
+#include "core/internal/CheckedFilePlatform.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -43,8 +44,15 @@ UpdateLock::Attempt UpdateLock::tryOnce()
           FILE_ATTRIBUTE_DIRECTORY))
         return Attempt::Busy;
     SetLastError(error);
+    m_accessRefused = CheckedFilePlatform::lastErrorRefusedAccess();
     m_error = lastSystemError();
     return Attempt::Failed;
+}
+
+// Open without sharing, the lock file cannot be removed while it is held.
+bool UpdateLock::stillHeld() const
+{
+    return m_handle != INVALID_HANDLE_VALUE;
 }
 
 void UpdateLock::release()
@@ -67,6 +75,7 @@ UpdateLock::Attempt UpdateLock::tryOnce()
     if (fd < 0 && errno == EACCES)
         fd = ::open(native.constData(), O_RDONLY | flags, 0644);
     if (fd < 0) {
+        m_accessRefused = CheckedFilePlatform::lastErrorRefusedAccess();
         m_error = errno == ELOOP ? QStringLiteral("it is a symbolic link") : lastSystemError();
         return Attempt::Failed;
     }
@@ -95,6 +104,14 @@ UpdateLock::Attempt UpdateLock::tryOnce()
     }
     m_fd = fd;
     return Attempt::Taken;
+}
+
+bool UpdateLock::stillHeld() const
+{
+    struct stat held, named;
+    return m_fd >= 0 && ::fstat(m_fd, &held) == 0 &&
+           ::lstat(QFile::encodeName(m_path).constData(), &named) == 0 &&
+           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
 }
 
 void UpdateLock::release()
@@ -134,6 +151,7 @@ UpdateLock::~UpdateLock()
 bool UpdateLock::acquire(int waitMilliseconds)
 {
     const QDeadlineTimer deadline(waitMilliseconds);
+    m_accessRefused = false;
     for (;;) {
         switch (tryOnce()) {
         case Attempt::Taken:

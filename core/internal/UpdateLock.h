@@ -18,12 +18,18 @@ public:
     // Waits up to waitMilliseconds for another holder. False with busy() or the reason.
     bool acquire(int waitMilliseconds = defaultWait());
 
+    // Whether the lock file at the path is still the one locked: a lock file removed by hand
+    // lets another holder in.
+    bool stillHeld() const;
+
     // How long an update waits for a busy lock: a few seconds, long enough for another add to
     // finish, short enough that an operator is not left guessing.
     static int defaultWait();
     static void setDefaultWait(int milliseconds);
     bool busy() const { return m_busy; }
     QString errorText() const { return m_error; }
+    // Whether the failure was the system refusing access, as CheckedFile::accessRefused().
+    bool accessRefused() const { return m_accessRefused; }
     QString path() const { return m_path; }
 
 private:
@@ -39,6 +45,7 @@ private:
     QString m_path;
     QString m_error;
     bool m_busy = false;
+    bool m_accessRefused = false;
 #ifdef Q_OS_WIN
     void *m_handle;
 #else

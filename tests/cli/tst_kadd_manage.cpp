@@ -209,17 +209,22 @@ void KaddManageTest::backupKeepsThePreviousFile()
 void KaddManageTest::missingAccountFile_data()
 {
     QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("list") << QStringList{"list"};
-    QTest::newRow("check") << QStringList{"check", "alice"};
-    QTest::newRow("passwd") << QStringList{"passwd", "alice", "newpw1"};
-    QTest::newRow("set") << QStringList{"set", "alice", "--gm", "1", "--backup"};
-    QTest::newRow("remove, dry run") << QStringList{"remove", "alice", "--dry-run"};
+    QTest::addColumn<QByteArray>("headline"); // a command that only reads says so
+    QTest::newRow("list") << QStringList{"list"} << QByteArray("could not be read");
+    QTest::newRow("check") << QStringList{"check", "alice"} << QByteArray("could not be read");
+    QTest::newRow("passwd") << QStringList{"passwd", "alice", "newpw1"}
+                            << QByteArray("could not be updated");
+    QTest::newRow("set") << QStringList{"set", "alice", "--gm", "1", "--backup"}
+                         << QByteArray("could not be updated");
+    QTest::newRow("remove, dry run")
+        << QStringList{"remove", "alice", "--dry-run"} << QByteArray("could not be read");
 }
 
 // Not a missing account: a file error naming the path, and the file is never created.
 void KaddManageTest::missingAccountFile()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, headline);
     ServerFolder server;
     QVERIFY(QFile::remove(server.accountFile()));
 
@@ -228,6 +233,7 @@ void KaddManageTest::missingAccountFile()
     QCOMPARE(result.exitCode, 3);
     QVERIFY2(result.err.startsWith("Account File Error: "), result.err.constData());
     QVERIFY(result.err.contains(QDir::toNativeSeparators(server.accountFile()).toUtf8()));
+    QVERIFY2(result.err.contains(headline), result.err.constData());
     QVERIFY(!QFileInfo::exists(server.accountFile()));
     QVERIFY(!QFileInfo::exists(server.accountFile() + ".bak"));
 }
