@@ -37,6 +37,7 @@ private slots:
     void ownerWhoWouldLoseAccess_data();
     void ownerWhoWouldLoseAccess();
     void accessListInheritedByTheCopyGoes();
+    void workingFolderSharedWithOthers();
 };
 
 namespace {
@@ -78,6 +79,28 @@ bool isRoot()
     return false;
 #endif
 }
+
+#ifdef Q_OS_UNIX
+// daemon (1:1) stands for the game server's user; nobody, acting in group daemon, for an
+// operator who shares the server's group.
+constexpr uid_t serverUser = 1, operatorUser = 65534;
+constexpr gid_t serverGroup = 1;
+
+// Adds carol as the operator, in a server folder that the operator may write to.
+AddAccountResult addAsOperator(const ServerFolder &server)
+{
+    const QString top = QFileInfo(server.path()).absolutePath();
+    for (const QString &folder : {top, server.path(), server.path() + QStringLiteral("/kData"),
+                                  server.path() + QStringLiteral("/kData/kPlayer")})
+        ::chmod(QFile::encodeName(folder).constData(), 0777);
+    AddAccountResult result;
+    if (::setegid(serverGroup) == 0 && ::seteuid(operatorUser) == 0)
+        result = AddAccount(server.path(), "carol", "carol,pw,1,none,0");
+    if (::seteuid(0) != 0 || ::setegid(0) != 0)
+        qFatal("could not become root again");
+    return result;
+}
+#endif
 
 } // namespace
 
@@ -306,18 +329,11 @@ void ForeignChangesTest::ownerWhoWouldLoseAccess()
     QFETCH(bool, created);
     if (!isRoot())
         QSKIP("only root can act as two other users");
-    // daemon (1:1) owns the file; nobody, acting in group daemon, is the operator.
-    constexpr uid_t owner = 1, operatorUser = 65534;
-    constexpr gid_t group = 1;
-
     ServerFolder server(accounts);
-    const QString top = QFileInfo(server.path()).absolutePath();
-    for (const QString &folder :
-         {top, server.path(), server.path() + QStringLiteral("/kData"),
-          server.path() + QStringLiteral("/kData/kPlayer"), server.workFolder()})
-        QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0777) == 0);
+    QVERIFY(::chmod(QFile::encodeName(server.workFolder()).constData(), 0777) == 0);
     const QByteArray file = QFile::encodeName(server.accountFile());
-    QVERIFY(::chown(file.constData(), owner, group) == 0 && ::chmod(file.constData(), mode) == 0);
+    QVERIFY(::chown(file.constData(), serverUser, serverGroup) == 0 &&
+            ::chmod(file.constData(), mode) == 0);
     if (operatorInList) {
         struct Entry
         {
@@ -340,16 +356,14 @@ void ForeignChangesTest::ownerWhoWouldLoseAccess()
     const mode_t modeBefore = info.st_mode;
     WorkingFolder working(server.workFolder());
 
-    QVERIFY(::setegid(group) == 0 && ::seteuid(operatorUser) == 0);
-    const AddAccountResult result = AddAccount(server.path(), "carol", "carol,pw,1,none,0");
-    QVERIFY(::seteuid(0) == 0 && ::setegid(0) == 0);
+    const AddAccountResult result = addAsOperator(server);
 
     QCOMPARE(result.outcome, created ? AddOutcome::Created : AddOutcome::FileError);
     QCOMPARE(server.accounts(), created ? accounts + carol : accounts);
     if (!created)
         QVERIFY2(result.errorText.contains("daemon"), qPrintable(result.errorText));
     QVERIFY(::stat(file.constData(), &info) == 0);
-    QCOMPARE(info.st_gid, group);
+    QCOMPARE(info.st_gid, serverGroup);
     QCOMPARE(info.st_mode, modeBefore);
 #else
     QSKIP("needs Linux's access control lists");
@@ -393,6 +407,32 @@ void ForeignChangesTest::accessListInheritedByTheCopyGoes()
     QCOMPARE(info.st_mode & 0777, mode_t(0640));
 #else
     QSKIP("needs Linux's access control lists");
+#endif
+}
+
+// The working folder is shared and sticky, as /tmp is, and another user's kAdd.tmp lies there:
+// the copy is made beside the account file instead.
+void ForeignChangesTest::workingFolderSharedWithOthers()
+{
+#ifdef Q_OS_UNIX
+    if (!isRoot())
+        QSKIP("only root can act as two other users");
+    ServerFolder server(accounts);
+    const QByteArray work = QFile::encodeName(server.workFolder());
+    QVERIFY(::chmod(work.constData(), 01777) == 0);
+    QFile planted(server.tempFile());
+    QVERIFY(planted.open(QIODevice::WriteOnly));
+    planted.close();
+    QVERIFY(::chown(QFile::encodeName(server.tempFile()).constData(), 4242, 4242) == 0);
+    QVERIFY(::chown(QFile::encodeName(server.accountFile()).constData(), operatorUser,
+                    serverGroup) == 0);
+    WorkingFolder working(server.workFolder());
+
+    QCOMPARE(addAsOperator(server).outcome, AddOutcome::Created);
+    QCOMPARE(server.accounts(), accounts + carol);
+    QVERIFY(QFileInfo::exists(server.tempFile())); // not ours to remove
+#else
+    QSKIP("sticky folders are a POSIX matter");
 #endif
 }
 
