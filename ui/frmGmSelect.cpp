@@ -55,23 +55,6 @@ void frmGmSelect::createControls()
         m_boxes[flag] = makeCheckBox(this, gmFlags[flag].checkBoxName,
                                      QLatin1String(gmFlags[flag].caption), rect);
     }
-    chkBroadcast = m_boxes[0];
-    chkItemSummon = m_boxes[1];
-    chkMonsterSummon = m_boxes[2];
-    chkChangeStatSkill = m_boxes[3];
-    chkChangeOption = m_boxes[4];
-    chkSaveReturn = m_boxes[5];
-    chkChangeLevel = m_boxes[6];
-    chkWarp = m_boxes[7];
-    chkWhois = m_boxes[8];
-    chkGotoSumBan = m_boxes[9];
-    chkKilledAlive = m_boxes[10];
-    chkChangeJob = m_boxes[11];
-    chkChangeColorStyle = m_boxes[12];
-    chkAutoRawUnit = m_boxes[13];
-    chkRefine = m_boxes[14];
-    chkWorld = m_boxes[15];
-
     chkSelectAll = makeCheckBox(this, "chkSelectAll", QStringLiteral("Select ALL"),
                                 twips(5760, 720, 1215, 495));
     m_boxes[GmCheckBoxes::selectAll] = chkSelectAll;
@@ -83,25 +66,30 @@ void frmGmSelect::createControls()
 
 void frmGmSelect::connectHandlers()
 {
+    // The flag boxes' handlers, in table order.
+    static constexpr std::array<void (frmGmSelect::*)(), 16> flagHandlers{
+        &frmGmSelect::chkBroadcast_Click,
+        &frmGmSelect::chkItemSummon_Click,
+        &frmGmSelect::chkMonsterSummon_Click,
+        &frmGmSelect::chkChangeStatSkill_Click,
+        &frmGmSelect::chkChangeOption_Click,
+        &frmGmSelect::chkSaveReturn_Click,
+        &frmGmSelect::chkChangeLevel_Click,
+        &frmGmSelect::chkWarp_Click,
+        &frmGmSelect::chkWhois_Click,
+        &frmGmSelect::chkGotoSumBan_Click,
+        &frmGmSelect::chkKilledAlive_Click,
+        &frmGmSelect::chkChangeJob_Click,
+        &frmGmSelect::chkChangeColorStyle_Click,
+        &frmGmSelect::chkAutoRawUnit_Click,
+        &frmGmSelect::chkRefine_Click,
+        &frmGmSelect::chkWorld_Click,
+    };
+    static_assert(flagHandlers.size() == gmFlags.size());
     // toggled, not clicked: the selection's slots rely on hearing every change of state,
     // including those Select ALL and Clear All make, at the moment they are made.
-    connect(chkBroadcast, &QCheckBox::toggled, this, &frmGmSelect::chkBroadcast_Click);
-    connect(chkItemSummon, &QCheckBox::toggled, this, &frmGmSelect::chkItemSummon_Click);
-    connect(chkMonsterSummon, &QCheckBox::toggled, this, &frmGmSelect::chkMonsterSummon_Click);
-    connect(chkChangeStatSkill, &QCheckBox::toggled, this, &frmGmSelect::chkChangeStatSkill_Click);
-    connect(chkChangeOption, &QCheckBox::toggled, this, &frmGmSelect::chkChangeOption_Click);
-    connect(chkSaveReturn, &QCheckBox::toggled, this, &frmGmSelect::chkSaveReturn_Click);
-    connect(chkChangeLevel, &QCheckBox::toggled, this, &frmGmSelect::chkChangeLevel_Click);
-    connect(chkWarp, &QCheckBox::toggled, this, &frmGmSelect::chkWarp_Click);
-    connect(chkWhois, &QCheckBox::toggled, this, &frmGmSelect::chkWhois_Click);
-    connect(chkGotoSumBan, &QCheckBox::toggled, this, &frmGmSelect::chkGotoSumBan_Click);
-    connect(chkKilledAlive, &QCheckBox::toggled, this, &frmGmSelect::chkKilledAlive_Click);
-    connect(chkChangeJob, &QCheckBox::toggled, this, &frmGmSelect::chkChangeJob_Click);
-    connect(chkChangeColorStyle, &QCheckBox::toggled, this,
-            &frmGmSelect::chkChangeColorStyle_Click);
-    connect(chkAutoRawUnit, &QCheckBox::toggled, this, &frmGmSelect::chkAutoRawUnit_Click);
-    connect(chkRefine, &QCheckBox::toggled, this, &frmGmSelect::chkRefine_Click);
-    connect(chkWorld, &QCheckBox::toggled, this, &frmGmSelect::chkWorld_Click);
+    for (size_t flag = 0; flag < flagHandlers.size(); ++flag)
+        connect(m_boxes[flag], &QCheckBox::toggled, this, flagHandlers[flag]);
     connect(chkSelectAll, &QCheckBox::toggled, this, &frmGmSelect::chkSelectAll_Click);
     connect(cmdClear, &QPushButton::clicked, this, &frmGmSelect::cmdClear_Click);
     connect(cmdDone, &QPushButton::clicked, this, &frmGmSelect::cmdDone_Click);

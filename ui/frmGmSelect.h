@@ -49,22 +49,7 @@ private:
     void applyTabOrder();
     QCheckBox *box(int box) const;
 
-    QCheckBox *chkBroadcast = nullptr;
-    QCheckBox *chkItemSummon = nullptr;
-    QCheckBox *chkMonsterSummon = nullptr;
-    QCheckBox *chkChangeStatSkill = nullptr;
-    QCheckBox *chkChangeOption = nullptr;
-    QCheckBox *chkSaveReturn = nullptr;
-    QCheckBox *chkChangeLevel = nullptr;
-    QCheckBox *chkWarp = nullptr;
-    QCheckBox *chkWhois = nullptr;
-    QCheckBox *chkGotoSumBan = nullptr;
-    QCheckBox *chkKilledAlive = nullptr;
-    QCheckBox *chkChangeJob = nullptr;
-    QCheckBox *chkChangeColorStyle = nullptr;
-    QCheckBox *chkAutoRawUnit = nullptr;
-    QCheckBox *chkRefine = nullptr;
-    QCheckBox *chkWorld = nullptr;
+    // The flag boxes (chkBroadcast ... chkWorld) are m_boxes[0 .. 15], named after their flag.
     QCheckBox *chkSelectAll = nullptr;
     QPushButton *cmdClear = nullptr;
     QPushButton *cmdDone = nullptr;
