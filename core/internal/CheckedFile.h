@@ -4,10 +4,6 @@
 #include <QString>
 #include <QtGlobal>
 
-#ifndef Q_OS_WIN
-struct stat;
-#endif
-
 // Which file a name leads to: the same pair means the same file.
 struct FileIdentity
 {
@@ -102,9 +98,6 @@ private:
     bool failFromSystem();
     bool injectedFailure();
     bool copyAccessListFrom(const CheckedFile &other);
-#ifndef Q_OS_WIN
-    bool ownerKeepsAccess(const struct stat &old);
-#endif
     bool isOpen() const;
     bool stillNamesCreatedFile() const;
     bool isCreatedFile(const FileIdentity &identity) const;

@@ -234,29 +234,6 @@ bool CheckedFile::syncToDisk()
     return ::fsync(m_fd) == 0 || failFromSystem();
 }
 
-bool CheckedFile::copyAccessFrom(const CheckedFile &other)
-{
-    if (injectedFailure())
-        return false;
-    struct stat info;
-    if (::fstat(other.m_fd, &info) != 0)
-        return failFromSystem();
-    // Only a privileged process may give a file away; others keep their own ownership but may
-    // still give it the group they share with the server, through which the server may read
-    // it. The owner goes first: changing it may clear the set-id bits that the mode restores.
-    if (::fchown(m_fd, info.st_uid, info.st_gid) != 0) {
-        if (errno != EPERM)
-            return failFromSystem();
-        if (::fchown(m_fd, uid_t(-1), info.st_gid) != 0 && errno != EPERM)
-            return failFromSystem();
-    }
-    if (!copyAccessListFrom(other))
-        return false;
-    if (::fchmod(m_fd, info.st_mode & 07777) != 0)
-        return failFromSystem();
-    return ownerKeepsAccess(info);
-}
-
 namespace {
 
 #ifdef Q_OS_LINUX
@@ -357,29 +334,53 @@ int rightsOf(const Membership &user, const struct stat &file, const QByteArray &
     return inAGroup ? rights : otherBits;
 }
 
-} // namespace
-
 // A file the server's user can no longer read and write would look like success to the
-// operator and lock the server out of its own accounts.
-bool CheckedFile::ownerKeepsAccess(const struct stat &old)
+// operator and lock the server out of its own accounts. Empty when the owner keeps its access.
+QString lostOwnerAccess(int fd, const struct stat &old)
 {
     struct stat now;
-    if (::fstat(m_fd, &now) != 0)
-        return failFromSystem();
+    if (::fstat(fd, &now) != 0)
+        return lastSystemError();
     const int needed = (old.st_mode >> 6) & 06;
     if (now.st_uid == old.st_uid || needed == 0)
-        return true;
+        return {};
     QByteArray accessList;
 #ifdef Q_OS_LINUX
-    if (!readAccessList(m_fd, accessList))
-        return failFromSystem();
+    if (!readAccessList(fd, accessList))
+        return lastSystemError();
 #endif
     if ((rightsOf(membershipOf(old.st_uid), now, accessList) & needed) == needed)
-        return true;
-    return fail(QStringLiteral("the new file cannot be given to the account file's owner %1, and "
-                               "it would lose its access to it (neither through the file's group "
-                               "nor otherwise); run the tool as %1 or as root")
-                    .arg(userName(old.st_uid)));
+        return {};
+    return QStringLiteral("the new file cannot be given to the account file's owner %1, and %1 "
+                          "would lose its access to it (neither through the file's group nor "
+                          "otherwise); run the tool as %1 or as root")
+        .arg(userName(old.st_uid));
+}
+
+} // namespace
+
+bool CheckedFile::copyAccessFrom(const CheckedFile &other)
+{
+    if (injectedFailure())
+        return false;
+    struct stat info;
+    if (::fstat(other.m_fd, &info) != 0)
+        return failFromSystem();
+    // Only a privileged process may give a file away; others keep their own ownership but may
+    // still give it the group they share with the server, through which the server may read
+    // it. The owner goes first: changing it may clear the set-id bits that the mode restores.
+    if (::fchown(m_fd, info.st_uid, info.st_gid) != 0) {
+        if (errno != EPERM)
+            return failFromSystem();
+        if (::fchown(m_fd, uid_t(-1), info.st_gid) != 0 && errno != EPERM)
+            return failFromSystem();
+    }
+    if (!copyAccessListFrom(other))
+        return false;
+    if (::fchmod(m_fd, info.st_mode & 07777) != 0)
+        return failFromSystem();
+    const QString lost = lostOwnerAccess(m_fd, info);
+    return lost.isEmpty() || fail(lost);
 }
 
 // An access control list can let a user in that the permission bits keep out (the server's
