@@ -34,6 +34,13 @@ bool CheckedFile::injectedFailure()
     return true;
 }
 
+// Tells the hooks once the system has done step; true, to stand for the step's success.
+bool CheckedFile::did(FileOperationHooks::Step step)
+{
+    FileOperationHooks::current().done(step, m_path);
+    return true;
+}
+
 bool CheckedFile::write(QByteArrayView bytes)
 {
     return !injectedFailure() && writeAll(bytes);
@@ -68,7 +75,10 @@ bool syncFolder(const QString &folder, QString &error)
         error = CheckedFilePlatform::injectedReason();
         return false;
     }
-    return CheckedFilePlatform::syncFolderOnce(folder, error);
+    if (!CheckedFilePlatform::syncFolderOnce(folder, error))
+        return false;
+    FileOperationHooks::current().done(FileOperationHooks::Step::FolderFlushed, folder);
+    return true;
 }
 
 bool removeFile(const QString &path, QString &error)
