@@ -34,7 +34,8 @@ bool CheckedFile::injectedFailure()
     return true;
 }
 
-// Tells the hooks once the system has done step; true, to stand for the step's success.
+// True, to stand in one expression for the system call's success: whoever drops the call drops
+// the report with it, and the tests see the step missing.
 bool CheckedFile::did(FileOperationHooks::Step step)
 {
     FileOperationHooks::current().done(step, m_path);

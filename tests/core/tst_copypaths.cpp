@@ -252,9 +252,9 @@ void CopyPathsTest::fileChangedAfterTheScan_data()
     QTest::newRow("the same name as a new first line") << carolAgain << QByteArray() << false;
 }
 
-// A program that ignores the lock writes to the account file after the scan, in place, so that
-// it is still the file that was scanned, only longer: the copy must not stop at the size that
-// was scanned, nor take unread the bytes it scanned, nor let in a name it did not look at.
+// A program that ignores the lock writes to the account file after the scan, in place: still
+// the file that was scanned, only longer. The copy must not stop at the size that was scanned,
+// nor trust the bytes it scanned to be the same, nor let in a name it did not look at.
 void CopyPathsTest::fileChangedAfterTheScan()
 {
     QFETCH(QByteArray, prepended);

@@ -753,8 +753,9 @@ void FileFaultsTest::changeFlushedAroundItsRename_data()
     QTest::newRow("copy made beside the account file") << true;
 }
 
-// After a power cut the account file must be the old one or the new one, whole: the copy reaches
-// the disk before it is renamed into place, and the rename does before the update reports it.
+// After a power cut the account file must be the old one or the new one, whole, and an add
+// reported done must be in it: the copy reaches the disk before it is renamed into place, and
+// its folder, which holds the rename, before the update reports success.
 void FileFaultsTest::changeFlushedAroundItsRename()
 {
     QFETCH(bool, otherFileSystem);
