@@ -1,5 +1,7 @@
 #pragma once
 
+class QString;
+
 // Where tests reach into the file operations of an update, as a failing device would: the
 // programs never install any hooks, and then every operation runs as it is.
 class FileOperationHooks
@@ -21,6 +23,17 @@ public:
     virtual bool widestVectorsAllowed() { return true; }
     // False makes a backup a copy, as on a file system without hard links.
     virtual bool hardLinksAllowed() { return true; }
+
+    // The steps that make a change last through a power cut. A failure injected before one of
+    // them cannot tell a step that never runs, so each is told once the system has done it,
+    // with the file it was done to (the name it had, for a rename) or the folder.
+    enum class Step
+    {
+        FileFlushed,
+        Renamed,
+        FolderFlushed,
+    };
+    virtual void done(Step, const QString &) {}
 
     // The hooks in force; null restores the plain behaviour.
     static void install(FileOperationHooks *hooks);

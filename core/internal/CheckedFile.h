@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/FileOperationHooks.h"
+
 #include <QByteArrayView>
 #include <QString>
 #include <QtGlobal>
@@ -97,6 +99,7 @@ private:
     bool fail(const QString &reason);
     bool failFromSystem();
     bool injectedFailure();
+    bool did(FileOperationHooks::Step step);
     bool copyAccessListFrom(const CheckedFile &other);
     bool isOpen() const;
     bool stillNamesCreatedFile() const;

@@ -231,7 +231,7 @@ bool CheckedFile::syncToDisk()
 {
     if (injectedFailure())
         return false;
-    return ::fsync(m_fd) == 0 || failFromSystem();
+    return ::fsync(m_fd) == 0 ? did(FileOperationHooks::Step::FileFlushed) : failFromSystem();
 }
 
 namespace {
@@ -430,7 +430,7 @@ bool CheckedFile::replace(const QString &target, bool &crossDevice)
     if (!stillNamesCreatedFile())
         return fail(QStringLiteral("%1 was replaced by another program").arg(m_path));
     if (::rename(nativePath(m_path).constData(), nativePath(target).constData()) == 0)
-        return true;
+        return did(FileOperationHooks::Step::Renamed);
     crossDevice = errno == EXDEV;
     return failFromSystem();
 }

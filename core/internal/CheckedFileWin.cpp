@@ -179,7 +179,8 @@ bool CheckedFile::syncToDisk()
 {
     if (injectedFailure())
         return false;
-    return FlushFileBuffers(m_handle) || failFromSystem();
+    return FlushFileBuffers(m_handle) ? did(FileOperationHooks::Step::FileFlushed)
+                                      : failFromSystem();
 }
 
 // Access on Windows follows the folder the file lies in.
@@ -226,7 +227,7 @@ bool CheckedFile::replace(const QString &target, bool &crossDevice)
             return MoveFileExW(nativePath(m_path), nativePath(to),
                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
         }))
-        return true;
+        return did(FileOperationHooks::Step::Renamed);
     const DWORD error = GetLastError();
     crossDevice = error == ERROR_NOT_SAME_DEVICE;
     failFromSystem();

@@ -1,4 +1,5 @@
 #include "core/AccountFile.h"
+#include "core/internal/AccountFileScanner.h"
 #include "core/internal/PlainLines.h"
 #include "tests/support/FaultInjection.h"
 #include "tests/support/ServerFolder.h"
@@ -23,6 +24,7 @@ private slots:
     void duplicateWritesNothing();
     void nameAmongPlainLines_data();
     void nameAmongPlainLines();
+    void nameAtEveryStartInTheRuns();
     void widestVectorsWhereTheProcessorHasThem();
     void fileChangedAfterTheScan_data();
     void fileChangedAfterTheScan();
@@ -202,6 +204,27 @@ void CopyPathsTest::nameAmongPlainLines()
     }
 }
 
+// A line that starts right after a run of 64 bytes ends is known to start only from the line
+// feed in the run before: the taken name is moved over every byte of the first three runs after
+// the first line (a line ended in CR LF cannot be 1 byte long).
+void CopyPathsTest::nameAtEveryStartInTheRuns()
+{
+    const QString name = QStringLiteral("dupe0000");
+    const QByteArray after = QByteArray("someone,pw\r\n").repeated(24);
+    for (const bool narrow : {false, true}) {
+        FaultInjection::setNarrowVectors(narrow);
+        for (int offset = 0; offset < 192; offset += offset == 0 ? 2 : 1) {
+            const QByteArray before =
+                offset == 0 ? QByteArray() : QByteArray(offset - 2, 'x') + "\r\n";
+            AccountFileScanner scanner({name}, AccountFileScanner::Stop::AtFirstMatch);
+            if (scanner.feed("first,pw\r\n" + before + "DUPE0000,pw\r\n" + after, nullptr))
+                scanner.finish(nullptr);
+            QVERIFY2(scanner.matches() == QList<int>{0},
+                     qPrintable(QStringLiteral("offset %1, narrow %2").arg(offset).arg(narrow)));
+        }
+    }
+}
+
 void CopyPathsTest::widestVectorsWhereTheProcessorHasThem()
 {
 #if defined(__x86_64__) && defined(__GNUC__) && defined(Q_OS_LINUX)
@@ -218,32 +241,39 @@ void CopyPathsTest::widestVectorsWhereTheProcessorHasThem()
 
 void CopyPathsTest::fileChangedAfterTheScan_data()
 {
+    QTest::addColumn<QByteArray>("prepended");
     QTest::addColumn<QByteArray>("appended");
     QTest::addColumn<bool>("created");
 
-    QTest::newRow("another account appended") << QByteArray("dave,pw,1,none,0\r\n") << true;
-    QTest::newRow("the same name appended") << QByteArray("CAROL,pw,1,none,0\r\n") << false;
+    const QByteArray carolAgain = "CAROL,pw,1,none,0\r\n";
+    QTest::newRow("another account appended")
+        << QByteArray() << QByteArray("dave,pw,1,none,0\r\n") << true;
+    QTest::newRow("the same name appended") << QByteArray() << carolAgain << false;
+    QTest::newRow("the same name as a new first line") << carolAgain << QByteArray() << false;
 }
 
-// A program that ignores the lock appends to the account file after the scan: the copy must not
-// stop at the size that was scanned, nor let in a name it did not look at.
+// A program that ignores the lock writes to the account file after the scan, in place: still
+// the file that was scanned, only longer. The copy must not stop at the size that was scanned,
+// nor trust the bytes it scanned to be the same, nor let in a name it did not look at.
 void CopyPathsTest::fileChangedAfterTheScan()
 {
+    QFETCH(QByteArray, prepended);
     QFETCH(QByteArray, appended);
     QFETCH(bool, created);
 
     const QByteArray before = fillTo(2 * readSize, "\r\nbob,pw,1,none,0\r\n");
+    const QByteArray changed = prepended + before + appended;
     ServerFolder server(before);
     WorkingFolder working(server.workFolder());
     FaultInjection::setAfterScan([&] {
         QFile file(server.accountFile());
-        if (file.open(QIODevice::Append))
-            file.write(appended);
+        if (file.open(QIODevice::ReadWrite))
+            file.write(changed);
     });
 
     const AddOutcome outcome = AddAccount(server.path(), QStringLiteral("carol"), carol).outcome;
     QCOMPARE(outcome, created ? AddOutcome::Created : AddOutcome::Duplicate);
-    QCOMPARE(server.accounts(), before + appended + (created ? carol.toUtf8() + "\r\n" : ""));
+    QCOMPARE(server.accounts(), changed + (created ? carol.toUtf8() + "\r\n" : ""));
     QVERIFY(!QFileInfo::exists(server.tempFile()));
 }
 

@@ -10,6 +10,8 @@
 #include <QSet>
 #include <QTest>
 
+#include <cstdio>
+
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <sys/resource.h>
@@ -53,6 +55,10 @@ private slots:
     void simultaneousUpdatesLoseNothing();
     void everyFailingOperation_data();
     void everyFailingOperation();
+    void copySwappedBeforeTheRename();
+    void renameIntoPlaceFails();
+    void changeFlushedAroundItsRename_data();
+    void changeFlushedAroundItsRename();
     void backupCopiedWithoutHardLinks();
     void copyInWorkingFolderStaysPrivate();
     void accessControlListIsKept();
@@ -679,6 +685,94 @@ void FileFaultsTest::everyFailingOperation()
         QCOMPARE(server.accounts(), (carolIn ? withCarol : rewritten) + "dave,1\r\n");
         QVERIFY(!QFileInfo::exists(work + QStringLiteral("/kAdd.tmp")));
     }
+}
+
+// Another program swaps a file of its own in for kAdd.txt.new while the update writes it: only
+// what the update wrote may ever become the account file.
+void FileFaultsTest::copySwappedBeforeTheRename()
+{
+#ifdef Q_OS_UNIX
+    ServerFolder server(accounts);
+    WorkingFolder working(server.workFolder());
+    const QString copy = server.accountFile() + QStringLiteral(".new");
+    const QString foreign = server.workFolder() + QStringLiteral("/foreign");
+    bool swapped = false;
+    FaultInjection::setBeforeEachOperation([&] {
+        if (swapped || !QFileInfo::exists(copy))
+            return;
+        QFile file(foreign);
+        swapped = file.open(QIODevice::WriteOnly) && file.write("mallory,pw,1,none,0\r\n") > 0;
+        file.close();
+        swapped = swapped && std::rename(QFile::encodeName(foreign).constData(),
+                                         QFile::encodeName(copy).constData()) == 0;
+    });
+
+    const AddAccountResult result = addCarol(server);
+    QVERIFY(swapped);
+    QCOMPARE(result.outcome, AddOutcome::FileError);
+    QCOMPARE(server.accounts(), accounts);
+#else
+    QSKIP("a file held open cannot be replaced on Windows");
+#endif
+}
+
+// A folder, not empty, took the account file's name after the scan: the rename of the copy fails,
+// and the update must say so rather than report an account it did not add.
+void FileFaultsTest::renameIntoPlaceFails()
+{
+#ifdef Q_OS_UNIX
+    ServerFolder server(accounts);
+    WorkingFolder working(server.workFolder());
+    QDir folder(server.path() + QStringLiteral("/kData/kPlayer"));
+    FaultInjection::setAfterScan([&] {
+        folder.rename(QStringLiteral("kAdd.txt"), QStringLiteral("kAdd.txt.old"));
+        folder.mkpath(QStringLiteral("kAdd.txt/inside"));
+    });
+
+    const AddAccountResult result = addCarol(server);
+    const QString problems = failureProblems(result, server, server.workFolder(), accounts);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems));
+    QVERIFY(QFileInfo::exists(server.accountFile() + QStringLiteral("/inside")));
+#else
+    QSKIP("an open file cannot be renamed on Windows");
+#endif
+}
+
+void FileFaultsTest::changeFlushedAroundItsRename_data()
+{
+    QTest::addColumn<bool>("otherFileSystem");
+    QTest::newRow("copy made in the working folder") << false;
+    QTest::newRow("copy made beside the account file") << true;
+}
+
+// After a power cut the account file must be the old one or the new one, whole, and an add
+// reported done must be in it: the copy reaches the disk before it is renamed into place, and
+// its folder, which holds the rename, before the update reports success.
+void FileFaultsTest::changeFlushedAroundItsRename()
+{
+    QFETCH(bool, otherFileSystem);
+
+    ServerFolder server(accounts);
+    QTemporaryDir shm(QStringLiteral("/dev/shm/kelto-XXXXXX"));
+    const QString work =
+        otherFileSystem ? otherFileSystemFolder(shm, server.accountFile()) : server.workFolder();
+    if (work.isEmpty())
+        QSKIP("no second file system at /dev/shm");
+    WorkingFolder working(work);
+    FaultInjection::recordSteps();
+    QCOMPARE(addCarol(server).outcome, AddOutcome::Created);
+    QCOMPARE(server.accounts(), withCarol);
+
+    const char *const stepNames[] = {"file flushed", "renamed", "folder flushed"};
+    QStringList steps;
+    for (const FaultInjection::DoneStep &done : FaultInjection::stepsDone())
+        steps << QStringLiteral("%1 %2").arg(QLatin1String(stepNames[int(done.step)]),
+                                             QDir::fromNativeSeparators(done.path));
+    const QFileInfo target(QFileInfo(server.accountFile()).canonicalFilePath());
+    const QString copy = target.filePath() + QStringLiteral(".new");
+    QCOMPARE(steps.mid(qMax(0, steps.size() - 3)),
+             (QStringList{"file flushed " + copy, "renamed " + copy,
+                          "folder flushed " + target.path()}));
 }
 
 // Without hard links the backup is a copy. Each operation of an edit with a backup fails in

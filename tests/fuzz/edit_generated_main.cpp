@@ -27,6 +27,7 @@ const QByteArray names[] = {"alice",
                             "\xff\xfe",
                             "carol"};
 const QByteArray ends[] = {"\r\n", "\n", "\r", "\r\n"};
+constexpr qsizetype readSize = 256 * 1024;
 
 QByteArray generate(QRandomGenerator &random)
 {
@@ -45,9 +46,15 @@ QByteArray generate(QRandomGenerator &random)
         case 3:
             file += name + ",pw,1"; // too few fields
             break;
-        case 4:
-            file += name + "," + QByteArray(300000, 'p') + ",0,none,0"; // longer than a chunk
+        case 4: {
+            // From half a read of the edit to one and a half, ending where a read ends, give or
+            // take a byte: a CR LF there is cut in two by the reads, or ends one, or starts one.
+            const QByteArray fields = ",0,none,0";
+            const qsizetype fixed = file.size() + name.size() + 1 + fields.size();
+            const qsizetype readEnd = (fixed + readSize / 2) / readSize * readSize + readSize;
+            file += name + "," + QByteArray(readEnd - fixed + random.bounded(-2, 1), 'p') + fields;
             break;
+        }
         default:
             file += name + ",pw" + QByteArray::number(i) + ",1,none," + QByteArray::number(i);
         }

@@ -6,6 +6,7 @@
 #include "core/AccountFile.h"
 #include "core/CreateAccount.h"
 #include "core/EntryView.h"
+#include "core/internal/UpdateLock.h"
 #include "tests/support/KaddProcess.h"
 #include "tests/support/ServerFolder.h"
 
@@ -13,8 +14,19 @@
 #include <QSet>
 #include <QTest>
 
+#include <atomic>
+#include <cerrno>
 #include <future>
+#include <optional>
+#include <thread>
 #include <vector>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 class ConcurrencyTest : public QObject
 {
@@ -23,6 +35,7 @@ class ConcurrencyTest : public QObject
 private slots:
     void simultaneousAddsLoseNothing();
     void addsAndRemovesMatchOneOrder();
+    void lockFileGoneBeforeTheLockIsFree();
 };
 
 namespace {
@@ -245,6 +258,45 @@ void ConcurrencyTest::addsAndRemovesMatchOneOrder()
     qInfo("%d operations by %d processes, %d of them changed the file; %d names held at the end",
           operations, processes, changes, int(held.size()));
     QVERIFY(!QFile::exists(server.tempFile()));
+}
+
+// A waiter that opened the lock file while it was held gets the lock the moment the holder lets
+// go. Only if that file has left the path by then does the waiter see it has locked nothing and
+// try again; were it still there, the holder's removal would come after, and the next update
+// would lock a new file while this one holds the old.
+void ConcurrencyTest::lockFileGoneBeforeTheLockIsFree()
+{
+#ifdef Q_OS_UNIX
+    QTemporaryDir dir;
+    const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("kAdd.txt.lock")));
+    int lockedWhileNamed = 0;
+    for (int round = 0; round < 1000; ++round) {
+        std::optional<UpdateLock> holder(std::in_place, QFile::decodeName(path));
+        QVERIFY(holder->acquire(0));
+        const int fd = ::open(path.constData(), O_RDWR | O_CLOEXEC);
+        QVERIFY(fd >= 0);
+        std::atomic<bool> waiting{false};
+        bool named = false;
+        std::thread waiter([&] {
+            waiting = true;
+            while (::flock(fd, LOCK_EX | LOCK_NB) != 0 &&
+                   (errno == EWOULDBLOCK || errno == EINTR)) {
+            }
+            struct stat locked, atPath;
+            named = ::fstat(fd, &locked) == 0 && ::lstat(path.constData(), &atPath) == 0 &&
+                    locked.st_dev == atPath.st_dev && locked.st_ino == atPath.st_ino;
+        });
+        while (!waiting) {
+        }
+        holder.reset();
+        waiter.join();
+        ::close(fd);
+        lockedWhileNamed += named;
+    }
+    QCOMPARE(lockedWhileNamed, 0);
+#else
+    QSKIP("Windows deletes a lock file as its holder closes it");
+#endif
 }
 
 QTEST_GUILESS_MAIN(ConcurrencyTest)

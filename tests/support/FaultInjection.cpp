@@ -23,6 +23,11 @@ public:
     bool systemCopyAllowed() override { return !streamingOnly; }
     bool widestVectorsAllowed() override { return !narrowVectors; }
     bool hardLinksAllowed() override { return !noHardLinks; }
+    void done(Step step, const QString &path) override
+    {
+        if (recordingSteps)
+            steps.append({step, path});
+    }
     void afterScan() override
     {
         if (afterScanStep)
@@ -36,6 +41,8 @@ public:
     std::atomic<bool> noHardLinks{false};
     std::function<void()> afterScanStep;
     std::function<void()> eachOperationStep;
+    std::atomic<bool> recordingSteps{false};
+    QList<FaultInjection::DoneStep> steps;
 };
 
 const int updateLockWait = UpdateLock::defaultWait();
@@ -64,6 +71,8 @@ void reset()
     operations.noHardLinks = false;
     operations.afterScanStep = nullptr;
     operations.eachOperationStep = nullptr;
+    operations.recordingSteps = false;
+    operations.steps.clear();
     UpdateLock::setDefaultWait(updateLockWait);
 }
 
@@ -95,6 +104,16 @@ void setBeforeEachOperation(std::function<void()> step)
 void setAfterScan(std::function<void()> step)
 {
     operations.afterScanStep = std::move(step);
+}
+
+void recordSteps()
+{
+    operations.recordingSteps = true;
+}
+
+QList<DoneStep> stepsDone()
+{
+    return operations.steps;
 }
 
 } // namespace FaultInjection

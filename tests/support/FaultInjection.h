@@ -1,5 +1,10 @@
 #pragma once
 
+#include "core/FileOperationHooks.h"
+
+#include <QList>
+#include <QString>
+
 #include <functional>
 
 // The failing file layer of the tests: every file operation an update performs (open, read,
@@ -12,7 +17,7 @@ void failOperation(int number);
 // Operations counted since the last reset.
 int operationCount();
 // Also restores the update's own lock wait, the system copy, the widest vectors, hard links,
-// and drops the steps below.
+// and drops the steps and the record below.
 void reset();
 
 // How long an update waits for a busy lock, in milliseconds.
@@ -34,5 +39,14 @@ void setBeforeEachOperation(std::function<void()> step);
 // Runs step once the add has read the account file and before it copies it: another program
 // changing the file in between.
 void setAfterScan(std::function<void()> step);
+
+// Keeps, until the next reset, the steps that make a change last as the system does them.
+void recordSteps();
+struct DoneStep
+{
+    FileOperationHooks::Step step;
+    QString path;
+};
+QList<DoneStep> stepsDone();
 
 } // namespace FaultInjection
