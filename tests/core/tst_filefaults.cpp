@@ -716,15 +716,27 @@ void FileFaultsTest::copySwappedBeforeTheRename()
 #endif
 }
 
-// A folder, not empty, took the account file's name after the scan: the rename of the copy fails,
-// and the update must say so rather than report an account it did not add.
+// A folder, not empty, took the account file's name after every check, just before the rename:
+// the rename of the copy fails, and the update must say so rather than report an account it did
+// not add.
 void FileFaultsTest::renameIntoPlaceFails()
 {
 #ifdef Q_OS_UNIX
+    int operations = 0;
+    {
+        ServerFolder clean(accounts);
+        WorkingFolder working(clean.workFolder());
+        QCOMPARE(addCarol(clean).outcome, AddOutcome::Created);
+        operations = FaultInjection::operationCount();
+    }
+    FaultInjection::reset();
     ServerFolder server(accounts);
     WorkingFolder working(server.workFolder());
     QDir folder(server.path() + QStringLiteral("/kData/kPlayer"));
-    FaultInjection::setAfterScan([&] {
+    // Only the flush of the folder comes after the rename.
+    FaultInjection::setBeforeEachOperation([&] {
+        if (FaultInjection::operationCount() != operations - 2)
+            return;
         folder.rename(QStringLiteral("kAdd.txt"), QStringLiteral("kAdd.txt.old"));
         folder.mkpath(QStringLiteral("kAdd.txt/inside"));
     });
