@@ -59,8 +59,9 @@ bool NameMatcher::matches(QByteArrayView field) const
 {
     if (field.isEmpty() || m_key.isEmpty())
         return false;
-    // Most names are ASCII: compare them without decoding. Lower-casing keeps ASCII ASCII, so
-    // an ASCII field can equal only an ASCII key, whatever the username was typed as.
+    // Most names are ASCII: compare them without decoding. The key of ASCII text is the text
+    // lower-cased, so this compares keys, whatever the username was typed as (ſamuel has an
+    // ASCII key, and an ASCII field can match it).
     if (isAscii(field)) {
         if (field.size() != m_key.size())
             return false;

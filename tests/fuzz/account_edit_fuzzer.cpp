@@ -71,7 +71,7 @@ Expected model(const QByteArray &input, const QString &username, Operation opera
         QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless);
         const QString decoded = decoder.decode(name);
         const bool match = !name.isEmpty() && !username.isEmpty() && !decoder.hasError() &&
-                           decoded.toLower() == username.toLower();
+                           sameName(decoded, username);
         if (!match) {
             out += each + "\r\n";
             continue;

@@ -53,7 +53,7 @@ Expected model(const QByteArray &input, const QString &username)
         QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless);
         const QString decoded = decoder.decode(name);
         if (!name.isEmpty() && !username.isEmpty() && !decoder.hasError() &&
-            decoded.toLower() == username.toLower()) {
+            sameName(decoded, username)) {
             expected.duplicate = true;
             return expected;
         }
