@@ -326,7 +326,8 @@ void AccountFileTest::sameNameInAnyCaseOrComposition_data()
     QTest::newRow("long s, typed ASCII") << QStringLiteral("ſamuel") << "SAMUEL" << true;
     QTest::newRow("long s, stored ASCII") << "Samuel" << QStringLiteral("ſamuel") << true;
     QTest::newRow("Kelvin sign") << "kelvin" << QStringLiteral("\u212Aelvin") << true;
-    QTest::newRow("micro sign and mu") << QStringLiteral("µnits") << QStringLiteral("ΜNITS") << true;
+    QTest::newRow("micro sign and mu")
+        << QStringLiteral("µnits") << QStringLiteral("ΜNITS") << true;
     QTest::newRow("precomposed and decomposed")
         << QStringLiteral("jos\u00E9") << QStringLiteral("JOSE\u0301") << true;
     QTest::newRow("sharp s is not ss") << QStringLiteral("straße") << "STRASSE" << false;
