@@ -1,4 +1,5 @@
 #include "core/AccountFile.h"
+#include "core/AccountList.h"
 #include "core/AccountRecord.h"
 #include "core/internal/AccountFileScanner.h"
 #include "tests/support/FaultInjection.h"
@@ -334,8 +335,8 @@ void AccountFileTest::sameNameInAnyCaseOrComposition_data()
     QTest::newRow("long s is not another letter") << QStringLiteral("ſamuel") << "tamuel" << false;
 }
 
-// Both ways names are compared, the matcher of the edits and the add's scanner with its ASCII
-// path, in both directions: what is stored may be typed and what is typed may be stored.
+// Every way names are compared (the matcher of the edits, the add's scanner with its ASCII path,
+// a list pattern), in both directions: what is stored may be typed and what is typed stored.
 void AccountFileTest::sameNameInAnyCaseOrComposition()
 {
     QFETCH(QString, stored);
@@ -347,6 +348,7 @@ void AccountFileTest::sameNameInAnyCaseOrComposition()
     for (const auto &[inFile, name] : {std::pair(stored, typed), std::pair(typed, stored)}) {
         const QByteArray field = systemBytes(inFile);
         QCOMPARE(NameMatcher(name).matches(field), same);
+        QCOMPARE(NamePattern(name).matches(inFile), same);
         AccountFileScanner scanner({name}, AccountFileScanner::Stop::Never);
         QVERIFY(scanner.feed(field + ",pw,1,none,0\r\n", nullptr) && scanner.finish(nullptr));
         QCOMPARE(scanner.matches(), same ? QList<int>{0} : QList<int>());
