@@ -55,6 +55,7 @@ bool AccountLineReader::next(QByteArrayView &line)
     }
     if (m_restPending && !passRest(nullptr))
         return false;
+    m_lineCut = false;
     qsizetype searchFrom = m_start;
     for (;;) {
         if (failed())
@@ -65,7 +66,7 @@ bool AccountLineReader::next(QByteArrayView &line)
         if (end == m_start + longestWholeLine + 1) {
             line = QByteArrayView(m_buffer).sliced(m_start, longestWholeLine);
             m_start += longestWholeLine;
-            m_restPending = true;
+            m_lineCut = m_restPending = true;
             ++m_lineNumber;
             return true;
         }

@@ -27,7 +27,7 @@ public:
     // and on a read error; failed() tells them apart.
     bool next(QByteArrayView &line);
     // The line handed out last is longer than longestWholeLine, and was only its start.
-    bool lineIsCut() const { return m_restPending; }
+    bool lineIsCut() const { return m_lineCut; }
     // Hands the rest of a cut line, up to its end, to take in pieces. False on a read error or
     // when take returned false. A rest not asked for is skipped by the next call to next().
     bool passRest(const std::function<bool(QByteArrayView)> &take);
@@ -48,6 +48,7 @@ private:
     qsizetype m_start = 0; // of the unread bytes in m_buffer
     bool m_atEnd = false;
     bool m_started = false;
+    bool m_lineCut = false;
     bool m_restPending = false; // the rest of a cut line starts at m_start
     int m_lineNumber = 0;
     QByteArrayView m_byteOrderMark;
