@@ -228,7 +228,9 @@ int AccountFileScanner::lookUp(std::string_view field, bool nonAscii)
         return -1;
     if (!nonAscii)
         return lookUpAscii(field);
-    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless);
+    // The byte-order mark at the file's start is behind us: here it is a character of the name.
+    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless |
+                                                         QStringConverter::Flag::ConvertInitialBom);
     const QString decoded = decoder.decode(QByteArrayView(field.data(), qsizetype(field.size())));
     if (decoder.hasError())
         return -1;
