@@ -104,7 +104,11 @@ private:
         batch.problems.append({lineNumber, reason, false});
     }
 
-    QStringDecoder m_decoder{QStringConverter::System, QStringConverter::Flag::Stateless};
+    // Only the file's first bytes can be a byte-order mark; at the start of any other line it
+    // is the character U+FEFF, which the rules refuse, not something to drop unseen.
+    QStringDecoder m_decoder{QStringConverter::System,
+                             QStringConverter::Flag::Stateless |
+                                 QStringConverter::Flag::ConvertInitialBom};
     // A refused line still claims its name, so fixing it later cannot bring in a duplicate.
     QHash<QString, int> m_firstLineOfKey;
 };

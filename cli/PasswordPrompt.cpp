@@ -133,6 +133,7 @@ private:
 // Far beyond any password the rules let in; a line without end (kadd add x < /dev/zero) must
 // not take all memory.
 constexpr qsizetype longestLine = 4096;
+constexpr char utf8ByteOrderMark[] = "\xEF\xBB\xBF";
 
 std::optional<QString> readLine()
 {
@@ -143,10 +144,14 @@ std::optional<QString> readLine()
         if (line.size() > longestLine)
             return QString::fromLocal8Bit(line); // too long: the length rule refuses it
     }
-    // A password file written on Windows ends its line with CR LF.
+    // A password file written on Windows ends its line with CR LF, and may start with a UTF-8
+    // byte-order mark: the start of standard input, where it is a signature. Anywhere else it
+    // is the character U+FEFF, which the rules refuse.
     if (line.endsWith('\r'))
         line.chop(1);
-    QStringDecoder decoder(QStringDecoder::System);
+    if (line.startsWith(utf8ByteOrderMark))
+        line.remove(0, 3);
+    QStringDecoder decoder(QStringDecoder::System, QStringConverter::Flag::ConvertInitialBom);
     const QString text = decoder.decode(line);
     if (decoder.hasError())
         return std::nullopt;

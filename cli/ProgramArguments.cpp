@@ -43,7 +43,9 @@ QStringList programArguments(int argc, char *argv[], int &undecodable)
     undecodable = 0;
     QStringList arguments;
     arguments.reserve(argc);
-    QStringDecoder decoder(QStringDecoder::System);
+    // An argument has no signature: a byte-order mark at its start is the character U+FEFF,
+    // which the rules refuse, as they do anywhere else in it.
+    QStringDecoder decoder(QStringDecoder::System, QStringConverter::Flag::ConvertInitialBom);
     for (int i = 0; i < argc; ++i) {
         decoder.resetState();
         arguments.append(decoder.decode(QByteArrayView(argv[i])));

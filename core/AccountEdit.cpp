@@ -13,8 +13,16 @@ constexpr qsizetype flushSize = 256 * 1024;
 struct Found
 {
     int lineNumber = 0;
-    QByteArray line;
+    QByteArray line; // of a line the reader cut, its start
 };
+
+// Whether the line the reader handed out last names the account. A name field the reader cut
+// short, of more than a megabyte, names none.
+bool namesAccount(const NameMatcher &matcher, const AccountLineReader &reader, QByteArrayView line)
+{
+    const QByteArrayView field = nameField(line);
+    return (!reader.lineIsCut() || field.size() < line.size()) && matcher.matches(field);
+}
 
 // Streams the file into the copy (when there is one), leaving out or replacing the account's
 // line. A second line with the same name stops it: which of the two is meant cannot be told.
@@ -34,8 +42,9 @@ public:
             if (first && m_copying)
                 m_out.append(reader.byteOrderMark());
             first = false;
-            if (!m_matcher.matches(nameField(line))) {
-                appendLine(m_out, line);
+            if (!namesAccount(m_matcher, reader, line)) {
+                if (Failure failure = copyLine(reader, line))
+                    return failure;
             } else if (found) {
                 return QStringLiteral("it holds the account %1 twice, on lines %2 and %3 (letter "
                                       "case does not tell accounts apart); mend it by hand first")
@@ -45,6 +54,12 @@ public:
             } else {
                 found = Found{reader.lineNumber(), line.toByteArray()};
                 if (!m_edit.remove) {
+                    if (reader.lineIsCut())
+                        return QStringLiteral("line %1, the account %2, is longer than %3 bytes; "
+                                              "mend it by hand first")
+                            .arg(reader.lineNumber())
+                            .arg(parseRecord(line).username)
+                            .arg(AccountLineReader::longestWholeLine);
                     if (fieldCount(line) != RecordFieldCount)
                         return QStringLiteral("line %1, the account %2, is not a record of five "
                                               "fields; mend it by hand first")
@@ -68,6 +83,28 @@ public:
     QByteArray newLine;
 
 private:
+    // A line longer than the reader hands out whole goes through in pieces.
+    Failure copyLine(AccountLineReader &reader, QByteArrayView line)
+    {
+        if (!m_copying)
+            return {};
+        m_out.append(line);
+        if (reader.lineIsCut()) {
+            Failure failure;
+            const bool passed = reader.passRest([&](QByteArrayView piece) {
+                m_out.append(piece);
+                failure = flush(false);
+                return !failure;
+            });
+            if (failure)
+                return failure;
+            if (!passed)
+                return reader.errorText();
+        }
+        m_out.append("\r\n", 2);
+        return {};
+    }
+
     Failure flush(bool always)
     {
         if (!m_copying) {
@@ -179,7 +216,7 @@ FindResult FindAccount(const QString &applicationFolder, const QString &username
     AccountLineReader reader(update.source());
     QByteArrayView line;
     while (reader.next(line)) {
-        if (matcher.matches(nameField(line))) {
+        if (namesAccount(matcher, reader, line)) {
             result.outcome = EditOutcome::Done;
             result.lineNumber = reader.lineNumber();
             result.usernameInFile = parseRecord(line).username;

@@ -16,9 +16,14 @@ bool isAscii(QByteArrayView bytes)
     return std::none_of(bytes.cbegin(), bytes.cend(), [](char c) { return c & 0x80; });
 }
 
+// Only the file's first bytes can be a byte-order mark, and the reader has taken it off by
+// now: at the start of a field it is the character U+FEFF, part of the name.
+constexpr QStringConverter::Flags fieldFlags =
+    QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
+
 std::optional<QString> decode(QByteArrayView bytes)
 {
-    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless);
+    QStringDecoder decoder(QStringConverter::System, fieldFlags);
     QString text = decoder.decode(bytes);
     if (decoder.hasError())
         return std::nullopt;
@@ -59,8 +64,9 @@ bool NameMatcher::matches(QByteArrayView field) const
 {
     if (field.isEmpty() || m_key.isEmpty())
         return false;
-    // Most names are ASCII: compare them without decoding. Lower-casing keeps ASCII ASCII, so
-    // an ASCII field can equal only an ASCII key, whatever the username was typed as.
+    // Most names are ASCII: compare them without decoding. The key of ASCII text is the text
+    // lower-cased, so this compares keys, whatever the username was typed as (ſamuel has an
+    // ASCII key, and an ASCII field can match it).
     if (isAscii(field)) {
         if (field.size() != m_key.size())
             return false;
@@ -82,7 +88,7 @@ AccountRecord parseRecord(QByteArrayView line)
     // rather than turned into text many times its size.
     constexpr qsizetype longestRecord = 4096;
     AccountRecord record;
-    QStringDecoder lossy(QStringConverter::System, QStringConverter::Flag::Stateless);
+    QStringDecoder lossy(QStringConverter::System, fieldFlags);
     if (line.size() > longestRecord) {
         record.username = lossy.decode(nameField(line.first(64)));
         record.malformed = QStringLiteral("longer than %1 bytes").arg(longestRecord);

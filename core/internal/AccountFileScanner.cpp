@@ -153,8 +153,9 @@ AccountFileScanner::namesFor(const QList<QString> &usernames)
         names->asciiLengths.set(std::min<size_t>(key.size(), 255));
         names->asciiFirstBytes.set(uchar(key.front()));
     }
-    // Lower-casing at most triples a character and a code-page character takes at most four
-    // bytes, so a longer field cannot equal any of the names.
+    // A character of a key comes from at most a few characters of a field (a letter and its
+    // combining marks, composed), each of at most four bytes in the code page, so a longer
+    // field cannot equal any of the names.
     names->maxFieldBytes = 64 + 16 * longest;
     preparePlainScan(*names);
     return names;
@@ -227,7 +228,9 @@ int AccountFileScanner::lookUp(std::string_view field, bool nonAscii)
         return -1;
     if (!nonAscii)
         return lookUpAscii(field);
-    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless);
+    // The byte-order mark at the file's start is behind us: here it is a character of the name.
+    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless |
+                                                         QStringConverter::Flag::ConvertInitialBom);
     const QString decoded = decoder.decode(QByteArrayView(field.data(), qsizetype(field.size())));
     if (decoder.hasError())
         return -1;

@@ -33,6 +33,15 @@ bool AccountLineReader::fill()
     return got > 0;
 }
 
+// The first CR or LF in [from, to), or to.
+qsizetype AccountLineReader::findLineEnd(qsizetype from, qsizetype to) const
+{
+    const char *const bytes = m_buffer.constData();
+    while (from < to && bytes[from] != '\r' && bytes[from] != '\n')
+        ++from;
+    return from;
+}
+
 bool AccountLineReader::next(QByteArrayView &line)
 {
     if (!m_started) {
@@ -44,13 +53,23 @@ bool AccountLineReader::next(QByteArrayView &line)
             m_start = 3;
         }
     }
+    if (m_restPending && !passRest(nullptr))
+        return false;
+    m_lineCut = false;
     qsizetype searchFrom = m_start;
     for (;;) {
         if (failed())
             return false;
-        qsizetype end = searchFrom;
-        while (end < m_buffer.size() && m_buffer.at(end) != '\r' && m_buffer.at(end) != '\n')
-            ++end;
+        // One byte past the longest whole line: a line end there still ends a whole line.
+        const qsizetype searchTo = std::min(m_buffer.size(), m_start + longestWholeLine + 1);
+        const qsizetype end = findLineEnd(searchFrom, searchTo);
+        if (end == m_start + longestWholeLine + 1) {
+            line = QByteArrayView(m_buffer).sliced(m_start, longestWholeLine);
+            m_start += longestWholeLine;
+            m_lineCut = m_restPending = true;
+            ++m_lineNumber;
+            return true;
+        }
         // A CR at the end of the buffer may be the first half of a CR LF.
         const bool complete =
             end + 1 < m_buffer.size() || (end < m_buffer.size() && m_buffer.at(end) == '\n');
@@ -73,4 +92,32 @@ bool AccountLineReader::next(QByteArrayView &line)
         ++m_lineNumber;
         return true;
     }
+}
+
+bool AccountLineReader::passRest(const std::function<bool(QByteArrayView)> &take)
+{
+    if (!m_restPending)
+        return true;
+    m_restPending = false;
+    qsizetype end = findLineEnd(m_start, m_buffer.size());
+    while (end == m_buffer.size()) {
+        if (end > m_start && take && !take(QByteArrayView(m_buffer).sliced(m_start, end - m_start)))
+            return false;
+        m_start = end;
+        if (!fill())
+            return !failed(); // the line ends the file
+        end = findLineEnd(m_start, m_buffer.size());
+    }
+    if (end > m_start && take && !take(QByteArrayView(m_buffer).sliced(m_start, end - m_start)))
+        return false;
+    m_start = end;
+    // A CR at the end of the buffer may be the first half of a CR LF.
+    if (m_buffer.at(m_start) == '\r' && m_start + 1 == m_buffer.size())
+        fill();
+    if (failed())
+        return false;
+    const bool crLf = m_buffer.at(m_start) == '\r' && m_start + 1 < m_buffer.size() &&
+                      m_buffer.at(m_start + 1) == '\n';
+    m_start += crLf ? 2 : 1;
+    return true;
 }

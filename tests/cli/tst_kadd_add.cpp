@@ -117,6 +117,9 @@ void KaddAddTest::created_data()
     QTest::newRow("password from input with CR LF, no more lines read")
         << QStringList{"add", "piped"} << QByteArray("pw34\r\nnext line\n")
         << QByteArray("piped,pw34,1,none,0");
+    QTest::newRow("password from input after a byte-order mark")
+        << QStringList{"add", "piped"} << QByteArray("\xEF\xBB\xBFpw34\n")
+        << QByteArray("piped,pw34,1,none,0");
     QTest::newRow("password starting with a dash")
         << QStringList{"add", "dashy", "--", "-pw12"} << QByteArray()
         << QByteArray("dashy,-pw12,1,none,0");
@@ -174,6 +177,9 @@ void KaddAddTest::notCreated_data()
         << "Invalid Character: User Name contains a character that cannot be stored\n";
     QTest::newRow("next line U+0085 in password")
         << QStringList{"add", "bobby", QStringLiteral("pw\u008512")} << none << 2
+        << "Invalid Character: Password contains a character that cannot be stored\n";
+    QTest::newRow("byte-order mark at the start of an argument")
+        << QStringList{"add", "bobby", QStringLiteral("\uFEFFpw12")} << none << 2
         << "Invalid Character: Password contains a character that cannot be stored\n";
     QTest::newRow("line separator U+2028 in e-mail")
         << QStringList{"add", "bobby", "pw12", "--email", QStringLiteral("a@b\u2028x")} << none << 2

@@ -101,6 +101,22 @@ void KaddImportTest::refused_data()
         << QStringList{"line 1: Username exist: alice is already in the account file",
                        "line 2: Invalid Length: Password must be 4 to 16 characters",
                        "line 3: Username exist: Carl is also on line 2"};
+#ifndef Q_OS_WIN
+    // In UTF-8 only: the ANSI code page holds neither Greek nor a byte-order mark.
+    QTest::newRow("same name in another case and composition in the batch")
+        << QStringLiteral("Σίσυφος,pw12,1,,0\njose\u0301,pw34,0,,0\nΣΊΣΥΦΟΣ,pw56,1,,0\n"
+                          "JOS\u00C9,pw78,1,,0\n")
+               .toUtf8()
+        << 1
+        << QStringList{QStringLiteral("line 3: Username exist: ΣΊΣΥΦΟΣ is also on line 1"),
+                       QStringLiteral("line 4: Username exist: JOS\u00C9 is also on line 2")};
+    QTest::newRow("byte-order mark at the start of a later line")
+        << QByteArray("carl,pw12,1,,0\n\xEF\xBB\xBF"
+                      "anna,pw34,0,,0\n")
+        << 2
+        << QStringList{"line 2: Invalid Character: User Name contains a character that cannot "
+                       "be stored"};
+#endif
     QTest::newRow("bad fields") << QByteArray(
                                        "carl,pw12,M,,0\nanna,pw34,0,,65536\nbert,pw56,1,,FLY\n"
                                        "dora,pw78,1,none\nemil,pw,9,1,,0\n")

@@ -1,4 +1,6 @@
 #include "core/AccountFile.h"
+#include "core/AccountList.h"
+#include "core/AccountRecord.h"
 #include "core/internal/AccountFileScanner.h"
 #include "tests/support/FaultInjection.h"
 #include "tests/support/ServerFolder.h"
@@ -33,6 +35,8 @@ private slots:
     void accessRightsAreKept();
     void chunkSizeDoesNotMatter_data();
     void chunkSizeDoesNotMatter();
+    void sameNameInAnyCaseOrComposition_data();
+    void sameNameInAnyCaseOrComposition();
 };
 
 namespace {
@@ -309,6 +313,50 @@ void AccountFileTest::chunkSizeDoesNotMatter()
             QVERIFY2(got == expected && (!got.first || out == whole),
                      qPrintable(QStringLiteral("chunks of %1").arg(chunk)));
         }
+    }
+}
+
+void AccountFileTest::sameNameInAnyCaseOrComposition_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("same");
+
+    QTest::newRow("final and medial sigma")
+        << QStringLiteral("Σίσυφος") << QStringLiteral("ΣΊΣΥΦΟΣ") << true;
+    QTest::newRow("long s, typed ASCII") << QStringLiteral("ſamuel") << "SAMUEL" << true;
+    QTest::newRow("long s, stored ASCII") << "Samuel" << QStringLiteral("ſamuel") << true;
+    QTest::newRow("Kelvin sign") << "kelvin" << QStringLiteral("\u212Aelvin") << true;
+    QTest::newRow("micro sign and mu")
+        << QStringLiteral("µnits") << QStringLiteral("ΜNITS") << true;
+    QTest::newRow("precomposed and decomposed")
+        << QStringLiteral("jos\u00E9") << QStringLiteral("JOSE\u0301") << true;
+    QTest::newRow("sharp s is not ss") << QStringLiteral("straße") << "STRASSE" << false;
+    QTest::newRow("a byte-order mark after the file's start is a character")
+        << QStringLiteral("\uFEFFalice") << "alice" << false;
+    QTest::newRow("long s is not another letter") << QStringLiteral("ſamuel") << "tamuel" << false;
+}
+
+// Every way names are compared (the matcher of the edits, the add's scanner with its ASCII path,
+// a list pattern), in both directions: what is stored may be typed and what is typed stored.
+void AccountFileTest::sameNameInAnyCaseOrComposition()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, typed);
+    QFETCH(bool, same);
+    if (!systemCodePageHolds(stored + typed))
+        QSKIP("the system's code page cannot hold these names");
+
+    // Enough plain lines around the name for the scan of 64 bytes at a time to see it.
+    const QByteArray plainLines = QByteArray("bob,pw,1,none,0\r\n").repeated(10);
+    for (const auto &[inFile, name] : {std::pair(stored, typed), std::pair(typed, stored)}) {
+        const QByteArray field = systemBytes(inFile);
+        QCOMPARE(NameMatcher(name).matches(field), same);
+        QCOMPARE(NamePattern(name).matches(inFile), same);
+        AccountFileScanner scanner({name}, AccountFileScanner::Stop::Never);
+        QVERIFY(scanner.feed(plainLines + field + ",pw,1,none,0\r\n" + plainLines, nullptr) &&
+                scanner.finish(nullptr));
+        QCOMPARE(scanner.matches(), same ? QList<int>{0} : QList<int>());
     }
 }
 

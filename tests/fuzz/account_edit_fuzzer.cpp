@@ -68,10 +68,12 @@ Expected model(const QByteArray &input, const QString &username, Operation opera
     for (const QByteArray &each : std::as_const(lines)) {
         const qsizetype comma = each.indexOf(',');
         const QByteArray name = comma < 0 ? each : each.left(comma);
-        QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless);
+        QStringDecoder decoder(QStringConverter::System,
+                               QStringConverter::Flag::Stateless |
+                                   QStringConverter::Flag::ConvertInitialBom);
         const QString decoded = decoder.decode(name);
         const bool match = !name.isEmpty() && !username.isEmpty() && !decoder.hasError() &&
-                           decoded.toLower() == username.toLower();
+                           sameName(decoded, username);
         if (!match) {
             out += each + "\r\n";
             continue;

@@ -50,10 +50,12 @@ Expected model(const QByteArray &input, const QString &username)
     for (const QByteArray &each : lines) {
         const qsizetype comma = each.indexOf(',');
         const QByteArray name = comma < 0 ? each : each.left(comma);
-        QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless);
+        QStringDecoder decoder(QStringConverter::System,
+                               QStringConverter::Flag::Stateless |
+                                   QStringConverter::Flag::ConvertInitialBom);
         const QString decoded = decoder.decode(name);
         if (!name.isEmpty() && !username.isEmpty() && !decoder.hasError() &&
-            decoded.toLower() == username.toLower()) {
+            sameName(decoded, username)) {
             expected.duplicate = true;
             return expected;
         }
