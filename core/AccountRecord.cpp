@@ -16,14 +16,9 @@ bool isAscii(QByteArrayView bytes)
     return std::none_of(bytes.cbegin(), bytes.cend(), [](char c) { return c & 0x80; });
 }
 
-// Only the file's first bytes can be a byte-order mark, and the reader has taken it off by
-// now: at the start of a field it is the character U+FEFF, part of the name.
-constexpr QStringConverter::Flags fieldFlags =
-    QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
-
 std::optional<QString> decode(QByteArrayView bytes)
 {
-    QStringDecoder decoder(QStringConverter::System, fieldFlags);
+    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless);
     QString text = decoder.decode(bytes);
     if (decoder.hasError())
         return std::nullopt;
@@ -88,7 +83,7 @@ AccountRecord parseRecord(QByteArrayView line)
     // rather than turned into text many times its size.
     constexpr qsizetype longestRecord = 4096;
     AccountRecord record;
-    QStringDecoder lossy(QStringConverter::System, fieldFlags);
+    QStringDecoder lossy(QStringConverter::System, QStringConverter::Flag::Stateless);
     if (line.size() > longestRecord) {
         record.username = lossy.decode(nameField(line.first(64)));
         record.malformed = QStringLiteral("longer than %1 bytes").arg(longestRecord);

@@ -228,9 +228,7 @@ int AccountFileScanner::lookUp(std::string_view field, bool nonAscii)
         return -1;
     if (!nonAscii)
         return lookUpAscii(field);
-    // The byte-order mark at the file's start is behind us: here it is a character of the name.
-    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless |
-                                                         QStringConverter::Flag::ConvertInitialBom);
+    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless);
     const QString decoded = decoder.decode(QByteArrayView(field.data(), qsizetype(field.size())));
     if (decoder.hasError())
         return -1;

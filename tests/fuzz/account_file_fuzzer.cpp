@@ -50,9 +50,7 @@ Expected model(const QByteArray &input, const QString &username)
     for (const QByteArray &each : lines) {
         const qsizetype comma = each.indexOf(',');
         const QByteArray name = comma < 0 ? each : each.left(comma);
-        QStringDecoder decoder(QStringConverter::System,
-                               QStringConverter::Flag::Stateless |
-                                   QStringConverter::Flag::ConvertInitialBom);
+        QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless);
         const QString decoded = decoder.decode(name);
         if (!name.isEmpty() && !username.isEmpty() && !decoder.hasError() &&
             sameName(decoded, username)) {

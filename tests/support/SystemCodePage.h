@@ -16,7 +16,6 @@ inline QByteArray systemBytes(const QString &text)
 // Whether the system's code page can hold text at all.
 inline bool systemCodePageHolds(const QString &text)
 {
-    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless |
-                                                         QStringConverter::Flag::ConvertInitialBom);
+    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless);
     return decoder.decode(systemBytes(text)) == text;
 }
