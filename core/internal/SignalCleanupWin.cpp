@@ -32,9 +32,13 @@ bool SignalCleanupPlatform::encode(const QString &path, wchar_t (&storage)[pathC
     return true;
 }
 
-// The copy is open with delete sharing: it goes as soon as the program's handles close.
+// The copy is open with delete sharing: it goes as soon as the program's handles close. It may
+// have taken a read-only account file's attributes already.
 void SignalCleanupPlatform::removePath(const wchar_t *path)
 {
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesW(path, attributes & ~DWORD(FILE_ATTRIBUTE_READONLY));
     DeleteFileW(path);
 }
 
