@@ -124,6 +124,8 @@ public:
         quietTerminal = savedTerminal;
         quietTerminal.c_lflag &= ~tcflag_t(ECHO);
         quietTerminal.c_lflag |= ECHONL;
+        // Marked first: a signal that comes right after echo goes off must still bring it back.
+        echoIsOff = 1;
         echoIsOff = tcsetattr(STDIN_FILENO, TCSANOW, &quietTerminal) == 0;
         m_installed = true;
     }
