@@ -59,10 +59,24 @@ termios savedTerminal;
 termios quietTerminal;
 volatile std::sig_atomic_t echoIsOff = 0;
 
-constexpr int endingSignals[] = {SIGINT, SIGTERM, SIGQUIT, SIGHUP};
+// Every signal whose default action ends the program: whichever ends it at the prompt, be it
+// Ctrl-C, a timer or another program's kill, must not leave the operator's terminal without
+// echo. The real-time signals end it too and are added at run time.
+constexpr int fixedEndingSignals[] = {
+    SIGHUP,    SIGINT,  SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,    SIGFPE,  SIGUSR1, SIGSEGV,
+    SIGUSR2,   SIGPIPE, SIGALRM, SIGTERM, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGSYS,
+#ifdef SIGPOLL
+    SIGPOLL,
+#endif
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+};
 constexpr int stoppingSignals[] = {SIGTSTP, SIGTTIN, SIGTTOU};
 
-// Ctrl-C at the prompt must not leave the operator's terminal without echo.
 extern "C" void restoreEchoAndDie(int signalNumber)
 {
     if (echoIsOff)
@@ -99,13 +113,19 @@ public:
     {
         if (tcgetattr(STDIN_FILENO, &savedTerminal) != 0)
             return;
-        for (std::size_t i = 0; i < std::size(endingSignals); ++i)
-            m_previousEnding[i] = std::signal(endingSignals[i], restoreEchoAndDie);
-        for (std::size_t i = 0; i < std::size(stoppingSignals); ++i)
-            m_previousStopping[i] = std::signal(stoppingSignals[i], restoreEchoAndStop);
+        for (const int signalNumber : fixedEndingSignals)
+            handle(signalNumber, restoreEchoAndDie);
+#ifdef SIGRTMIN
+        for (int signalNumber = SIGRTMIN; signalNumber <= SIGRTMAX; ++signalNumber)
+            handle(signalNumber, restoreEchoAndDie);
+#endif
+        for (const int signalNumber : stoppingSignals)
+            handle(signalNumber, restoreEchoAndStop);
         quietTerminal = savedTerminal;
         quietTerminal.c_lflag &= ~tcflag_t(ECHO);
         quietTerminal.c_lflag |= ECHONL;
+        // Marked first: a signal that comes right after echo goes off must still bring it back.
+        echoIsOff = 1;
         echoIsOff = tcsetattr(STDIN_FILENO, TCSANOW, &quietTerminal) == 0;
         m_installed = true;
     }
@@ -116,15 +136,26 @@ public:
         echoIsOff = 0;
         if (!m_installed)
             return;
-        for (std::size_t i = 0; i < std::size(endingSignals); ++i)
-            std::signal(endingSignals[i], m_previousEnding[i]);
-        for (std::size_t i = 0; i < std::size(stoppingSignals); ++i)
-            std::signal(stoppingSignals[i], m_previousStopping[i]);
+        for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber) {
+            if (m_handled[signalNumber])
+                std::signal(signalNumber, SIG_DFL);
+        }
     }
 
 private:
-    void (*m_previousEnding[std::size(endingSignals)])(int) = {};
-    void (*m_previousStopping[std::size(stoppingSignals)])(int) = {};
+    // Only where the signal would simply end the program: an ignored one (nohup's SIGHUP) stays
+    // ignored, and a handler someone else set up stays in charge.
+    void handle(int signalNumber, void (*handler)(int))
+    {
+        if (signalNumber <= 0 || signalNumber >= NSIG)
+            return;
+        struct sigaction current = {};
+        m_handled[signalNumber] =
+            sigaction(signalNumber, nullptr, &current) == 0 && !(current.sa_flags & SA_SIGINFO) &&
+            current.sa_handler == SIG_DFL && std::signal(signalNumber, handler) != SIG_ERR;
+    }
+
+    bool m_handled[NSIG] = {};
     bool m_installed = false;
 };
 

@@ -103,10 +103,7 @@ AccountFileUpdate::~AccountFileUpdate()
 
 void AccountFileUpdate::removeLeftovers()
 {
-    QString ignored;
-    for (const QString &path : std::as_const(m_leftovers))
-        removeFile(path, ignored);
-    m_leftovers.clear();
+    m_leftovers.removeFiles();
 }
 
 // Through a symbolic link the file it points to is locked and replaced, and the link stays a
@@ -238,6 +235,7 @@ Failure AccountFileUpdate::createCopyAt(const QString &path)
     if (!m_copy->createPrivate())
         return QStringLiteral("the temporary file %1 could not be created: %2")
             .arg(nativeName(path), m_copy->errorText());
+    m_leftovers.claim(path);
     return {};
 }
 
@@ -286,7 +284,8 @@ Failure AccountFileUpdate::moveCopyBesideTarget()
     const QString oldPath = m_copy->path();
     if (QFileInfo(oldPath).absolutePath() == QFileInfo(m_target).absolutePath())
         return {};
-    m_leftovers.append(beside);
+    // Nobody else may use this name while the account file's lock is held.
+    m_leftovers.claim(beside);
     bool crossDevice = false;
     if (m_copy->moveTo(beside, crossDevice)) {
         m_leftovers.removeAll(oldPath);

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "core/internal/CheckedFile.h"
+#include "core/internal/UpdateLeftovers.h"
 #include "core/internal/UpdateLock.h"
 
-#include <QList>
 #include <QString>
 
 #include <memory>
@@ -78,7 +78,7 @@ private:
     // Declared before the files, so that they are closed and removed while the locks are held.
     std::optional<UpdateLock> m_accountLock;
     std::optional<UpdateLock> m_tempLock;
-    QList<QString> m_leftovers;
+    UpdateLeftovers m_leftovers;
     std::optional<CheckedFile> m_source;
     std::unique_ptr<CheckedFile> m_copy;
     FileState m_read; // of the account file, when it was opened

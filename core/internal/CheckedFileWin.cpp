@@ -4,11 +4,14 @@
 #include "core/internal/CheckedFilePlatform.h"
 
 #include <QDir>
+#include <QScopeGuard>
 #include <QThread>
 
 #include <system_error>
 
 #include <windows.h>
+
+#include <aclapi.h>
 
 using namespace CheckedFilePlatform;
 
@@ -31,6 +34,11 @@ bool isSharingError(DWORD error)
     return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
            error == ERROR_LOCK_VIOLATION;
 }
+
+// What the operator may have set on the account file, and the new file keeps.
+constexpr DWORD keptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                 FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                 FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 template <typename Step> bool retryWhileShared(Step step)
 {
@@ -90,7 +98,8 @@ bool CheckedFile::createPrivate()
         if (!removeFile(m_path, reason))
             return fail(reason);
         // CREATE_NEW never opens what is already there, a link included.
-        m_handle = CreateFileW(nativePath(m_path), GENERIC_READ | GENERIC_WRITE | DELETE,
+        m_handle = CreateFileW(nativePath(m_path),
+                               GENERIC_READ | GENERIC_WRITE | DELETE | WRITE_DAC | WRITE_OWNER,
                                FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         if (m_handle != INVALID_HANDLE_VALUE)
@@ -183,10 +192,43 @@ bool CheckedFile::syncToDisk()
                                       : failFromSystem();
 }
 
-// Access on Windows follows the folder the file lies in.
-bool CheckedFile::copyAccessFrom(const CheckedFile &)
+// A file keeps the security it was created with when it moves within a volume, and entries
+// set on the old file itself (the game server's service account, say) would be lost either
+// way: the copy, by now beside the old file, takes its security descriptor as it is, with its
+// inherited entries and whether it inherits at all. The owner only where allowed (another
+// user's file takes backup rights to give away), as on POSIX systems.
+bool CheckedFile::copyAccessFrom(const CheckedFile &other)
 {
-    return !injectedFailure();
+    if (injectedFailure())
+        return false;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const DWORD error = GetSecurityInfo(other.m_handle, SE_FILE_OBJECT,
+                                        OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
+                                            DACL_SECURITY_INFORMATION,
+                                        nullptr, nullptr, nullptr, nullptr, &descriptor);
+    if (error != ERROR_SUCCESS) {
+        SetLastError(error);
+        return failFromSystem();
+    }
+    const auto freeDescriptor = qScopeGuard([descriptor] { LocalFree(descriptor); });
+    if (!SetKernelObjectSecurity(m_handle,
+                                 OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
+                                     DACL_SECURITY_INFORMATION,
+                                 descriptor) &&
+        (GetLastError() != ERROR_INVALID_OWNER ||
+         !SetKernelObjectSecurity(m_handle, GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                  descriptor)))
+        return failFromSystem();
+
+    BY_HANDLE_FILE_INFORMATION old;
+    if (!GetFileInformationByHandle(other.m_handle, &old))
+        return failFromSystem();
+    FILE_BASIC_INFO basic{}; // times left as they are
+    basic.FileAttributes = old.dwFileAttributes & keptAttributes;
+    if (basic.FileAttributes == 0)
+        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    return SetFileInformationByHandle(m_handle, FileBasicInfo, &basic, sizeof basic) ||
+           failFromSystem();
 }
 
 bool CheckedFile::close()
@@ -309,6 +351,9 @@ bool CheckedFilePlatform::removeOnce(const QString &path, QString &error)
         error = QStringLiteral("%1 is a folder").arg(native);
         return false;
     }
+    // A copy that took a read-only account file's attributes, and whatever else lies in its way.
+    if (!folder && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesW(nativePath(native), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY));
     if (retryWhileShared([&] {
             return folder ? RemoveDirectoryW(nativePath(native)) : DeleteFileW(nativePath(native));
         }))

@@ -103,6 +103,7 @@ UpdateLock::Attempt UpdateLock::tryOnce()
         return Attempt::Busy;
     }
     m_fd = fd;
+    m_signalCleanup.arm(m_path, SignalCleanup::Stage::Lock);
     return Attempt::Taken;
 }
 
@@ -120,6 +121,8 @@ void UpdateLock::release()
         return;
     // Removed while still held, so that nobody can lock the file in between and then lose it.
     // In a shared folder another user's leftover may not be ours to remove: it stays, harmless.
+    // A signal must not remove it after that, when it may be the next holder's.
+    m_signalCleanup.disarm();
     ::unlink(QFile::encodeName(m_path).constData());
     ::close(std::exchange(m_fd, -1));
 }

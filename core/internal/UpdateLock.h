@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/internal/SignalCleanup.h"
+
 #include <QString>
 
 // An exclusive lock that the system itself releases when its holder ends, however it ends: a
@@ -50,5 +52,6 @@ private:
     void *m_handle;
 #else
     int m_fd = -1;
+    SignalCleanup m_signalCleanup;
 #endif
 };

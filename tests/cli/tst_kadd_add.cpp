@@ -16,6 +16,7 @@
 #include <csignal>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -91,6 +92,8 @@ private slots:
     void helpAndVersionNameTheProgram();
     void librariesNeverComeFromTheWorkingFolder();
     void passwordStaysHiddenAfterStopAndContinue();
+    void echoComesBackWhenASignalEndsThePrompt_data();
+    void echoComesBackWhenASignalEndsThePrompt();
 };
 
 void KaddAddTest::created_data()
@@ -458,6 +461,61 @@ void KaddAddTest::passwordStaysHiddenAfterStopAndContinue()
     ::waitpid(child, &status, 0);
     ::close(terminal);
     QVERIFY(server.accounts().contains("zelda,secret12,1,none,0"));
+#endif
+}
+
+void KaddAddTest::echoComesBackWhenASignalEndsThePrompt_data()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("signals and pseudo-terminals are Unix matters");
+#else
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGUSR1") << SIGUSR1;
+    QTest::newRow("SIGALRM") << SIGALRM;
+#endif
+}
+
+// Not only Ctrl-C: any signal that ends kadd at the prompt must leave the terminal echoing.
+void KaddAddTest::echoComesBackWhenASignalEndsThePrompt()
+{
+#ifdef Q_OS_LINUX
+    QFETCH(int, signalNumber);
+    ServerFolder server(existing);
+    const QByteArray program = QFile::encodeName(builtProgram(KADD_PATH));
+    const QByteArray folder = QFile::encodeName(server.path());
+    int terminal = -1;
+    int kaddSide = -1;
+    QVERIFY(::openpty(&terminal, &kaddSide, nullptr, nullptr, nullptr) == 0);
+    const auto closeBoth = qScopeGuard([&] {
+        ::close(terminal);
+        ::close(kaddSide);
+    });
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::setsid();
+        ::ioctl(kaddSide, TIOCSCTTY, 0);
+        for (int stream = 0; stream < 3; ++stream)
+            ::dup2(kaddSide, stream);
+        ::signal(signalNumber, SIG_DFL);
+        ::execl(program.constData(), program.constData(), "add", "zelda", "--app-dir",
+                folder.constData(), nullptr);
+        ::_exit(127);
+    }
+    QVERIFY(child > 0);
+    const auto echoing = [&] {
+        termios modes{};
+        return ::tcgetattr(kaddSide, &modes) == 0 && (modes.c_lflag & ECHO);
+    };
+    QByteArray shown;
+    QVERIFY(readUntil(terminal, shown, [&] { return shown.contains("Password for zelda: "); }));
+    QVERIFY(readUntil(
+        terminal, shown, [&] { return !echoing(); }, 2000));
+    QCOMPARE(::kill(child, signalNumber), 0);
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFSIGNALED(status));
+    QCOMPARE(WTERMSIG(status), signalNumber);
+    QVERIFY(echoing());
 #endif
 }
 

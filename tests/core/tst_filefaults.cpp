@@ -53,6 +53,8 @@ private slots:
     void whatLiesInTheWayIsNeverWrittenThrough();
     void simultaneousUpdatesLoseNothing_data();
     void simultaneousUpdatesLoseNothing();
+    void endingSignalLeavesNothingBehind_data();
+    void endingSignalLeavesNothingBehind();
     void everyFailingOperation_data();
     void everyFailingOperation();
     void copySwappedBeforeTheRename();
@@ -611,6 +613,69 @@ void FileFaultsTest::simultaneousUpdatesLoseNothing()
     QVERIFY(found.remove("both,pw,1,none,0") != found.remove("BOTH,pw,1,none,0"));
     QCOMPARE(found, expected);
     QVERIFY(!QFileInfo::exists(server.tempFile()));
+}
+
+void FileFaultsTest::endingSignalLeavesNothingBehind_data()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("signals are a POSIX matter");
+#else
+    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<QString>("pausedIn"); // the copy, once it holds part of the file
+    QTest::addColumn<bool>("otherFileSystem");
+    QTest::newRow("SIGINT") << SIGINT << "kAdd.tmp" << false;
+    QTest::newRow("SIGTERM") << SIGTERM << "kAdd.tmp" << false;
+    QTest::newRow("SIGHUP") << SIGHUP << "kAdd.tmp" << false;
+    QTest::newRow("SIGTERM, copy moved beside the account file")
+        << SIGTERM << "kAdd.txt.new" << false;
+    QTest::newRow("SIGTERM, copy made beside the account file, working folder on another file "
+                  "system")
+        << SIGTERM << "kAdd.txt.new" << true;
+#endif
+}
+
+// An operator's Ctrl-C, a service manager's stop or a closed terminal in the middle of an update:
+// the program ends as the signal says, with the old file in place and no copy of the passwords
+// or lock file of ours left anywhere.
+void FileFaultsTest::endingSignalLeavesNothingBehind()
+{
+#ifdef Q_OS_UNIX
+    QFETCH(int, signalNumber);
+    QFETCH(QString, pausedIn);
+    QFETCH(bool, otherFileSystem);
+    QByteArray before; // copied in several writes
+    for (int i = 0; before.size() < 2 * 1024 * 1024; ++i)
+        before += "player" + QByteArray::number(i) + ",secret,1,none,0\r\n";
+    ServerFolder server(before);
+    QTemporaryDir shm(QStringLiteral("/dev/shm/kelto-XXXXXX"));
+    const QString work =
+        otherFileSystem ? otherFileSystemFolder(shm, server.accountFile()) : server.workFolder();
+    if (work.isEmpty())
+        QSKIP("no second file system at /dev/shm");
+    const QString copy = pausedIn == QLatin1String("kAdd.tmp")
+                             ? work + QStringLiteral("/kAdd.tmp")
+                             : server.accountFile() + QStringLiteral(".new");
+
+    QProcess adder;
+    adder.setWorkingDirectory(work);
+    // A signal ignored where the test runs (nohup) would be ignored by the adder too.
+    adder.setChildProcessModifier([] {
+        for (const int ending : {SIGINT, SIGTERM, SIGHUP})
+            std::signal(ending, SIG_DFL);
+    });
+    adder.start(builtProgram(KELTO_ACCOUNT_ADDER),
+                {QStringLiteral("--pause-at"), copy, server.path(), QStringLiteral("carol")});
+    while (!adder.readAllStandardOutput().contains('P'))
+        QVERIFY2(adder.waitForReadyRead(30000), "the update never reached the copy");
+    QCOMPARE(::kill(pid_t(adder.processId()), signalNumber), 0);
+    QVERIFY(adder.waitForFinished(30000));
+    QCOMPARE(adder.exitStatus(), QProcess::CrashExit);
+    QCOMPARE(adder.exitCode(), signalNumber);
+    QVERIFY(server.accounts() == before);
+    QCOMPARE(server.leftovers(), QStringList());
+    QCOMPARE(QDir(work).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList());
+#endif
 }
 
 void FileFaultsTest::everyFailingOperation_data()

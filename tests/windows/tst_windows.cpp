@@ -12,6 +12,9 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
+#include <sddl.h>
+
 // What only Windows does to the account file and the console: the ANSI code page, files held
 // open by the game server, FlushFileBuffers and a console that must not echo the password.
 class WindowsTest : public QObject
@@ -25,6 +28,8 @@ private slots:
     void accountFileHeldOpen_data();
     void accountFileHeldOpen();
     void flushReachesTheFile();
+    void accessOfTheAccountFileIsKept_data();
+    void accessOfTheAccountFileIsKept();
     void passwordIsNotEchoed();
 };
 
@@ -144,6 +149,71 @@ void WindowsTest::flushReachesTheFile()
     CheckedFile reader(file.path());
     QVERIFY(reader.openForReading());
     QVERIFY(!reader.syncToDisk());
+}
+
+namespace {
+
+// Owner, group and access control list, as SDDL text; empty when they cannot be read.
+QString securityOf(const QString &path)
+{
+    const std::wstring native = QDir::toNativeSeparators(path).toStdWString();
+    const SECURITY_INFORMATION parts =
+        OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(native.c_str(), SE_FILE_OBJECT, parts, nullptr, nullptr, nullptr,
+                              nullptr, &descriptor) != ERROR_SUCCESS)
+        return {};
+    wchar_t *text = nullptr;
+    QString result;
+    if (ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, parts,
+                                                             &text, nullptr)) {
+        result = QString::fromWCharArray(text);
+        LocalFree(text);
+    }
+    LocalFree(descriptor);
+    return result;
+}
+
+constexpr DWORD operatorAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+} // namespace
+
+void WindowsTest::accessOfTheAccountFileIsKept_data()
+{
+    QTest::addColumn<QString>("access"); // set on the account file, SDDL
+    QTest::addColumn<int>("attributes");
+    // The game server's service account (here NETWORK SERVICE) may read the file.
+    QTest::newRow("entries of its own, hidden")
+        << QStringLiteral("D:(A;;FR;;;NS)(A;;FA;;;WD)") << int(FILE_ATTRIBUTE_HIDDEN);
+    QTest::newRow("inheriting nothing from the folder, system file")
+        << QStringLiteral("D:P(A;;FA;;;WD)(A;;FR;;;NS)") << int(FILE_ATTRIBUTE_SYSTEM);
+}
+
+// On NTFS a file keeps the security it was created with when it is moved within a volume: the
+// new account file must take the old one's, not that of the folder its copy was made in.
+void WindowsTest::accessOfTheAccountFileIsKept()
+{
+    QFETCH(QString, access);
+    QFETCH(int, attributes);
+    ServerFolder server(accounts);
+    WorkingFolder working(server.workFolder());
+    const std::wstring path = QDir::toNativeSeparators(server.accountFile()).toStdWString();
+    PSECURITY_DESCRIPTOR wanted = nullptr;
+    QVERIFY(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        access.toStdWString().c_str(), SDDL_REVISION_1, &wanted, nullptr));
+    const bool set = SetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, wanted);
+    LocalFree(wanted);
+    QVERIFY(set && SetFileAttributesW(path.c_str(), DWORD(attributes)));
+    const QString before = securityOf(server.accountFile());
+    // Wine holds a list only as far as permission bits can: as it reads the list back.
+    const DWORD kept = GetFileAttributesW(path.c_str()) & operatorAttributes;
+
+    QCOMPARE(AddAccount(server.path(), "carol", recordOf("carol")).outcome, AddOutcome::Created);
+    QCOMPARE(server.accounts(), accounts + "carol,pw,1,none,0\r\n");
+    QCOMPARE(securityOf(server.accountFile()), before);
+    QCOMPARE(GetFileAttributesW(path.c_str()) & operatorAttributes, kept);
+    QCOMPARE(server.leftovers(), QStringList());
 }
 
 namespace {
