@@ -3,7 +3,7 @@
 #include "core/CreateAccount.h"
 #include "tests/core/FakeEntryView.h"
 #include "tests/support/FaultInjection.h"
-#include "tests/support/RecordingAuditSink.h"
+#include "tests/support/AuditSinks.h"
 #include "tests/support/ServerFolder.h"
 
 #include <QDir>
