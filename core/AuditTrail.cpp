@@ -55,22 +55,34 @@ QString withoutPasswords(QString text, const QStringList &passwords)
     return text;
 }
 
-void send(AuditLevel level, const QString &accountPath, const QString &what)
+// The records of one operation, which share their tail: the account file, the program and the
+// operator, looked up once however many accounts an import adds.
+class Trail
 {
-    const QString record =
-        QStringLiteral("%1; account file %2; program %3; operator %4")
-            .arg(what, QDir::toNativeSeparators(QFileInfo(accountPath).absoluteFilePath()),
-                 SystemLog::programName(), operatorName());
-    // Escaped as for the terminal, and a line break too: a record must stay one line.
-    AuditSink::current().write(level, printable(record).replace(u'\n', QStringLiteral("\\x{a}")));
-}
+public:
+    explicit Trail(const QString &accountPath)
+        : m_tail(QStringLiteral("; account file %1; program %2; operator %3")
+                     .arg(QDir::toNativeSeparators(QFileInfo(accountPath).absoluteFilePath()),
+                          SystemLog::programName(), operatorName()))
+    {}
 
-void sendFailure(const QString &accountPath, const QString &what, const QString &errorText,
-                 const QStringList &passwords)
-{
-    send(AuditLevel::Failure, accountPath,
-         QStringLiteral("%1: %2").arg(what, withoutPasswords(oneLine(errorText), passwords)));
-}
+    void send(AuditLevel level, const QString &what) const
+    {
+        // Escaped as for the terminal, and a line break too: a record must stay one line.
+        AuditSink::current().write(
+            level, printable(what + m_tail).replace(u'\n', QStringLiteral("\\x{a}")));
+    }
+
+    void sendFailure(const QString &what, const QString &errorText,
+                     const QStringList &passwords) const
+    {
+        send(AuditLevel::Failure,
+             QStringLiteral("%1: %2").arg(what, withoutPasswords(oneLine(errorText), passwords)));
+    }
+
+private:
+    QString m_tail;
+};
 
 QString gmText(qint32 total)
 {
@@ -163,14 +175,15 @@ void auditAddition(const QString &accountPath, const QList<NewAccount> &accounts
 {
     if (accounts.isEmpty() || result.outcome == AddOutcome::Duplicate)
         return;
-    const bool added = result.outcome == AddOutcome::Created || result.fileChanged;
-    if (added) {
-        for (const NewAccount &account : accounts)
-            send(AuditLevel::Change, accountPath, addedText(account));
+    const Trail trail(accountPath);
+    if (result.outcome == AddOutcome::Created || result.fileChanged) {
+        // The summary first: a log service that limits how many records it takes at once
+        // keeps it even when it drops some of a large import's accounts.
         if (!origin.isEmpty())
-            send(AuditLevel::Change, accountPath,
-                 QStringLiteral("import: %1 added from %2")
-                     .arg(accountsText(accounts.size()), origin));
+            trail.send(AuditLevel::Change, QStringLiteral("import: %1 added from %2")
+                                               .arg(accountsText(accounts.size()), origin));
+        for (const NewAccount &account : accounts)
+            trail.send(AuditLevel::Change, addedText(account));
     }
     if (result.outcome != AddOutcome::FileError)
         return;
@@ -185,15 +198,16 @@ void auditAddition(const QString &accountPath, const QList<NewAccount> &accounts
         what = QStringLiteral("file error adding account %1").arg(accounts.constFirst().username);
     else
         what = QStringLiteral("file error adding %1").arg(accountsText(accounts.size()));
-    sendFailure(accountPath, what, result.errorText, passwords);
+    trail.sendFailure(what, result.errorText, passwords);
 }
 
 void auditEdit(const QString &accountPath, const AccountEdit &edit, const EditResult &result)
 {
     if (edit.dryRun || result.outcome == EditOutcome::NoSuchAccount)
         return;
+    const Trail trail(accountPath);
     if (result.outcome == EditOutcome::Done || result.fileChanged)
-        send(AuditLevel::Change, accountPath, editText(edit, result));
+        trail.send(AuditLevel::Change, editText(edit, result));
     if (result.outcome != EditOutcome::FileError)
         return;
     QStringList passwords;
@@ -201,5 +215,5 @@ void auditEdit(const QString &accountPath, const AccountEdit &edit, const EditRe
         if (value.field == PasswordField)
             passwords.append(value.text);
     }
-    sendFailure(accountPath, editFailureText(edit), result.errorText, passwords);
+    trail.sendFailure(editFailureText(edit), result.errorText, passwords);
 }

@@ -2,8 +2,8 @@
 #include "core/AccountFile.h"
 #include "core/CreateAccount.h"
 #include "tests/core/FakeEntryView.h"
-#include "tests/support/FaultInjection.h"
 #include "tests/support/AuditSinks.h"
+#include "tests/support/FaultInjection.h"
 #include "tests/support/ServerFolder.h"
 
 #include <QDir>
@@ -103,9 +103,9 @@ void AuditTrailTest::oneRecordPerChange_data()
                     BatchMode::Append, "/home/ops/new-players.txt");
     })
                             << QStringList{
+                                   "import: 2 accounts added from /home/ops/new-players.txt",
                                    "account added: carl (male, e-mail carl@example.org, GM 0)",
-                                   "account added: anna (female, e-mail none, GM 128 WARP)",
-                                   "import: 2 accounts added from /home/ops/new-players.txt"};
+                                   "account added: anna (female, e-mail none, GM 128 WARP)"};
     QTest::newRow("passwd") << editing(edit({{PasswordField, password}}))
                             << QStringList{"password changed: Bob"};
     QTest::newRow("set") << editing(edit({{GmFlagsField, "384"},
