@@ -219,23 +219,31 @@ void AuditTrailTest::fileErrorsLogged()
         WorkingFolder working(plain.workFolder());
         operation(plain.path());
         operations = FaultInjection::operationCount();
-        FaultInjection::reset();
     }
-    ServerFolder server(accounts);
-    WorkingFolder working(server.workFolder());
-    if (fileMissing)
-        QVERIFY(QFile::remove(server.accountFile()));
-    FaultInjection::failOperation(operations);
-    RecordingAuditSink sink;
+    // The folder's flush is among the last operations counted; on some systems the lock files'
+    // removal is counted after it.
+    for (int failing = operations;; --failing) {
+        FaultInjection::reset();
+        ServerFolder server(accounts);
+        WorkingFolder working(server.workFolder());
+        if (fileMissing)
+            QVERIFY(QFile::remove(server.accountFile()));
+        FaultInjection::failOperation(failing);
+        RecordingAuditSink sink;
 
-    operation(server.path());
-    compareRecords(texts(sink, AuditLevel::Change), changes, server);
-    const QStringList failures = texts(sink, AuditLevel::Failure);
-    QCOMPARE(failures.size(), 1);
-    const QString expected = failure.arg(QDir::toNativeSeparators(server.accountFile()));
-    QVERIFY2(failures[0].startsWith(expected), qPrintable(failures[0]));
-    QVERIFY2(failures[0].contains(context(server)), qPrintable(failures[0]));
-    QVERIFY2(!failures[0].contains(password), qPrintable(failures[0]));
+        operation(server.path());
+        const QStringList failures = texts(sink, AuditLevel::Failure);
+        const bool landed = failures.size() == 1 && failures[0].contains("was changed");
+        if (lastStepFails && !landed && failing > 1)
+            continue;
+        compareRecords(texts(sink, AuditLevel::Change), changes, server);
+        QCOMPARE(failures.size(), 1);
+        const QString expected = failure.arg(QDir::toNativeSeparators(server.accountFile()));
+        QVERIFY2(failures[0].startsWith(expected), qPrintable(failures[0]));
+        QVERIFY2(failures[0].contains(context(server)), qPrintable(failures[0]));
+        QVERIFY2(!failures[0].contains(password), qPrintable(failures[0]));
+        return;
+    }
 }
 
 QTEST_GUILESS_MAIN(AuditTrailTest)
