@@ -28,7 +28,7 @@
 namespace {
 
 // Thousands of changes a second would flood the system log; their records are still made.
-DiscardingAuditSink discardedRecords;
+RecordingAuditSink discardedRecords{false};
 
 enum class Operation
 {

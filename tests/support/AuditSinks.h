@@ -5,7 +5,8 @@
 #include <QList>
 #include <QString>
 
-// Takes the records of the audit trail in place of the system log while it lives.
+// Takes the records of the audit trail in place of the system log while it lives. Runs of
+// thousands of changes that must not flood the system log keep none.
 class RecordingAuditSink : public AuditSink
 {
 public:
@@ -15,28 +16,19 @@ public:
         QString text;
     };
 
-    RecordingAuditSink() { AuditSink::install(this); }
+    explicit RecordingAuditSink(bool keep = true) : m_keep(keep) { AuditSink::install(this); }
     ~RecordingAuditSink() override { AuditSink::install(nullptr); }
     RecordingAuditSink(const RecordingAuditSink &) = delete;
     RecordingAuditSink &operator=(const RecordingAuditSink &) = delete;
 
     void write(AuditLevel level, const QString &record) override
     {
-        records.append({level, record});
+        if (m_keep)
+            records.append({level, record});
     }
 
     QList<Record> records;
-};
 
-// Drops the records of the audit trail while it lives (they are still made): for runs of
-// thousands of changes that must not flood the system log.
-class DiscardingAuditSink : public AuditSink
-{
-public:
-    DiscardingAuditSink() { AuditSink::install(this); }
-    ~DiscardingAuditSink() override { AuditSink::install(nullptr); }
-    DiscardingAuditSink(const DiscardingAuditSink &) = delete;
-    DiscardingAuditSink &operator=(const DiscardingAuditSink &) = delete;
-
-    void write(AuditLevel, const QString &) override {}
+private:
+    bool m_keep;
 };
