@@ -231,7 +231,11 @@ QString helpText(const QCommandLineParser &parser)
     const qsizetype programEnd = text.indexOf(QStringLiteral(" [options]"));
     if (text.startsWith(QStringLiteral("Usage: ")) && programEnd > 0)
         text.replace(0, programEnd, QStringLiteral("Usage: kadd"));
-    return text + u'\n' + exitStatusHelp();
+    return text + u'\n' + exitStatusHelp() +
+           QStringLiteral(
+               "\nEvery change to the account file, and every file error that stops one, is\n"
+               "recorded in the system log (syslog's auth facility; on Windows the Application\n"
+               "event log). Passwords never are.\n");
 }
 
 std::optional<Command> commandNamed(const QString &name)

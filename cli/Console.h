@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/TerminalText.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -16,11 +18,3 @@ void writeOut(const QByteArray &bytes);
 
 // Why a write to standard output failed (a full disk, say), or empty while none has.
 QString lostOutputReason();
-
-// Text from the account file, made safe to show: control characters, line separators and other
-// invisible characters that a terminal could take as a command are shown as \x{..} escapes.
-// Line breaks stay.
-QString printable(const QString &text);
-// JSON with the same characters written as \u escapes, which QJsonDocument leaves as they are
-// from U+0020 up (DEL, the C1 controls, the invisible ones): the same strings, safe to show.
-QByteArray terminalSafeJson(const QByteArray &json);

@@ -9,6 +9,7 @@
 #include "core/AccountFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
@@ -128,7 +129,11 @@ int runImport(const CommandLine &line)
 
     // One locked pass checks the file and appends the whole batch, so a name added by someone
     // else since the input was read still counts as a duplicate.
-    const BatchResult result = AddAccounts(line.applicationFolder, batch.accounts);
+    const QString origin = line.importFile == QLatin1String("-")
+                               ? QStringLiteral("standard input")
+                               : QFileInfo(line.importFile).absoluteFilePath();
+    const BatchResult result =
+        AddAccounts(line.applicationFolder, batch.accounts, BatchMode::Append, origin);
     switch (result.outcome) {
     case AddOutcome::Created:
         break;

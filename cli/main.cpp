@@ -10,6 +10,8 @@
 #include "core/FileSizeLimit.h"
 #include "core/ServerLocation.h"
 
+#include <QCoreApplication>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -86,6 +88,8 @@ int withLostOutputReported(int status)
 int main(int argc, char *argv[])
 {
     letWritesFailBeyondFileSizeLimit();
+    // The name the system log files kadd's records under; no application object is made.
+    QCoreApplication::setApplicationName(QStringLiteral("kadd"));
     int undecodable = 0;
     const QStringList arguments = programArguments(argc, argv, undecodable);
     const int status =

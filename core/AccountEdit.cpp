@@ -1,6 +1,7 @@
 #include "core/AccountEdit.h"
 
 #include "core/AccountFile.h"
+#include "core/AuditTrail.h"
 #include "core/RecordLine.h"
 #include "core/internal/AccountBackup.h"
 #include "core/internal/AccountFileUpdate.h"
@@ -171,8 +172,12 @@ EditResult editOnce(const QString &accountPath, const AccountEdit &edit, bool &c
     }
     changedByAnother = update.changedByAnotherProgram();
     if (failure)
-        return fileError(accountPath, *failure, update.changedFile());
-    result.outcome = EditOutcome::Done;
+        result = fileError(accountPath, *failure, update.changedFile());
+    else
+        result.outcome = EditOutcome::Done;
+    // A change that landed is told in full, even when the flush after it failed.
+    if (failure && !result.fileChanged)
+        return result;
     result.lineNumber = pass.found->lineNumber;
     result.before = parseRecord(pass.found->line);
     if (!edit.remove)
@@ -180,13 +185,10 @@ EditResult editOnce(const QString &accountPath, const AccountEdit &edit, bool &c
     return result;
 }
 
-} // namespace
-
 // A program that ignores the lock wrote the file meanwhile: the edit starts again on the file as
 // it now is, so that its change is kept.
-EditResult EditAccount(const QString &applicationFolder, const AccountEdit &edit)
+EditResult editAccount(const QString &accountPath, const AccountEdit &edit)
 {
-    const QString accountPath = accountFilePath(applicationFolder);
     for (const FieldValue &value : edit.values) {
         // A value that would not read back as written must never reach the server's file.
         if (value.text.contains(u',') || !canBeStored(value.text))
@@ -201,6 +203,16 @@ EditResult EditAccount(const QString &applicationFolder, const AccountEdit &edit
         if (attempt == updateAttempts)
             return fileError(accountPath, keptChangingReason());
     }
+}
+
+} // namespace
+
+EditResult EditAccount(const QString &applicationFolder, const AccountEdit &edit)
+{
+    const QString accountPath = accountFilePath(applicationFolder);
+    const EditResult result = editAccount(accountPath, edit);
+    auditEdit(accountPath, edit, result);
+    return result;
 }
 
 FindResult FindAccount(const QString &applicationFolder, const QString &username)

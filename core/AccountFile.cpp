@@ -1,5 +1,6 @@
 #include "core/AccountFile.h"
 
+#include "core/AuditTrail.h"
 #include "core/FileOperationHooks.h"
 #include "core/RecordLine.h"
 #include "core/internal/AccountFileScanner.h"
@@ -284,7 +285,9 @@ AddAccountResult AddAccount(const QString &applicationFolder, const QString &use
     return {batch.outcome, batch.errorText, batch.fileChanged};
 }
 
-BatchResult AddAccounts(const QString &applicationFolder, const QList<NewAccount> &accounts,
+namespace {
+
+BatchResult addAccounts(const QString &accountPath, const QList<NewAccount> &accounts,
                         BatchMode mode)
 {
     if (accounts.isEmpty()) {
@@ -293,7 +296,7 @@ BatchResult AddAccounts(const QString &applicationFolder, const QList<NewAccount
         return nothingToDo;
     }
     Update update;
-    update.accountPath = accountFilePath(applicationFolder);
+    update.accountPath = accountPath;
     update.stop = accounts.size() == 1 ? AccountFileScanner::Stop::AtFirstMatch
                                        : AccountFileScanner::Stop::Never;
     update.write = mode == BatchMode::Append;
@@ -308,6 +311,18 @@ BatchResult AddAccounts(const QString &applicationFolder, const QList<NewAccount
         update.newRecords.append(encodeRecord(account.recordLine));
     }
     return runUpdate(update);
+}
+
+} // namespace
+
+BatchResult AddAccounts(const QString &applicationFolder, const QList<NewAccount> &accounts,
+                        BatchMode mode, const QString &origin)
+{
+    const QString accountPath = accountFilePath(applicationFolder);
+    const BatchResult result = addAccounts(accountPath, accounts, mode);
+    if (mode == BatchMode::Append)
+        auditAddition(accountPath, accounts, origin, result);
+    return result;
 }
 
 bool RemoveTempFile()

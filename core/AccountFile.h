@@ -59,5 +59,6 @@ struct BatchResult
 };
 
 // The caller keeps the batch free of duplicates among its own names (see caseInsensitiveKey).
+// origin names the import file the batch came from, for the system log; empty for other adds.
 BatchResult AddAccounts(const QString &applicationFolder, const QList<NewAccount> &accounts,
-                        BatchMode mode = BatchMode::Append);
+                        BatchMode mode = BatchMode::Append, const QString &origin = {});

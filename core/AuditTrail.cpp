@@ -1,0 +1,219 @@
+#include "core/AuditTrail.h"
+
+#include "core/AuditLog.h"
+#include "core/GmFlags.h"
+#include "core/TerminalText.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <atomic>
+
+namespace {
+
+class SystemLog : public AuditSink
+{
+public:
+    void write(AuditLevel level, const QString &record) override
+    {
+        writeSystemLog(level, programName(), record);
+    }
+
+    static QString programName()
+    {
+        const QString name = QCoreApplication::applicationName();
+        return name.isEmpty() ? QStringLiteral("kelto-account-creator") : name;
+    }
+};
+
+SystemLog systemLog;
+std::atomic<AuditSink *> installed{nullptr};
+
+// An error text is several lines for a message box; a log record is one.
+QString oneLine(const QString &text)
+{
+    QStringList parts;
+    for (QString part : text.split(u'\n', Qt::SkipEmptyParts)) {
+        part = part.trimmed();
+        if (part.endsWith(u'.'))
+            part.chop(1);
+        parts.append(part);
+    }
+    return parts.join(QStringLiteral("; "));
+}
+
+// An error text may quote a value that could not be stored; should that value be a password it
+// must not reach the log, however unlikely.
+QString withoutPasswords(QString text, const QStringList &passwords)
+{
+    for (const QString &password : passwords) {
+        if (!password.isEmpty())
+            text.replace(password, QStringLiteral("(password)"));
+    }
+    return text;
+}
+
+// The records of one operation, which share their tail: the account file, the program and the
+// operator, looked up once however many accounts an import adds.
+class Trail
+{
+public:
+    explicit Trail(const QString &accountPath)
+        : m_tail(QStringLiteral("; account file %1; program %2; operator %3")
+                     .arg(QDir::toNativeSeparators(QFileInfo(accountPath).absoluteFilePath()),
+                          SystemLog::programName(), operatorName()))
+    {}
+
+    void send(AuditLevel level, const QString &what) const
+    {
+        // Escaped as for the terminal, and a line break too: a record must stay one line.
+        AuditSink::current().write(
+            level, printable(what + m_tail).replace(u'\n', QStringLiteral("\\x{a}")));
+    }
+
+    void sendFailure(const QString &what, const QString &errorText,
+                     const QStringList &passwords) const
+    {
+        send(AuditLevel::Failure,
+             QStringLiteral("%1: %2").arg(what, withoutPasswords(oneLine(errorText), passwords)));
+    }
+
+private:
+    QString m_tail;
+};
+
+QString gmText(qint32 total)
+{
+    const QStringList names = gmFlagNames(total);
+    if (names.isEmpty())
+        return QString::number(total);
+    return QStringLiteral("%1 %2").arg(QString::number(total), names.join(u'+'));
+}
+
+QString genderText(bool male)
+{
+    return male ? QStringLiteral("male") : QStringLiteral("female");
+}
+
+// The account as its record line describes it, the password left out.
+QString addedText(const NewAccount &account)
+{
+    const QStringList fields = account.recordLine.split(u',');
+    QString text = QStringLiteral("account added: %1").arg(account.username);
+    if (fields.size() != RecordFieldCount)
+        return text;
+    return text + QStringLiteral(" (%1, e-mail %2, GM %3)")
+                      .arg(genderText(fields.at(GenderField) != QLatin1String("0")),
+                           fields.at(EmailField), gmText(fields.at(GmFlagsField).toInt()));
+}
+
+QString changeText(const FieldValue &value, const AccountRecord &before, const AccountRecord &after)
+{
+    const QString arrow = QStringLiteral(" \u2192 ");
+    switch (value.field) {
+    case UsernameField:
+        return QStringLiteral("name ") + before.username + arrow + after.username;
+    case PasswordField:
+        return QStringLiteral("new password");
+    case GenderField:
+        return genderText(before.male) + arrow + genderText(after.male);
+    case EmailField:
+        return QStringLiteral("e-mail ") + before.email + arrow + after.email;
+    case GmFlagsField:
+        return QStringLiteral("GM ") + gmText(before.gmFlags) + arrow + gmText(after.gmFlags);
+    case RecordFieldCount:
+        break;
+    }
+    return {};
+}
+
+QString editText(const AccountEdit &edit, const EditResult &result)
+{
+    const QString &name = result.before.username;
+    if (edit.remove)
+        return QStringLiteral("account removed: %1").arg(name);
+    if (edit.values.size() == 1 && edit.values.constFirst().field == PasswordField)
+        return QStringLiteral("password changed: %1").arg(name);
+    QStringList changes;
+    for (const FieldValue &value : edit.values)
+        changes.append(changeText(value, result.before, result.after));
+    return QStringLiteral("account changed: %1 (%2)").arg(name, changes.join(QStringLiteral("; ")));
+}
+
+QString editFailureText(const AccountEdit &edit)
+{
+    if (edit.remove)
+        return QStringLiteral("file error removing account %1").arg(edit.username);
+    if (edit.values.size() == 1 && edit.values.constFirst().field == PasswordField)
+        return QStringLiteral("file error changing the password of %1").arg(edit.username);
+    return QStringLiteral("file error changing account %1").arg(edit.username);
+}
+
+QString accountsText(qsizetype count)
+{
+    return count == 1 ? QStringLiteral("1 account")
+                      : QStringLiteral("%1 accounts").arg(QString::number(count));
+}
+
+} // namespace
+
+void AuditSink::install(AuditSink *sink)
+{
+    installed = sink;
+}
+
+AuditSink &AuditSink::current()
+{
+    AuditSink *sink = installed;
+    return sink ? *sink : systemLog;
+}
+
+void auditAddition(const QString &accountPath, const QList<NewAccount> &accounts,
+                   const QString &origin, const BatchResult &result)
+{
+    if (accounts.isEmpty() || result.outcome == AddOutcome::Duplicate)
+        return;
+    const Trail trail(accountPath);
+    if (result.outcome == AddOutcome::Created || result.fileChanged) {
+        // The summary first: a log service that limits how many records it takes at once
+        // keeps it even when it drops some of a large import's accounts.
+        if (!origin.isEmpty())
+            trail.send(AuditLevel::Change, QStringLiteral("import: %1 added from %2")
+                                               .arg(accountsText(accounts.size()), origin));
+        for (const NewAccount &account : accounts)
+            trail.send(AuditLevel::Change, addedText(account));
+    }
+    if (result.outcome != AddOutcome::FileError)
+        return;
+    QStringList passwords;
+    for (const NewAccount &account : accounts)
+        passwords.append(account.recordLine.section(u',', PasswordField, PasswordField));
+    QString what;
+    if (!origin.isEmpty())
+        what = QStringLiteral("file error importing %1 from %2")
+                   .arg(accountsText(accounts.size()), origin);
+    else if (accounts.size() == 1)
+        what = QStringLiteral("file error adding account %1").arg(accounts.constFirst().username);
+    else
+        what = QStringLiteral("file error adding %1").arg(accountsText(accounts.size()));
+    trail.sendFailure(what, result.errorText, passwords);
+}
+
+void auditEdit(const QString &accountPath, const AccountEdit &edit, const EditResult &result)
+{
+    if (edit.dryRun || result.outcome == EditOutcome::NoSuchAccount)
+        return;
+    const Trail trail(accountPath);
+    if (result.outcome == EditOutcome::Done || result.fileChanged)
+        trail.send(AuditLevel::Change, editText(edit, result));
+    if (result.outcome != EditOutcome::FileError)
+        return;
+    QStringList passwords;
+    for (const FieldValue &value : edit.values) {
+        if (value.field == PasswordField)
+            passwords.append(value.text);
+    }
+    trail.sendFailure(editFailureText(edit), result.errorText, passwords);
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "core/AuditTrail.h"
+
+#include <QList>
+#include <QString>
+
+// Takes the records of the audit trail in place of the system log while it lives. Runs of
+// thousands of changes that must not flood the system log keep none.
+class RecordingAuditSink : public AuditSink
+{
+public:
+    struct Record
+    {
+        AuditLevel level;
+        QString text;
+    };
+
+    explicit RecordingAuditSink(bool keep = true) : m_keep(keep) { AuditSink::install(this); }
+    ~RecordingAuditSink() override { AuditSink::install(nullptr); }
+    RecordingAuditSink(const RecordingAuditSink &) = delete;
+    RecordingAuditSink &operator=(const RecordingAuditSink &) = delete;
+
+    void write(AuditLevel level, const QString &record) override
+    {
+        if (m_keep)
+            records.append({level, record});
+    }
+
+    QList<Record> records;
+
+private:
+    bool m_keep;
+};
