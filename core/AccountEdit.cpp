@@ -5,7 +5,7 @@
 #include "core/RecordLine.h"
 #include "core/internal/AccountBackup.h"
 #include "core/internal/AccountFileUpdate.h"
-#include "core/internal/AccountLineReader.h"
+#include "core/internal/scan/AccountLineReader.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 #include "core/AccountFile.h"
 
 #include "core/AuditTrail.h"
-#include "core/FileOperationHooks.h"
 #include "core/RecordLine.h"
-#include "core/internal/AccountFileScanner.h"
 #include "core/internal/AccountFileUpdate.h"
-#include "core/internal/CoreAffinity.h"
+#include "core/internal/fs/FileOperationHooks.h"
+#include "core/internal/scan/AccountFileScanner.h"
+#include "core/internal/scan/CoreAffinity.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -25,9 +25,6 @@ struct AddAccountResult
 
 QString accountFilePath(const QString &applicationFolder);
 
-// Bare name, so it lands in the current working folder.
-inline constexpr char tempFileName[] = "kAdd.tmp";
-
 // Appends recordLine to the account file unless a line's name field equals username without
 // regard to case. When Created is returned the record is on disk; on Duplicate and FileError
 // the account file is byte for byte as it was and no temporary file is left.

@@ -3,7 +3,7 @@
 #include "core/AccountFile.h"
 #include "core/UsernameKey.h"
 #include "core/internal/AccountFileUpdate.h"
-#include "core/internal/AccountLineReader.h"
+#include "core/internal/scan/AccountLineReader.h"
 
 namespace {
 

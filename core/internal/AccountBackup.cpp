@@ -1,7 +1,7 @@
 #include "core/internal/AccountBackup.h"
 
-#include "core/FileOperationHooks.h"
-#include "core/internal/CheckedFile.h"
+#include "core/internal/fs/CheckedFile.h"
+#include "core/internal/fs/FileOperationHooks.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,5 @@
 #include "core/internal/AccountFileUpdate.h"
 
-#include "core/AccountFile.h"
-
 #include <QDir>
 #include <QFileInfo>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/internal/CheckedFile.h"
-#include "core/internal/UpdateLeftovers.h"
-#include "core/internal/UpdateLock.h"
+#include "core/internal/fs/CheckedFile.h"
+#include "core/internal/fs/UpdateLeftovers.h"
+#include "core/internal/fs/UpdateLock.h"
 
 #include <QString>
 
@@ -90,6 +90,9 @@ private:
 inline constexpr int updateAttempts = 5;
 // The reason given when another program kept writing the account file each time.
 QString keptChangingReason();
+
+// The copy's name in the working folder: a bare name, so that it lands in the current folder.
+inline constexpr char tempFileName[] = "kAdd.tmp";
 
 // kAdd.tmp in the current working folder, or an empty path when that folder no longer exists.
 QString tempFilePath();

@@ -1,6 +1,6 @@
 // Takes the update lock named on the command line, says "locked" on its standard output and
 // holds the lock until its standard input closes: another program busy with the same file.
-#include "core/internal/UpdateLock.h"
+#include "core/internal/fs/UpdateLock.h"
 
 #include <QCoreApplication>
 

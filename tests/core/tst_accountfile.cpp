@@ -1,7 +1,7 @@
 #include "core/AccountFile.h"
 #include "core/AccountList.h"
 #include "core/AccountRecord.h"
-#include "core/internal/AccountFileScanner.h"
+#include "core/internal/scan/AccountFileScanner.h"
 #include "tests/support/FaultInjection.h"
 #include "tests/support/ServerFolder.h"
 #include "tests/support/SystemCodePage.h"

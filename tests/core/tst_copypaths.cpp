@@ -1,6 +1,6 @@
 #include "core/AccountFile.h"
-#include "core/internal/AccountFileScanner.h"
-#include "core/internal/PlainLines.h"
+#include "core/internal/scan/AccountFileScanner.h"
+#include "core/internal/scan/PlainLines.h"
 #include "tests/support/FaultInjection.h"
 #include "tests/support/ServerFolder.h"
 

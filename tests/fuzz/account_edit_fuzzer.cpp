@@ -10,6 +10,7 @@
 
 #include "core/AccountEdit.h"
 #include "core/AccountFile.h"
+#include "core/internal/AccountFileUpdate.h"
 #include "tests/fuzz/ModelLines.h"
 #include "tests/fuzz/ScratchServerFolder.h"
 #include "tests/support/AuditSinks.h"

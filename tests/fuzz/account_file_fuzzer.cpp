@@ -13,7 +13,8 @@
 
 #include "core/AccountFile.h"
 #include "core/RecordLine.h"
-#include "core/internal/AccountFileScanner.h"
+#include "core/internal/AccountFileUpdate.h"
+#include "core/internal/scan/AccountFileScanner.h"
 #include "tests/fuzz/ModelLines.h"
 #include "tests/fuzz/ScratchServerFolder.h"
 #include "tests/support/AuditSinks.h"

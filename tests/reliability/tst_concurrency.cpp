@@ -6,7 +6,7 @@
 #include "core/AccountFile.h"
 #include "core/CreateAccount.h"
 #include "core/EntryView.h"
-#include "core/internal/UpdateLock.h"
+#include "core/internal/fs/UpdateLock.h"
 #include "tests/support/KaddProcess.h"
 #include "tests/support/ServerFolder.h"
 

@@ -1,7 +1,7 @@
 #include "tests/support/FaultInjection.h"
 
-#include "core/FileOperationHooks.h"
-#include "core/internal/UpdateLock.h"
+#include "core/internal/fs/FileOperationHooks.h"
+#include "core/internal/fs/UpdateLock.h"
 
 #include <atomic>
 #include <utility>

@@ -1,6 +1,6 @@
 #include "core/AccountFile.h"
 #include "core/EntryValidation.h"
-#include "core/internal/CheckedFile.h"
+#include "core/internal/fs/CheckedFile.h"
 #include "tests/support/BuiltProgram.h"
 #include "tests/support/ServerFolder.h"
 

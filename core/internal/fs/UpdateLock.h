@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/internal/SignalCleanup.h"
+#include "core/internal/fs/SignalCleanup.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "core/internal/AccountLineReader.h"
+#include "core/internal/scan/AccountLineReader.h"
 
-#include "core/internal/CheckedFile.h"
+#include "core/internal/fs/CheckedFile.h"
 
 namespace {
 

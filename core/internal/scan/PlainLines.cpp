@@ -1,11 +1,11 @@
-#include "core/internal/PlainLines.h"
+#include "core/internal/scan/PlainLines.h"
 
-#include "core/FileOperationHooks.h"
+#include "core/internal/fs/FileOperationHooks.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
 
 #define KELTO_PLAIN_LINES_NAME skipPlainLinesSse2
-#include "core/internal/PlainLines.inc"
+#include "core/internal/scan/PlainLines.inc"
 
 #ifdef KELTO_HAVE_AVX2_BUILD
 const char *skipPlainLinesAvx2(const char *lineStart, const char *end, const PlainLineNames &names);

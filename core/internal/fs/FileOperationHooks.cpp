@@ -1,4 +1,4 @@
-#include "core/FileOperationHooks.h"
+#include "core/internal/fs/FileOperationHooks.h"
 
 #include <atomic>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/FileOperationHooks.h"
+#include "core/internal/fs/FileOperationHooks.h"
 
 #include <QByteArrayView>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "core/internal/AccountFileScanner.h"
+#include "core/internal/scan/AccountFileScanner.h"
 
-#include "core/UsernameKey.h"
+#include "core/internal/format/NameKey.h"
 
 #include <QStringDecoder>
 

@@ -1,6 +1,6 @@
-#include "core/internal/SignalCleanup.h"
+#include "core/internal/fs/SignalCleanup.h"
 
-#include "core/internal/SignalCleanupPlatform.h"
+#include "core/internal/fs/SignalCleanupPlatform.h"
 
 #include <QDir>
 

@@ -1,6 +1,6 @@
-#include "core/internal/UpdateLeftovers.h"
+#include "core/internal/fs/UpdateLeftovers.h"
 
-#include "core/internal/CheckedFile.h"
+#include "core/internal/fs/CheckedFile.h"
 
 UpdateLeftovers::Entry &UpdateLeftovers::entry(const QString &path)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/internal/PlainLines.h"
+#include "core/internal/scan/PlainLines.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

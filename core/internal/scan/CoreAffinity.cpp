@@ -1,4 +1,4 @@
-#include "core/internal/CoreAffinity.h"
+#include "core/internal/scan/CoreAffinity.h"
 
 #include <QtGlobal>
 

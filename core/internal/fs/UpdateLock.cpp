@@ -1,7 +1,7 @@
-#include "core/internal/UpdateLock.h"
+#include "core/internal/fs/UpdateLock.h"
 
-#include "core/internal/CheckedFile.h"
-#include "core/internal/CheckedFilePlatform.h"
+#include "core/internal/fs/CheckedFile.h"
+#include "core/internal/fs/CheckedFilePlatform.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
