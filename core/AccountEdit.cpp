@@ -5,11 +5,12 @@
 #include "core/RecordLine.h"
 #include "core/internal/AccountBackup.h"
 #include "core/internal/AccountFileUpdate.h"
+#include "core/internal/format/AccountFileFormat.h"
 #include "core/internal/scan/AccountLineReader.h"
 
 namespace {
 
-constexpr qsizetype flushSize = 256 * 1024;
+constexpr qsizetype flushSize = AccountFileFormat::chunkSize;
 
 struct Found
 {

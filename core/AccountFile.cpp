@@ -3,6 +3,7 @@
 #include "core/AuditTrail.h"
 #include "core/RecordLine.h"
 #include "core/internal/AccountFileUpdate.h"
+#include "core/internal/format/AccountFileFormat.h"
 #include "core/internal/fs/FileOperationHooks.h"
 #include "core/internal/scan/AccountFileScanner.h"
 #include "core/internal/scan/CoreAffinity.h"
@@ -15,7 +16,7 @@
 
 namespace {
 
-constexpr qint64 chunkSize = 256 * 1024;
+using AccountFileFormat::chunkSize;
 
 BatchResult fileError(const QString &accountPath, const QString &reason, bool fileChanged = false)
 {

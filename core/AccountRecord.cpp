@@ -2,6 +2,7 @@
 
 #include "core/RecordLine.h"
 #include "core/UsernameKey.h"
+#include "core/internal/format/AccountFileFormat.h"
 
 #include <QStringDecoder>
 #include <QStringList>
@@ -23,21 +24,6 @@ std::optional<QString> decode(QByteArrayView bytes)
     if (decoder.hasError())
         return std::nullopt;
     return text;
-}
-
-// Decimal digits alone, as the account file carries its numbers.
-std::optional<qint32> plainNumber(const QString &text, qint32 highest)
-{
-    if (text.isEmpty() || text.size() > 5)
-        return std::nullopt;
-    for (const QChar c : text) {
-        if (c < u'0' || c > u'9')
-            return std::nullopt;
-    }
-    const qint32 value = text.toInt();
-    if (value > highest)
-        return std::nullopt;
-    return value;
 }
 
 } // namespace
@@ -120,7 +106,7 @@ AccountRecord parseRecord(QByteArrayView line)
         return record;
     }
     record.male = gender == QLatin1String("1");
-    const std::optional<qint32> gm = plainNumber(fields.at(GmFlagsField), 65535);
+    const std::optional<qint32> gm = AccountFileFormat::plainNumber(fields.at(GmFlagsField), 65535);
     if (!gm) {
         record.malformed = QStringLiteral("the GM flags are not a number from 0 to 65535");
         return record;

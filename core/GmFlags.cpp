@@ -1,21 +1,8 @@
 #include "core/GmFlags.h"
 
-namespace {
+#include "core/internal/format/AccountFileFormat.h"
 
-std::optional<qint32> parseTotal(QStringView text)
-{
-    // Digits only: the record carries the total without sign, spaces or other bases.
-    if (text.isEmpty() || text.size() > 5)
-        return std::nullopt;
-    for (const QChar c : text) {
-        if (c < u'0' || c > u'9')
-            return std::nullopt;
-    }
-    const qint32 total = text.toInt();
-    if (total > allGmFlags)
-        return std::nullopt;
-    return total;
-}
+namespace {
 
 std::optional<qint32> flagValue(QStringView name)
 {
@@ -30,7 +17,8 @@ std::optional<qint32> flagValue(QStringView name)
 
 std::optional<qint32> parseGmFlags(QStringView text)
 {
-    if (const auto total = parseTotal(text))
+    // Digits only: the record carries the total without sign, spaces or other bases.
+    if (const auto total = AccountFileFormat::plainNumber(text, allGmFlags))
         return total;
     if (text.isEmpty())
         return std::nullopt;

@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr qint64 chunkSize = 256 * 1024;
-
 bool makeHardLink(const QString &existing, const QString &link)
 {
 #ifdef Q_OS_WIN
@@ -71,18 +69,11 @@ Failure AccountBackup::copyInto(const QString &partPath)
         return QStringLiteral("writing the backup %1 failed: %2")
             .arg(QDir::toNativeSeparators(part.path()), part.errorText());
     };
-    if (!part.createPrivate())
+    const qint64 size = source.size();
+    if (size < 0)
+        return QStringLiteral("reading it for the backup failed: %1").arg(source.errorText());
+    if (!part.createPrivate() || !part.copyFrom(source, size))
         return writeFailure();
-    QByteArray buffer(chunkSize, Qt::Uninitialized);
-    for (;;) {
-        const qint64 got = source.read(buffer.data(), buffer.size());
-        if (got < 0)
-            return QStringLiteral("reading it for the backup failed: %1").arg(source.errorText());
-        if (got == 0)
-            break;
-        if (!part.write(QByteArrayView(buffer.constData(), got)))
-            return writeFailure();
-    }
     if (!part.copyAccessFrom(m_update.source()) || !part.syncToDisk() || !part.close())
         return writeFailure();
     return {};

@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr qint64 copyChunkSize = 256 * 1024;
-
 QString nativeName(const QString &path)
 {
     return QDir::toNativeSeparators(path);
@@ -331,16 +329,11 @@ Failure AccountFileUpdate::copyFromAnotherFileSystem(const QString &besidePath)
             .arg(nativeName(beside->path()), beside->errorText());
     if (!copy.close() || !copy.reopenForReading())
         return readFailure();
-    QByteArray buffer(copyChunkSize, Qt::Uninitialized);
-    for (;;) {
-        const qint64 got = copy.read(buffer.data(), buffer.size());
-        if (got < 0)
-            return readFailure();
-        if (got == 0)
-            break;
-        if (!beside->write(QByteArrayView(buffer.constData(), got)))
-            return besideFailure();
-    }
+    const qint64 size = copy.size();
+    if (size < 0)
+        return readFailure();
+    if (!beside->copyFrom(copy, size))
+        return besideFailure();
     m_copy = std::move(beside);
     return {};
 }

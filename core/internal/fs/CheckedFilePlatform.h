@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/internal/format/AccountFileFormat.h"
+
 #include <QString>
 
 // What the two platform halves of CheckedFile share with its common part.
@@ -9,7 +11,7 @@ namespace CheckedFilePlatform {
 QString injectedReason();
 QString shrankReason();
 
-constexpr qint64 copyChunkSize = 256 * 1024;
+constexpr qint64 copyChunkSize = AccountFileFormat::chunkSize;
 // Someone keeps putting a file where ours is to be created.
 constexpr int creationAttempts = 3;
 

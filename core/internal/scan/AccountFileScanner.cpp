@@ -1,5 +1,6 @@
 #include "core/internal/scan/AccountFileScanner.h"
 
+#include "core/internal/format/AccountFileFormat.h"
 #include "core/internal/format/NameKey.h"
 
 #include <QStringDecoder>
@@ -18,7 +19,7 @@
 
 namespace {
 
-constexpr char byteOrderMark[] = "\xEF\xBB\xBF";
+using AccountFileFormat::byteOrderMark;
 
 bool isAscii(const QString &text)
 {

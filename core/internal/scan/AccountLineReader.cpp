@@ -1,18 +1,18 @@
 #include "core/internal/scan/AccountLineReader.h"
 
+#include "core/internal/format/AccountFileFormat.h"
 #include "core/internal/fs/CheckedFile.h"
 
 namespace {
 
-constexpr qint64 chunkSize = 256 * 1024;
-constexpr char utf8ByteOrderMark[] = "\xEF\xBB\xBF";
+using AccountFileFormat::chunkSize;
 
 } // namespace
 
 void appendLine(QByteArray &out, QByteArrayView line)
 {
     out.append(line);
-    out.append("\r\n", 2);
+    out.append(AccountFileFormat::lineEnd);
 }
 
 // Appends the next chunk behind the unread bytes; false at the end of the file or on an error.
@@ -48,9 +48,9 @@ bool AccountLineReader::next(QByteArrayView &line)
         m_started = true;
         while (m_buffer.size() < 3 && fill()) {
         }
-        if (m_buffer.startsWith(utf8ByteOrderMark)) {
-            m_byteOrderMark = QByteArrayView(utf8ByteOrderMark, 3);
-            m_start = 3;
+        if (m_buffer.startsWith(AccountFileFormat::byteOrderMark)) {
+            m_byteOrderMark = AccountFileFormat::byteOrderMark;
+            m_start = m_byteOrderMark.size();
         }
     }
     if (m_restPending && !passRest(nullptr))
