@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/internal/Failure.h"
 #include "core/internal/fs/CheckedFile.h"
 #include "core/internal/fs/UpdateLeftovers.h"
 #include "core/internal/fs/UpdateLock.h"
@@ -8,10 +9,6 @@
 
 #include <memory>
 #include <optional>
-
-// Why a stage of a change to the account file failed, in plain words; no value when it went
-// well.
-using Failure = std::optional<QString>;
 
 // The box text of a file error: the account file's full path and the reason; whether the
 // account file was changed (an update whose last step, a flush or the backup, failed).

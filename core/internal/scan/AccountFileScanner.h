@@ -56,6 +56,7 @@ public:
     bool finish(QByteArray *out);
     bool finish(QByteArray &out) { return finish(&out); }
 
+    bool stopsAtFirstMatch() const { return m_stop == Stop::AtFirstMatch; }
     // Indexes into usernames of the names found in the file, in the order first found.
     const QList<int> &matches() const { return m_matches; }
     // After finish(): the length of the longest start of the bytes that the copy repeats as it

@@ -1,7 +1,5 @@
 #include "core/internal/scan/PlainLines.h"
 
-#include "core/internal/fs/FileOperationHooks.h"
-
 #if defined(__x86_64__) && defined(__GNUC__)
 
 #define KELTO_PLAIN_LINES_NAME skipPlainLinesSse2
@@ -30,10 +28,10 @@ static bool processorHasAvx2()
 #endif
 #endif
 
-PlainLineSkipper plainLineSkipper()
+PlainLineSkipper plainLineSkipper(VectorWidth width)
 {
 #ifdef KELTO_HAVE_AVX2_BUILD
-    if (FileOperationHooks::current().widestVectorsAllowed() && processorHasAvx2())
+    if (width == VectorWidth::Widest && processorHasAvx2())
         return skipPlainLinesAvx2;
 #endif
     return skipPlainLinesSse2;
@@ -41,7 +39,7 @@ PlainLineSkipper plainLineSkipper()
 
 #else
 
-PlainLineSkipper plainLineSkipper()
+PlainLineSkipper plainLineSkipper(VectorWidth)
 {
     return nullptr;
 }

@@ -23,5 +23,11 @@ struct PlainLineNames
 using PlainLineSkipper = const char *(*)(const char *lineStart, const char *end,
                                          const PlainLineNames &names);
 
-// The fastest way this processor has (AVX2, else SSE2), or null where there is none.
-PlainLineSkipper plainLineSkipper();
+enum class VectorWidth
+{
+    Widest, // the widest this processor has: AVX2, else SSE2
+    Narrow, // SSE2, which every x86-64 processor has
+};
+
+// The way of the given width, or null where the processor has none.
+PlainLineSkipper plainLineSkipper(VectorWidth width);
