@@ -6,6 +6,7 @@
 #include "core/internal/AccountBackup.h"
 #include "core/internal/AccountFileUpdate.h"
 #include "core/internal/format/AccountFileFormat.h"
+#include "core/internal/format/NameKey.h"
 #include "core/internal/scan/AccountLineReader.h"
 
 namespace {

@@ -1,67 +1,13 @@
 #include "core/AccountRecord.h"
 
 #include "core/RecordLine.h"
-#include "core/UsernameKey.h"
 #include "core/internal/format/AccountFileFormat.h"
+#include "core/internal/format/NameKey.h"
 
 #include <QStringDecoder>
 #include <QStringList>
 
-#include <algorithm>
 #include <optional>
-
-namespace {
-
-bool isAscii(QByteArrayView bytes)
-{
-    return std::none_of(bytes.cbegin(), bytes.cend(), [](char c) { return c & 0x80; });
-}
-
-std::optional<QString> decode(QByteArrayView bytes)
-{
-    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
-}
-
-} // namespace
-
-QByteArrayView nameField(QByteArrayView line)
-{
-    const qsizetype comma = line.indexOf(',');
-    return comma < 0 ? line : line.first(comma);
-}
-
-qsizetype fieldCount(QByteArrayView line)
-{
-    return line.count(',') + 1;
-}
-
-NameMatcher::NameMatcher(const QString &username) : m_key(caseInsensitiveKey(username)) {}
-
-bool NameMatcher::matches(QByteArrayView field) const
-{
-    if (field.isEmpty() || m_key.isEmpty())
-        return false;
-    // Most names are ASCII: compare them without decoding. The key of ASCII text is the text
-    // lower-cased, so this compares keys, whatever the username was typed as (ſamuel has an
-    // ASCII key, and an ASCII field can match it).
-    if (isAscii(field)) {
-        if (field.size() != m_key.size())
-            return false;
-        for (qsizetype i = 0; i < field.size(); ++i) {
-            const char c = field.at(i);
-            const char lower = (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
-            if (QChar(QLatin1Char(lower)) != m_key.at(i))
-                return false;
-        }
-        return true;
-    }
-    const std::optional<QString> decoded = decode(field);
-    return decoded && caseInsensitiveKey(*decoded) == m_key;
-}
 
 AccountRecord parseRecord(QByteArrayView line)
 {
@@ -76,7 +22,7 @@ AccountRecord parseRecord(QByteArrayView line)
         return record;
     }
     record.username = lossy.decode(nameField(line));
-    const std::optional<QString> text = decode(line);
+    const std::optional<QString> text = decodeField(line);
     if (!text) {
         record.malformed = QStringLiteral("not valid text in the system's code page");
         return record;
@@ -140,4 +86,9 @@ QByteArray replaceFields(QByteArrayView line, const QList<FieldValue> &values)
         out.append(fields.at(i));
     }
     return out;
+}
+
+qsizetype fieldCount(QByteArrayView line)
+{
+    return line.count(',') + 1;
 }

@@ -18,22 +18,6 @@ enum RecordField
     RecordFieldCount,
 };
 
-// The bytes before the first comma, or the whole line: what the duplicate check compares.
-QByteArrayView nameField(QByteArrayView line);
-
-// Tells whether a line's name field names an account, by the duplicate check's rules: letter
-// case ignored, the field decoded from the system's code page, an empty field or one that is not
-// valid text naming nothing.
-class NameMatcher
-{
-public:
-    explicit NameMatcher(const QString &username);
-    bool matches(QByteArrayView field) const;
-
-private:
-    QString m_key;
-};
-
 // A line read as a record. A line that is not a well-formed record keeps what could be read of
 // it, and says why.
 struct AccountRecord

@@ -1,6 +1,7 @@
 #include "core/AccountFile.h"
 #include "core/AccountList.h"
 #include "core/AccountRecord.h"
+#include "core/internal/format/NameKey.h"
 #include "core/internal/scan/AccountFileScanner.h"
 #include "tests/support/FaultInjection.h"
 #include "tests/support/ServerFolder.h"

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
+
+#include <optional>
 
 // Two usernames name the same account when their keys are equal: letter case never tells
 // accounts apart, nor does the way a character was typed (é as one character or as e and a
@@ -12,3 +15,28 @@ inline QString caseInsensitiveKey(const QString &username)
 {
     return username.normalized(QString::NormalizationForm_C).toCaseFolded();
 }
+
+// The key of an ASCII letter: ASCII text is folded byte by byte, without decoding.
+inline char asciiFold(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
+}
+
+// The bytes before the first comma, or the whole line: what the duplicate check compares.
+QByteArrayView nameField(QByteArrayView line);
+
+// A field as text in the system's code page, or nothing when its bytes are not valid there.
+std::optional<QString> decodeField(QByteArrayView field);
+
+// Tells whether a line's name field names an account, by the duplicate check's rules: letter
+// case ignored, the field decoded from the system's code page, an empty field or one that is not
+// valid text naming nothing. The add's scanner applies the same rules at speed.
+class NameMatcher
+{
+public:
+    explicit NameMatcher(const QString &username);
+    bool matches(QByteArrayView field) const;
+
+private:
+    QString m_key;
+};

@@ -4,8 +4,6 @@
 #include "core/internal/format/NameKey.h"
 #include "core/internal/fs/FileOperationHooks.h"
 
-#include <QStringDecoder>
-
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -25,11 +23,6 @@ using AccountFileFormat::byteOrderMark;
 bool isAscii(const QString &text)
 {
     return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
-}
-
-char asciiLower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
 }
 
 bool isStop(char c, bool alsoComma)
@@ -209,20 +202,20 @@ void AccountFileScanner::carry(const char *from, const char *to, bool nonAscii)
 int AccountFileScanner::lookUpAscii(std::string_view field)
 {
     if (!m_names->asciiLengths[std::min<size_t>(field.size(), 255)] ||
-        !m_names->asciiFirstBytes[uchar(asciiLower(field.front()))])
+        !m_names->asciiFirstBytes[uchar(asciiFold(field.front()))])
         return -1;
     if (m_names->asciiKeys.size() == 1) {
         const std::string &key = m_names->asciiKeys.front();
         if (key.size() != field.size())
             return -1;
         for (size_t i = 0; i < key.size(); ++i) {
-            if (asciiLower(field[i]) != key[i])
+            if (asciiFold(field[i]) != key[i])
                 return -1;
         }
         return 0;
     }
     m_folded.resize(field.size());
-    std::transform(field.cbegin(), field.cend(), m_folded.begin(), asciiLower);
+    std::transform(field.cbegin(), field.cend(), m_folded.begin(), asciiFold);
     const auto found = m_names->asciiIndex.find(std::string_view(m_folded));
     return found != m_names->asciiIndex.end() ? found->second : -1;
 }
@@ -233,11 +226,11 @@ int AccountFileScanner::lookUp(std::string_view field, bool nonAscii)
         return -1;
     if (!nonAscii)
         return lookUpAscii(field);
-    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless);
-    const QString decoded = decoder.decode(QByteArrayView(field.data(), qsizetype(field.size())));
-    if (decoder.hasError())
+    const std::optional<QString> decoded =
+        decodeField(QByteArrayView(field.data(), qsizetype(field.size())));
+    if (!decoded)
         return -1;
-    return m_names->unicodeKeys.value(caseInsensitiveKey(decoded), -1);
+    return m_names->unicodeKeys.value(caseInsensitiveKey(*decoded), -1);
 }
 
 bool AccountFileScanner::lookUpName(std::string_view field, bool nonAscii)
