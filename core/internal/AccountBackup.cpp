@@ -4,31 +4,7 @@
 #include "core/internal/fs/FileOperationHooks.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-
-#ifdef Q_OS_WIN
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
-
-namespace {
-
-bool makeHardLink(const QString &existing, const QString &link)
-{
-#ifdef Q_OS_WIN
-    return CreateHardLinkW(
-               reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(link).utf16()),
-               reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(existing).utf16()),
-               nullptr) != 0;
-#else
-    return ::link(QFile::encodeName(existing).constData(), QFile::encodeName(link).constData()) ==
-           0;
-#endif
-}
-
-} // namespace
 
 AccountBackup::AccountBackup(AccountFileUpdate &update)
     : m_update(update), m_backup(update.realPath() + QStringLiteral(".bak"))

@@ -125,6 +125,9 @@ private:
 bool removeFile(const QString &path, QString &error);
 // Renames a file over whatever file is at to, in one step.
 bool renameFile(const QString &from, const QString &to, QString &error);
+// Gives the file at existing a second name, link; false where the file system has no hard links
+// or the link cannot be made.
+bool makeHardLink(const QString &existing, const QString &link);
 // False only when the two paths are known to lie on different file systems.
 bool mayShareFileSystem(const QString &a, const QString &b);
 // Makes a rename inside folder durable; true where the platform or the file system has no such

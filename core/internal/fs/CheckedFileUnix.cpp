@@ -615,6 +615,11 @@ bool CheckedFile::copyThroughBuffer(CheckedFile &source, qint64 from, qint64 len
     return true;
 }
 
+bool makeHardLink(const QString &existing, const QString &link)
+{
+    return ::link(nativePath(existing).constData(), nativePath(link).constData()) == 0;
+}
+
 bool mayShareFileSystem(const QString &a, const QString &b)
 {
     struct stat first, second;

@@ -331,6 +331,12 @@ bool CheckedFile::copyThroughBuffer(CheckedFile &source, qint64 from, qint64 len
     return true;
 }
 
+bool makeHardLink(const QString &existing, const QString &link)
+{
+    return CreateHardLinkW(nativePath(QDir::toNativeSeparators(link)),
+                           nativePath(QDir::toNativeSeparators(existing)), nullptr) != 0;
+}
+
 bool mayShareFileSystem(const QString &, const QString &)
 {
     return true; // a failed rename tells

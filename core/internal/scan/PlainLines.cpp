@@ -33,6 +33,8 @@ PlainLineSkipper plainLineSkipper(VectorWidth width)
 #ifdef KELTO_HAVE_AVX2_BUILD
     if (width == VectorWidth::Widest && processorHasAvx2())
         return skipPlainLinesAvx2;
+#else
+    static_cast<void>(width);
 #endif
     return skipPlainLinesSse2;
 }
