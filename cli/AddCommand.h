@@ -2,5 +2,6 @@
 
 struct CommandLine;
 
-// kadd add: one account through the same Create Account command as the window's button.
+// kadd add: one account, checked by the same rules and added through the same AddAccount as the
+// window's Create Account.
 int runAdd(const CommandLine &line);

@@ -29,8 +29,8 @@ struct CreateAccountState
     QString lastRecordLine;
 };
 
-// What Create Account needs from the main window. The window implements it; tests and the
-// command-line program supply their own.
+// What Create Account needs from the main window. The window implements it; tests supply their
+// own.
 class EntryView
 {
 public:
