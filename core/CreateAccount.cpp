@@ -53,11 +53,7 @@ CreateOutcome CreateAccount(EntryView &view)
         return CreateOutcome::Created;
     case AddOutcome::Duplicate:
         view.showMessageBox(QStringLiteral("Username exist"), std::nullopt, MessageIcon::None);
-        view.setText(EntryBox::Username, QString());
-        view.setText(EntryBox::Password, QString());
-        view.setText(EntryBox::Email, QString());
-        view.setMaleSelected(true);
-        resetGmFlags(view);
+        ClearEntry(view);
         RemoveTempFile();
         return CreateOutcome::Duplicate;
     case AddOutcome::FileError:
