@@ -13,8 +13,7 @@
 int runAdd(const CommandLine &line)
 {
     const std::optional<QString> typed =
-        line.password ? line.password
-                      : readPassword(QStringLiteral("Password for %1: ").arg(line.username));
+        passwordOf(line, QStringLiteral("Password for %1: ").arg(line.username));
     if (!typed)
         return reportUndecodablePassword();
     const QString &password = *typed;

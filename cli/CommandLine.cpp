@@ -1,6 +1,11 @@
 #include "cli/CommandLine.h"
 
+#include "cli/AddCommand.h"
+#include "cli/EditCommands.h"
 #include "cli/ExitStatus.h"
+#include "cli/FlagsCommand.h"
+#include "cli/ImportCommand.h"
+#include "cli/ListCommand.h"
 
 #include "core/GmFlags.h"
 #include "core/ServerLocation.h"
@@ -238,25 +243,168 @@ QString helpText(const QCommandLineParser &parser)
                "event log). Passwords never are.\n");
 }
 
-std::optional<Command> commandNamed(const QString &name)
+// The GM flags an option names, or the usage error.
+QString readGmOption(const QCommandLineParser &parser, const QCommandLineOption &option,
+                     std::optional<qint32> &total)
 {
-    if (name == QLatin1String("add"))
-        return Command::Add;
-    if (name == QLatin1String("import"))
-        return Command::Import;
-    if (name == QLatin1String("flags"))
-        return Command::Flags;
-    if (name == QLatin1String("list"))
-        return Command::List;
-    if (name == QLatin1String("check"))
-        return Command::Check;
-    if (name == QLatin1String("passwd"))
-        return Command::Passwd;
-    if (name == QLatin1String("set"))
-        return Command::Set;
-    if (name == QLatin1String("remove"))
-        return Command::Remove;
-    return std::nullopt;
+    if (!parser.isSet(option))
+        return {};
+    total = parseGmFlags(parser.value(option));
+    if (!total)
+        return QStringLiteral("--gm '%1' is not %2.").arg(parser.value(option), gmSyntax);
+    return {};
+}
+
+QString readAdd(const QCommandLineParser &parser, const QStringList &values, const Options &options,
+                CommandLine &line)
+{
+    if (values.isEmpty())
+        return QStringLiteral("add needs a USERNAME.");
+    if (values.size() > 2)
+        return QStringLiteral("add takes a USERNAME and a PASSWORD; '%1' is one argument too many.")
+            .arg(values.at(2));
+    line.username = values.at(0);
+    if (values.size() == 2)
+        line.password = values.at(1);
+    line.female = parser.isSet(options.female);
+    line.email = parser.value(options.email);
+    std::optional<qint32> total;
+    const QString error = readGmOption(parser, options.gm, total);
+    line.gmFlags = total.value_or(0);
+    return error;
+}
+
+QString readImport(const QCommandLineParser &parser, const QStringList &values,
+                   const Options &options, CommandLine &line)
+{
+    if (values.size() != 1)
+        return QStringLiteral("import takes exactly one FILE (or - for standard input).");
+    line.importFile = values.at(0);
+    line.dryRun = parser.isSet(options.dryRun);
+    return {};
+}
+
+QString readFlags(const QCommandLineParser &, const QStringList &values, const Options &,
+                  CommandLine &line)
+{
+    if (values.size() > 1)
+        return QStringLiteral("flags takes at most one TOTAL.");
+    if (values.size() == 1) {
+        line.total = parseGmFlags(values.at(0));
+        if (!line.total)
+            return QStringLiteral("'%1' is not %2.").arg(values.at(0), gmSyntax);
+    }
+    return {};
+}
+
+QString readList(const QCommandLineParser &parser, const QStringList &values,
+                 const Options &options, CommandLine &line)
+{
+    if (values.size() > 1)
+        return QStringLiteral("list takes at most one PATTERN.");
+    line.pattern = values.value(0);
+    line.showPasswords = parser.isSet(options.showPasswords);
+    line.json = parser.isSet(options.json);
+    return {};
+}
+
+// check, set and remove: one NAME.
+QString readName(const QString &command, const QStringList &values, CommandLine &line)
+{
+    if (values.size() != 1)
+        return QStringLiteral("%1 takes exactly one NAME.").arg(command);
+    line.username = values.at(0);
+    return {};
+}
+
+void readEditOptions(const QCommandLineParser &parser, const Options &options, CommandLine &line)
+{
+    line.dryRun = parser.isSet(options.dryRunEdit);
+    line.backup = parser.isSet(options.backup);
+}
+
+QString readCheck(const QCommandLineParser &parser, const QStringList &values,
+                  const Options &options, CommandLine &line)
+{
+    line.verbose = parser.isSet(options.verbose);
+    return readName(QStringLiteral("check"), values, line);
+}
+
+QString readPasswd(const QCommandLineParser &parser, const QStringList &values,
+                   const Options &options, CommandLine &line)
+{
+    if (values.isEmpty() || values.size() > 2)
+        return QStringLiteral("passwd takes a NAME and, optionally, a PASSWORD.");
+    line.username = values.at(0);
+    if (values.size() == 2)
+        line.password = values.at(1);
+    readEditOptions(parser, options, line);
+    return {};
+}
+
+QString readSet(const QCommandLineParser &parser, const QStringList &values, const Options &options,
+                CommandLine &line)
+{
+    if (QString error = readName(QStringLiteral("set"), values, line); !error.isEmpty())
+        return error;
+    readEditOptions(parser, options, line);
+    if (parser.isSet(options.male) && parser.isSet(options.femaleEdit))
+        return QStringLiteral("set takes --male or --female, not both.");
+    if (parser.isSet(options.male) || parser.isSet(options.femaleEdit))
+        line.newMale = parser.isSet(options.male);
+    if (parser.isSet(options.emailEdit))
+        line.newEmail = parser.value(options.emailEdit);
+    if (QString error = readGmOption(parser, options.gmEdit, line.newGmFlags); !error.isEmpty())
+        return error;
+    if (!line.newMale && !line.newEmail && !line.newGmFlags)
+        return QStringLiteral("set needs at least one of --gm, --email, --male, --female.");
+    return {};
+}
+
+QString readRemove(const QCommandLineParser &parser, const QStringList &values,
+                   const Options &options, CommandLine &line)
+{
+    readEditOptions(parser, options, line);
+    return readName(QStringLiteral("remove"), values, line);
+}
+
+void describeFlagsCommand(QCommandLineParser &parser, const Options &)
+{
+    describeFlags(parser);
+}
+
+// Each command once: its name, how it describes itself, how it reads its arguments, what runs
+// it.
+struct CommandEntry
+{
+    Command command;
+    QLatin1StringView name;
+    void (*describe)(QCommandLineParser &, const Options &);
+    // The usage error, or empty when the arguments are the command's.
+    QString (*read)(const QCommandLineParser &, const QStringList &values, const Options &,
+                    CommandLine &);
+    bool needsServerFolder;
+    int (*run)(const CommandLine &);
+};
+
+const CommandEntry commands[] = {
+    {Command::Add, QLatin1StringView("add"), describeAdd, readAdd, true, runAdd},
+    {Command::Import, QLatin1StringView("import"), describeImport, readImport, true, runImport},
+    {Command::Flags, QLatin1StringView("flags"), describeFlagsCommand, readFlags, false, runFlags},
+    {Command::List, QLatin1StringView("list"), describeList, readList, true, runList},
+    {Command::Check, QLatin1StringView("check"), describeCheck, readCheck, true, runCheck},
+    {Command::Passwd, QLatin1StringView("passwd"), describePasswd, readPasswd, true, runPasswd},
+    {Command::Set, QLatin1StringView("set"), describeSet, readSet, true, runSet},
+    {Command::Remove, QLatin1StringView("remove"), describeRemove, readRemove, true, runRemove},
+};
+
+const CommandEntry *commandNamed(const QString &name)
+{
+    for (const CommandEntry &entry : commands) {
+        if (name == entry.name)
+            return &entry;
+    }
+    return nullptr;
 }
 
 std::optional<QString> appDirOption(const QCommandLineParser &parser, const Options &options)
@@ -269,7 +417,7 @@ std::optional<QString> appDirOption(const QCommandLineParser &parser, const Opti
 // Finds the command wherever the options stand, or the help, version or usage error to show
 // instead. The command's own parser then refuses the options that do not belong to it.
 CommandLine findCommand(const QStringList &arguments, const Options &options,
-                        std::optional<Command> &command)
+                        const CommandEntry *&command)
 {
     QCommandLineParser finder;
     describeProgram(finder);
@@ -299,6 +447,15 @@ CommandLine findCommand(const QStringList &arguments, const Options &options,
 
 } // namespace
 
+int runParsedCommand(const CommandLine &line)
+{
+    for (const CommandEntry &entry : commands) {
+        if (entry.command == line.command)
+            return entry.run(line);
+    }
+    return ExitUsage;
+}
+
 QString exitStatusHelp()
 {
     return QStringLiteral(
@@ -320,8 +477,7 @@ CommandLine parseCommandLine(const QStringList &arguments,
 {
     const Options options;
     // Commonly the command comes first; otherwise it is looked for among the options.
-    std::optional<Command> command =
-        arguments.size() > 1 ? commandNamed(arguments.at(1)) : std::nullopt;
+    const CommandEntry *command = arguments.size() > 1 ? commandNamed(arguments.at(1)) : nullptr;
     if (!command) {
         const CommandLine found = findCommand(arguments, options, command);
         if (!command)
@@ -330,32 +486,7 @@ CommandLine parseCommandLine(const QStringList &arguments,
 
     QCommandLineParser parser;
     addStandardOptions(parser);
-    switch (*command) {
-    case Command::Add:
-        describeAdd(parser, options);
-        break;
-    case Command::Import:
-        describeImport(parser, options);
-        break;
-    case Command::Flags:
-        describeFlags(parser);
-        break;
-    case Command::List:
-        describeList(parser, options);
-        break;
-    case Command::Check:
-        describeCheck(parser, options);
-        break;
-    case Command::Passwd:
-        describePasswd(parser, options);
-        break;
-    case Command::Set:
-        describeSet(parser, options);
-        break;
-    case Command::Remove:
-        describeRemove(parser, options);
-        break;
-    }
+    command->describe(parser, options);
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
     if (parser.isSet(QStringLiteral("help")))
@@ -363,94 +494,15 @@ CommandLine parseCommandLine(const QStringList &arguments,
     if (parser.isSet(QStringLiteral("version")))
         return showText(versionText());
 
-    const QString name = parser.positionalArguments().value(0);
-    const QStringList values = parser.positionalArguments().mid(1);
     CommandLine line;
     line.action = CommandLine::Action::Run;
-    line.command = *command;
-    switch (*command) {
-    case Command::Add: {
-        if (values.isEmpty())
-            return usageError(QStringLiteral("add needs a USERNAME."));
-        if (values.size() > 2)
-            return usageError(QStringLiteral("add takes a USERNAME and a PASSWORD; '%1' is one "
-                                             "argument too many.")
-                                  .arg(values.at(2)));
-        line.username = values.at(0);
-        if (values.size() == 2)
-            line.password = values.at(1);
-        line.female = parser.isSet(options.female);
-        line.email = parser.value(options.email);
-        if (parser.isSet(options.gm)) {
-            const auto total = parseGmFlags(parser.value(options.gm));
-            if (!total)
-                return usageError(
-                    QStringLiteral("--gm '%1' is not %2.").arg(parser.value(options.gm), gmSyntax));
-            line.gmFlags = *total;
-        }
-        break;
-    }
-    case Command::Import:
-        if (values.size() != 1)
-            return usageError(
-                QStringLiteral("import takes exactly one FILE (or - for standard input)."));
-        line.importFile = values.at(0);
-        line.dryRun = parser.isSet(options.dryRun);
-        break;
-    case Command::Flags:
-        if (values.size() > 1)
-            return usageError(QStringLiteral("flags takes at most one TOTAL."));
-        if (values.size() == 1) {
-            line.total = parseGmFlags(values.at(0));
-            if (!line.total)
-                return usageError(QStringLiteral("'%1' is not %2.").arg(values.at(0), gmSyntax));
-        }
+    line.command = command->command;
+    if (const QString error =
+            command->read(parser, parser.positionalArguments().mid(1), options, line);
+        !error.isEmpty())
+        return usageError(error);
+    if (!command->needsServerFolder)
         return line;
-    case Command::List:
-        if (values.size() > 1)
-            return usageError(QStringLiteral("list takes at most one PATTERN."));
-        line.pattern = values.value(0);
-        line.showPasswords = parser.isSet(options.showPasswords);
-        line.json = parser.isSet(options.json);
-        break;
-    case Command::Check:
-    case Command::Set:
-    case Command::Remove:
-        if (values.size() != 1)
-            return usageError(QStringLiteral("%1 takes exactly one NAME.").arg(name));
-        line.username = values.at(0);
-        break;
-    case Command::Passwd:
-        if (values.isEmpty() || values.size() > 2)
-            return usageError(QStringLiteral("passwd takes a NAME and, optionally, a PASSWORD."));
-        line.username = values.at(0);
-        if (values.size() == 2)
-            line.password = values.at(1);
-        break;
-    }
-    if (*command == Command::Check)
-        line.verbose = parser.isSet(options.verbose);
-    if (*command == Command::Passwd || *command == Command::Set || *command == Command::Remove) {
-        line.dryRun = parser.isSet(options.dryRunEdit);
-        line.backup = parser.isSet(options.backup);
-    }
-    if (*command == Command::Set) {
-        if (parser.isSet(options.male) && parser.isSet(options.femaleEdit))
-            return usageError(QStringLiteral("set takes --male or --female, not both."));
-        if (parser.isSet(options.male) || parser.isSet(options.femaleEdit))
-            line.newMale = parser.isSet(options.male);
-        if (parser.isSet(options.emailEdit))
-            line.newEmail = parser.value(options.emailEdit);
-        if (parser.isSet(options.gmEdit)) {
-            line.newGmFlags = parseGmFlags(parser.value(options.gmEdit));
-            if (!line.newGmFlags)
-                return usageError(QStringLiteral("--gm '%1' is not %2.")
-                                      .arg(parser.value(options.gmEdit), gmSyntax));
-        }
-        if (!line.newMale && !line.newEmail && !line.newGmFlags)
-            return usageError(
-                QStringLiteral("set needs at least one of --gm, --email, --male, --female."));
-    }
     const std::optional<QString> appDir = appDirOption(parser, options);
     if (appDir && appDir->isEmpty())
         return usageError(QStringLiteral("--app-dir needs a folder."));

@@ -65,5 +65,8 @@ CommandLine parseCommandLine(const QStringList &arguments,
                              const std::function<QString()> &programFolder,
                              const QString &environmentFolder);
 
+// Runs the command that the line names (its action is Run); returns kadd's exit status.
+int runParsedCommand(const CommandLine &line);
+
 // Names the exit statuses; shown at the end of every help text.
 QString exitStatusHelp();

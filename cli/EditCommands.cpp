@@ -79,8 +79,7 @@ int runCheck(const CommandLine &line)
 int runPasswd(const CommandLine &line)
 {
     const std::optional<QString> password =
-        line.password ? line.password
-                      : readPassword(QStringLiteral("New password for %1: ").arg(line.username));
+        passwordOf(line, QStringLiteral("New password for %1: ").arg(line.username));
     if (!password)
         return reportUndecodablePassword();
     if (const ValidationResult check = validateNewPassword(*password); !check.passed)

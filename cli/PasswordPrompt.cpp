@@ -1,5 +1,6 @@
 #include "cli/PasswordPrompt.h"
 
+#include "cli/CommandLine.h"
 #include "cli/Console.h"
 #include "cli/TerminalInput.h"
 
@@ -35,6 +36,11 @@ std::optional<QString> readInputLine()
     if (decoder.hasError())
         return std::nullopt;
     return text;
+}
+
+std::optional<QString> passwordOf(const CommandLine &line, const QString &prompt)
+{
+    return line.password ? line.password : readPassword(prompt);
 }
 
 std::optional<QString> readPassword(const QString &prompt)

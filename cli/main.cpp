@@ -1,11 +1,6 @@
-#include "cli/AddCommand.h"
 #include "cli/CommandLine.h"
 #include "cli/Console.h"
-#include "cli/EditCommands.h"
 #include "cli/ExitStatus.h"
-#include "cli/FlagsCommand.h"
-#include "cli/ImportCommand.h"
-#include "cli/ListCommand.h"
 #include "cli/ProgramArguments.h"
 #include "core/FileSizeLimit.h"
 #include "core/ServerLocation.h"
@@ -35,25 +30,7 @@ int runCommand(const CommandLine &line)
     case CommandLine::Action::Run:
         break;
     }
-    switch (line.command) {
-    case Command::Add:
-        return runAdd(line);
-    case Command::Import:
-        return runImport(line);
-    case Command::Flags:
-        return runFlags(line);
-    case Command::List:
-        return runList(line);
-    case Command::Check:
-        return runCheck(line);
-    case Command::Passwd:
-        return runPasswd(line);
-    case Command::Set:
-        return runSet(line);
-    case Command::Remove:
-        return runRemove(line);
-    }
-    return ExitUsage;
+    return runParsedCommand(line);
 }
 
 // A listing cut short by a full disk must not pass for a whole one, so a command that did all
