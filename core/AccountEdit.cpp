@@ -137,7 +137,7 @@ EditResult fileError(const QString &accountPath, const QString &reason, bool fil
     return result;
 }
 
-EditResult editOnce(const QString &accountPath, const AccountEdit &edit, bool &changedByAnother)
+EditResult editOnce(const QString &accountPath, const AccountEdit &edit, Failure &foreignChange)
 {
     AccountFileUpdate update(accountPath);
     const bool copying = !edit.dryRun;
@@ -172,7 +172,7 @@ EditResult editOnce(const QString &accountPath, const AccountEdit &edit, bool &c
         if (Failure notKept = backup->keep(); !failure)
             failure = notKept;
     }
-    changedByAnother = update.changedByAnotherProgram();
+    foreignChange = update.foreignChange();
     if (failure)
         result = fileError(accountPath, *failure, update.changedFile());
     else
@@ -198,12 +198,12 @@ EditResult editAccount(const QString &accountPath, const AccountEdit &edit)
                              QStringLiteral("the new value '%1' cannot be stored").arg(value.text));
     }
     for (int attempt = 1;; ++attempt) {
-        bool changedByAnother = false;
-        EditResult result = editOnce(accountPath, edit, changedByAnother);
-        if (!changedByAnother)
+        Failure foreignChange;
+        EditResult result = editOnce(accountPath, edit, foreignChange);
+        if (!foreignChange)
             return result;
         if (attempt == updateAttempts)
-            return fileError(accountPath, keptChangingReason());
+            return fileError(accountPath, keptChangingReason(*foreignChange));
     }
 }
 

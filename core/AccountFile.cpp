@@ -122,7 +122,7 @@ Failure writeCopy(AccountFileUpdate &update, const Update &request, const Accoun
 
 // Nothing is written before the scan has found every name free: a duplicate leaves no
 // temporary file behind, not even for a moment.
-BatchResult updateOnce(const Update &request, bool &changedByAnother)
+BatchResult updateOnce(const Update &request, Failure &foreignChange)
 {
     AccountFileUpdate update(request.accountPath);
     AccountFileScanner scanner(request.usernames, request.stop);
@@ -138,7 +138,7 @@ BatchResult updateOnce(const Update &request, bool &changedByAnother)
         if (!failure)
             failure = writeCopy(update, request, scanner, result);
     }
-    changedByAnother = update.changedByAnotherProgram();
+    foreignChange = update.foreignChange();
     if (failure && !request.write) {
         BatchResult notRead;
         notRead.errorText = fileReadErrorText(request.accountPath, *failure);
@@ -154,12 +154,12 @@ BatchResult updateOnce(const Update &request, bool &changedByAnother)
 BatchResult runUpdate(const Update &request)
 {
     for (int attempt = 1;; ++attempt) {
-        bool changedByAnother = false;
-        BatchResult result = updateOnce(request, changedByAnother);
-        if (!changedByAnother)
+        Failure foreignChange;
+        BatchResult result = updateOnce(request, foreignChange);
+        if (!foreignChange)
             return result;
         if (attempt == updateAttempts)
-            return fileError(request.accountPath, keptChangingReason());
+            return fileError(request.accountPath, keptChangingReason(*foreignChange));
     }
 }
 

@@ -38,11 +38,12 @@ QString installFailure(const QString &target, const QString &reason)
 
 } // namespace
 
-QString keptChangingReason()
+QString keptChangingReason(const QString &last)
 {
     return QStringLiteral("another program kept writing it while it was being updated (%1 "
-                          "times); try again once that program has finished")
-        .arg(updateAttempts);
+                          "tries; the last time, %2); try again once that program has finished")
+        .arg(updateAttempts)
+        .arg(last);
 }
 
 QString fileErrorText(const QString &accountPath, const QString &reason, bool fileChanged)
@@ -174,10 +175,26 @@ Failure AccountFileUpdate::confirmSourceUnchanged()
     QString reason;
     if (!fileStateAt(m_target, now, reason))
         return QStringLiteral("it could not be looked at once more: %1").arg(reason);
-    if (now.sameAs(m_read) && (!m_accountLock || m_accountLock->stillHeld()))
-        return {};
-    m_changedByAnother = true;
-    return QStringLiteral("another program changed it while it was being updated");
+    if (!now.sameAs(m_read))
+        return foreignChangeFound(
+            QStringLiteral("another program changed it while it was being updated"));
+    if (m_accountLock && !m_accountLock->stillHeld())
+        return lockLost();
+    return {};
+}
+
+// Someone removed the lock file by hand: another update may be writing the file too.
+Failure AccountFileUpdate::lockLost()
+{
+    return foreignChangeFound(QStringLiteral("its lock file %1 was removed while this update "
+                                             "held it, and another update may have begun")
+                                  .arg(nativeName(m_accountLock->path())));
+}
+
+Failure AccountFileUpdate::foreignChangeFound(const QString &reason)
+{
+    m_foreignChange = reason;
+    return reason;
 }
 
 // kAdd.tmp lies in the working folder, which copies of the tool working on other account files
@@ -294,6 +311,8 @@ Failure AccountFileUpdate::moveCopyBesideTarget()
         return QStringLiteral("the working folder %1, where the temporary file was made, was "
                               "removed during the update")
             .arg(nativeName(workingFolder));
+    if (m_accountLock && !m_accountLock->stillHeld())
+        return lockLost();
     return QStringLiteral("moving the temporary file %1 beside the account file failed: %2")
         .arg(nativeName(oldPath), m_copy->errorText());
 }

@@ -47,7 +47,8 @@ public:
     bool changedFile() const { return m_installed; }
     // Whether the update failed because another program, one that ignores the lock, wrote the
     // account file after it was read: the whole update may then be done again from the start.
-    bool changedByAnotherProgram() const { return m_changedByAnother; }
+    // The reason then.
+    Failure foreignChange() const { return m_foreignChange; }
     // Fails when the account file is no longer as open() found it.
     Failure confirmSourceUnchanged();
     // After a change of the update's own to the account file's metadata (a hard link).
@@ -63,6 +64,8 @@ public:
 
 private:
     Failure checkSource();
+    Failure lockLost();
+    Failure foreignChangeFound(const QString &reason);
     Failure createCopyInWorkingFolder(const QString &tempPath, bool &refused);
     Failure createCopyAt(const QString &path);
     Failure moveCopyBesideTarget();
@@ -80,13 +83,14 @@ private:
     std::unique_ptr<CheckedFile> m_copy;
     FileState m_read; // of the account file, when it was opened
     bool m_installed = false;
-    bool m_changedByAnother = false;
+    Failure m_foreignChange;
 };
 
 // How often an update starts again when the account file keeps changing under it.
 inline constexpr int updateAttempts = 5;
-// The reason given when another program kept writing the account file each time.
-QString keptChangingReason();
+// The reason given when another program kept writing the account file each time; last is the
+// reason of the last time.
+QString keptChangingReason(const QString &last);
 
 // The copy's name in the working folder: a bare name, so that it lands in the current folder.
 inline constexpr char tempFileName[] = "kAdd.tmp";
