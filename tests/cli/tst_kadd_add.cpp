@@ -181,9 +181,13 @@ void KaddAddTest::notCreated_data()
     QTest::newRow("next line U+0085 in password")
         << QStringList{"add", "bobby", QStringLiteral("pw\u008512")} << none << 2
         << "Invalid Character: Password contains a character that cannot be stored\n";
+#ifndef Q_OS_WIN
+    // Under Wine, where the Windows suites run, the mark at the start of an argument does not
+    // reach kadd; the rule itself is tested on every system by tst_validation.
     QTest::newRow("byte-order mark at the start of an argument")
         << QStringList{"add", "bobby", QStringLiteral("\uFEFFpw12")} << none << 2
         << "Invalid Character: Password contains a character that cannot be stored\n";
+#endif
     QTest::newRow("line separator U+2028 in e-mail")
         << QStringList{"add", "bobby", "pw12", "--email", QStringLiteral("a@b\u2028x")} << none << 2
         << "Invalid Character: Email contains a character that cannot be stored\n";
