@@ -116,8 +116,11 @@ void ForeignChangesTest::anotherProgramWritesBeforeTheRename_data()
                                                  << "add" << accounts + "CAROL,pw,1,none,0\r\n";
     QTest::newRow("add, saved by rename") << "rename"
                                           << "add" << accounts + dave + carol;
-    QTest::newRow("add, the lock removed and another add done") << "add dave"
-                                                                << "add" << accounts + dave + carol;
+#ifndef Q_OS_WIN
+    // Windows lets nobody remove a lock file while it is held.
+    QTest::newRow("add, the lock removed and another add done")
+        << "add dave" << "add" << accounts + dave + carol;
+#endif
     QTest::newRow("remove with a backup, a line appended") << "append"
                                                            << "remove"
                                                            << "alice,pw,1,none,0\r\n" + dave;
