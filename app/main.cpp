@@ -41,8 +41,7 @@ struct Options
         QStringLiteral("The server folder that holds kData/kPlayer/kAdd.txt. Without it, the "
                        "program's own folder when it holds that file, else the folder above it "
                        "when that does, else the folder that KELTO_APP_DIR names, else the folder "
-                       "chosen last time; failing all of "
-                       "them the program asks for one."),
+                       "chosen last time; failing all of them the program asks for one."),
         QStringLiteral("DIR")};
 };
 
@@ -127,14 +126,12 @@ int main(int argc, char *argv[])
         appDir, QCoreApplication::applicationDirPath(),
         qEnvironmentVariable(qPrintable(serverFolderVariable)), savedServerFolder);
     if (server.source == ServerFolderSource::None) {
-        server = {ServerFolderSource::SavedChoice,
-                  chooseServerFolder(
-                      QStringLiteral("No server folder beside the program, in %1 "
-                                     "or chosen before: choose the one that holds "
-                                     "%2")
-                          .arg(serverFolderVariable,
-                               QDir::toNativeSeparators(QStringLiteral("kData/kPlayer/kAdd.txt"))),
-                      QDir::homePath())};
+        const QString why =
+            QStringLiteral("No server folder beside the program, in %1 or chosen before: choose "
+                           "the one that holds %2")
+                .arg(serverFolderVariable,
+                     QDir::toNativeSeparators(QStringLiteral("kData/kPlayer/kAdd.txt")));
+        server = {ServerFolderSource::SavedChoice, chooseServerFolder(why, QDir::homePath())};
         // Without a server folder there is nothing to do; a script that started the program
         // must not take that for success.
         if (server.path.isEmpty())

@@ -43,7 +43,6 @@ ServerLocation locateServerFolder(const std::optional<QString> &commandLine,
     if (holdsAccountFile(programFolder))
         return found(ServerFolderSource::ProgramFolder, programFolder);
     if (!programFolder.isEmpty()) {
-        // Not QDir::cdUp(): the program's folder may be named relative to the working folder.
         const QString above = QFileInfo(QDir(programFolder).absolutePath()).absolutePath();
         if (holdsAccountFile(above))
             return found(ServerFolderSource::ProgramParent, above);
