@@ -60,6 +60,7 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY ${PROJECT_DESCRIPTION})
 set(CPACK_PACKAGE_FILE_NAME kelto-account-creator-${PROJECT_VERSION}-windows-x64)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/WindowsPackageOptions.cmake)
 set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
 # Only this folder's files: the other install rules lay out a Unix-style tree for packages.
 set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};${PROJECT_NAME};windows_zip;/")
@@ -82,7 +83,9 @@ set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/app/kelto-account-creator.ico)
 set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/app/kelto-account-creator.ico)
 set(CPACK_NSIS_INSTALLED_ICON_NAME kelto-account-creator.exe)
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_BINARY_DIR}/LICENSE.txt)
-set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+# Not CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL: where the old folder was deleted by hand its
+# "Uninstall failed" box waits for a click even in a silent install. A new version simply
+# replaces the files of the old one.
 set(CPACK_NSIS_MUI_FINISHPAGE_RUN kelto-account-creator.exe)
 # The programs lie at the top of the installed folder, not in bin\. One Start-menu entry per
 # window program (pairs of file name and caption); the Uninstall entry comes with CPack.
