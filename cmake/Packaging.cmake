@@ -5,7 +5,10 @@
 set(CPACK_PACKAGE_NAME kelto-account-creator)
 set(CPACK_PACKAGE_VENDOR "Kelto Account Creator developers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY ${PROJECT_DESCRIPTION})
+# Each package's description starts with its own synopsis. CPackDeb would put this summary
+# before it, one synopsis for both packages and the real one repeated below, unless the summary
+# is CPack's own default.
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_NAME} built using CMake")
 set(CPACK_PACKAGE_CONTACT ${KELTO_PACKAGE_MAINTAINER})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_COMPONENTS_ALL kadd)
