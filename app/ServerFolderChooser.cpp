@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QSettings>
 
@@ -32,6 +33,24 @@ void saveServerFolder(const QString &folder)
                      qPrintable(QDir::toNativeSeparators(stored.fileName())));
 }
 
+// A folder dialog that also lets the account file itself be picked, by a double-click: an
+// operator looking for the server folder often goes one step too far. Only Qt's own dialog
+// lists files in a folder dialog; a native one offers folders alone.
+class ServerFolderDialog : public QFileDialog
+{
+public:
+    using QFileDialog::QFileDialog;
+
+    void accept() override
+    {
+        const QStringList picked = selectedFiles();
+        if (!picked.isEmpty() && QFileInfo(picked.constFirst()).isFile())
+            QDialog::accept();
+        else
+            QFileDialog::accept();
+    }
+};
+
 } // namespace
 
 QString savedServerFolder()
@@ -39,24 +58,23 @@ QString savedServerFolder()
     return settings().value(folderKey).toString();
 }
 
-QString chooseServerFolder()
+QString chooseServerFolder(const QString &why, const QString &start, QWidget *parent)
 {
-    QString start = QDir::homePath();
+    ServerFolderDialog dialog(parent, why, start);
+    dialog.setFileMode(QFileDialog::Directory);
     for (;;) {
-        const QString folder = QFileDialog::getExistingDirectory(
-            nullptr, QStringLiteral("Choose the server folder (it holds kData/kPlayer/kAdd.txt)"),
-            start);
-        if (folder.isEmpty())
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return {};
+        const QString folder = serverFolderFromPick(dialog.selectedFiles().constFirst());
         const QString missing = missingServerPart(folder);
         if (missing.isEmpty()) {
             saveServerFolder(folder);
             return folder;
         }
-        QMessageBox::warning(nullptr, ModalMessage::applicationTitle,
+        QMessageBox::warning(parent, ModalMessage::applicationTitle,
                              QStringLiteral("%1 is not a server folder: it has no %2.\n\nChoose "
                                             "the folder that holds kData/kPlayer/kAdd.txt.")
                                  .arg(QDir::toNativeSeparators(folder), missing));
-        start = folder;
+        dialog.setDirectory(folder);
     }
 }

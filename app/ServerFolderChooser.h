@@ -2,9 +2,12 @@
 
 #include <QString>
 
+class QWidget;
+
 // The server folder the operator picked last time, or an empty string.
 QString savedServerFolder();
 
 // Asks for the server folder until the operator picks one that holds kData/kPlayer/kAdd.txt,
-// and keeps it for the next start. An empty result means the operator cancelled.
-QString chooseServerFolder();
+// and keeps it for the next start. why is the dialog's title: the operator must see at once
+// what the program is asking for and why. An empty result means the operator cancelled.
+QString chooseServerFolder(const QString &why, const QString &start, QWidget *parent = nullptr);

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
 
 #include <cstdio>
 #include <cstdlib>
@@ -38,9 +39,9 @@ struct Options
     QCommandLineOption appDir{
         QStringLiteral("app-dir"),
         QStringLiteral("The server folder that holds kData/kPlayer/kAdd.txt. Without it, the "
-                       "program's own folder when it holds that file, else the folder that "
-                       "KELTO_APP_DIR names, else the folder chosen last time; failing all of "
-                       "them the program asks for one."),
+                       "program's own folder when it holds that file, else the folder above it "
+                       "when that does, else the folder that KELTO_APP_DIR names, else the folder "
+                       "chosen last time; failing all of them the program asks for one."),
         QStringLiteral("DIR")};
 };
 
@@ -121,17 +122,33 @@ int main(int argc, char *argv[])
             return usageError(QStringLiteral("--app-dir needs a folder."));
     }
 
-    const ServerLocation server = locateServerFolder(
+    ServerLocation server = locateServerFolder(
         appDir, QCoreApplication::applicationDirPath(),
         qEnvironmentVariable(qPrintable(serverFolderVariable)), savedServerFolder);
-    QString folder = server.path;
     if (server.source == ServerFolderSource::None) {
-        folder = chooseServerFolder();
-        if (folder.isEmpty())
-            return EXIT_SUCCESS; // the operator cancelled
+        const QString why =
+            QStringLiteral("No server folder beside the program, in %1 or chosen before: choose "
+                           "the one that holds %2")
+                .arg(serverFolderVariable,
+                     QDir::toNativeSeparators(QStringLiteral("kData/kPlayer/kAdd.txt")));
+        server = {ServerFolderSource::SavedChoice, chooseServerFolder(why, QDir::homePath())};
+        // Without a server folder there is nothing to do; a script that started the program
+        // must not take that for success.
+        if (server.path.isEmpty())
+            return EXIT_FAILURE;
     }
+    setServerLocationInUse(server);
 
-    frmKeltoAccountCreator window(folder);
+    frmKeltoAccountCreator window(server.path);
+    window.setServerFolderChooser([](QWidget *parent, const QString &current) {
+        const QString folder =
+            chooseServerFolder(QStringLiteral("Choose the server folder to use instead of %1")
+                                   .arg(QDir::toNativeSeparators(current)),
+                               current, parent);
+        if (!folder.isEmpty())
+            setServerLocationInUse({ServerFolderSource::SavedChoice, folder});
+        return folder;
+    });
     window.show();
     return app.exec();
 }

@@ -88,8 +88,9 @@ void describeProgram(QCommandLineParser &parser)
         QStringLiteral("Adds and manages the player accounts of a game server's account file, "
                        "kData/kPlayer/kAdd.txt below the server folder.\n\n"
                        "The server folder is the one given by --app-dir DIR, else the folder of "
-                       "kadd when it holds kData/kPlayer/kAdd.txt, else the one named by the "
-                       "environment variable KELTO_APP_DIR.\n\n"
+                       "kadd when it holds kData/kPlayer/kAdd.txt, else the folder above it when "
+                       "that does, else the one named by the environment variable "
+                       "KELTO_APP_DIR.\n\n"
                        "Commands:\n"
                        "  add USERNAME [PASSWORD]  Add one account.\n"
                        "  import FILE|-            Add many accounts in one update, all or none.\n"
@@ -511,11 +512,13 @@ CommandLine parseCommandLine(const QStringList &arguments,
     const ServerLocation server = locateServerFolder(appDir, ownFolder, environmentFolder);
     if (server.source == ServerFolderSource::None)
         return usageError(
-            QStringLiteral("no server folder: %1 is not beside kadd in %2. Name the server "
-                           "folder with --app-dir DIR or the environment variable %3, or put "
-                           "kadd in the server folder.")
+            QStringLiteral("no server folder: %1 is neither beside kadd in %2 nor in the folder "
+                           "above. Name the server folder with --app-dir DIR or the environment "
+                           "variable %3, or put kadd in the server folder (or in a folder of its "
+                           "own inside it).")
                 .arg(QStringLiteral("kData/kPlayer/kAdd.txt"), QDir::toNativeSeparators(ownFolder),
                      serverFolderVariable));
+    setServerLocationInUse(server);
     line.applicationFolder = server.path;
     return line;
 }

@@ -2,6 +2,7 @@
 #include "cli/Console.h"
 #include "cli/ExitStatus.h"
 #include "cli/ProgramArguments.h"
+#include "cli/StartedAlone.h"
 #include "core/FileSizeLimit.h"
 #include "core/ServerLocation.h"
 
@@ -68,12 +69,20 @@ int main(int argc, char *argv[])
     // The name the system log files kadd's records under; no application object is made.
     QCoreApplication::setApplicationName(QStringLiteral("kadd"));
     int undecodable = 0;
-    const QStringList arguments = programArguments(argc, argv, undecodable);
+    QStringList arguments = programArguments(argc, argv, undecodable);
+    // Started by a double-click: what it has to say is its help, and the console that shows it
+    // must stay open until it is read.
+    const bool keepConsoleOpen = arguments.size() == 1 && startedOnOwnConsole();
+    if (keepConsoleOpen)
+        arguments << QStringLiteral("--help");
     const int status =
         undecodable > 0
             ? usageError(QStringLiteral("argument %1 is not text in this system's encoding")
                              .arg(undecodable))
             : runCommand(parseCommandLine(arguments, programFolder,
                                           qEnvironmentVariable(qPrintable(serverFolderVariable))));
-    endProgram(withLostOutputReported(status));
+    const int reported = withLostOutputReported(status);
+    if (keepConsoleOpen)
+        waitForKeyBeforeClosing();
+    endProgram(reported);
 }

@@ -5,7 +5,10 @@
 set(CPACK_PACKAGE_NAME kelto-account-creator)
 set(CPACK_PACKAGE_VENDOR "Kelto Account Creator developers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY ${PROJECT_DESCRIPTION})
+# Each package's description starts with its own synopsis. CPackDeb would put this summary
+# before it, one synopsis for both packages and the real one repeated below, unless the summary
+# is CPack's own default.
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_NAME} built using CMake")
 set(CPACK_PACKAGE_CONTACT ${KELTO_PACKAGE_MAINTAINER})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_COMPONENTS_ALL kadd)
@@ -15,22 +18,23 @@ endif()
 
 set(CPACK_COMPONENT_KADD_DISPLAY_NAME "kadd")
 set(CPACK_COMPONENT_KADD_DESCRIPTION
-    "add player accounts to a game server's account file
-kadd adds player accounts to the plain-text account file of an online
-role-playing game server, kData/kPlayer/kAdd.txt, from the command line:
-one account, or many from a file in one update, all or none. It refuses
-a username the file already holds in any letter case, and replaces the
-file in one step, so the game server never reads a half-written file.
-It needs no desktop.")
+    "add and manage player accounts in a game server's account file
+kadd works on the plain-text account file of an online role-playing game
+server, kData/kPlayer/kAdd.txt, from a shell or a script: it adds one
+account, or many from a file in one update, all or none; it lists the
+accounts, changes a password, an e-mail address, a gender or the GM
+flags, and removes accounts. A username the file already holds in any
+letter case is refused, and the file is replaced in one step, so the game
+server never reads a half-written one. It needs no desktop.")
 set(CPACK_COMPONENT_WINDOW_DISPLAY_NAME "Kelto Account Creator")
 set(CPACK_COMPONENT_WINDOW_DESCRIPTION
     "add player accounts to a game server's account file, in a window
-Kelto Account Creator adds player accounts to the plain-text account file
-of an online role-playing game server, kData/kPlayer/kAdd.txt: type a
-username, a password, an e-mail address and a gender, tick GM privileges
-if the account needs them, and press Create Account. It checks the entry,
-refuses a username the file already holds in any letter case, and
-replaces the file in one step.")
+The operator of an online role-playing game server types a username, a
+password, an e-mail address and a gender, ticks GM privileges if the
+account needs them, and presses Create Account; the record lands in the
+server's plain-text account file, kData/kPlayer/kAdd.txt. The entry is
+checked first, a username the file already holds in any letter case is
+refused, and the file is replaced in one step.")
 
 if(UNIX AND NOT APPLE)
     list(APPEND CPACK_GENERATOR DEB)

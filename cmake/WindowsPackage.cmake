@@ -1,6 +1,7 @@
-# The portable ZIP for Windows: both programs with the Qt and MinGW DLLs and the plugins they
-# load, in one folder that an operator copies into the server's folder beside kData. Built with
-# "cpack" in the build folder.
+# The portable ZIP and the installer for Windows: both programs with the Qt and MinGW DLLs and
+# the plugins they load, the licences and notices, in one folder that an operator puts into the
+# server's folder (or installs into Program Files). Built with "cpack" in the build folder;
+# "cpack -G ZIP" or "cpack -G NSIS" makes one of them.
 if(NOT TARGET kelto-account-creator)
     message(WARNING "The Windows ZIP needs the window program (KELTO_BUILD_WINDOWS)")
     return()
@@ -28,13 +29,66 @@ if(MINGW)
     endforeach()
 endif()
 
+# What an operator reads first, and the licences of everything in the folder. The texts come
+# from the Debian packages the build uses, as they ship them.
+configure_file(${PROJECT_SOURCE_DIR}/dist/windows/README.txt README.txt @ONLY NEWLINE_STYLE CRLF)
+configure_file(${PROJECT_SOURCE_DIR}/LICENSE LICENSE.txt COPYONLY)
+install(FILES ${CMAKE_BINARY_DIR}/README.txt ${CMAKE_BINARY_DIR}/LICENSE.txt
+              ${PROJECT_SOURCE_DIR}/dist/windows/THIRD-PARTY-NOTICES.txt
+        DESTINATION . COMPONENT windows_zip)
+set(KELTO_QT_BUILD_SCRIPT "${PROJECT_SOURCE_DIR}/../shared/windows/build-qt-mingw.sh"
+    CACHE FILEPATH "The script that built the bundled Qt, shipped as the LGPL asks")
+foreach(notice
+        "/usr/share/common-licenses/LGPL-3;LGPL-3.0.txt"
+        "/usr/share/common-licenses/GPL-3;GPL-3.0.txt"
+        "/usr/share/doc/gcc-mingw-w64-base/copyright;gcc-runtime.txt"
+        "/usr/share/doc/mingw-w64-common/copyright;mingw-w64-runtime.txt"
+        "${KELTO_QT_BUILD_SCRIPT};build-qt-mingw.sh")
+    list(GET notice 0 _from)
+    list(GET notice 1 _name)
+    if(NOT EXISTS "${_from}")
+        message(FATAL_ERROR "${_from} is missing: the Windows packages must carry it")
+    endif()
+    install(FILES "${_from}" DESTINATION licenses RENAME ${_name} COMPONENT windows_zip)
+endforeach()
+
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME kelto-account-creator)
-set(CPACK_PACKAGE_VENDOR "Kelto")
+set(CPACK_PACKAGE_VENDOR "Kelto Account Creator developers")
+set(CPACK_PACKAGE_CONTACT ${KELTO_PACKAGE_MAINTAINER})
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY ${PROJECT_DESCRIPTION})
 set(CPACK_PACKAGE_FILE_NAME kelto-account-creator-${PROJECT_VERSION}-windows-x64)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/WindowsPackageOptions.cmake)
 set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
 # Only this folder's files: the other install rules lay out a Unix-style tree for packages.
 set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};${PROJECT_NAME};windows_zip;/")
 set(CPACK_STRIP_FILES ON)
+
+# The installer, made by Debian's nsis package on Linux as on Windows.
+find_program(KELTO_MAKENSIS makensis)
+if(KELTO_MAKENSIS)
+    list(APPEND CPACK_GENERATOR NSIS)
+    set(CPACK_NSIS_EXECUTABLE ${KELTO_MAKENSIS})
+endif()
+# The programs are 64-bit, so the installer is too: it then installs into the 64-bit Program
+# Files, and runs where only 64-bit Windows programs can.
+set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+set(CPACK_PACKAGE_INSTALL_DIRECTORY "Kelto Account Creator")
+set(CPACK_NSIS_PACKAGE_NAME "Kelto Account Creator")
+set(CPACK_NSIS_DISPLAY_NAME "Kelto Account Creator")
+set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/app/kelto-account-creator.ico)
+set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/app/kelto-account-creator.ico)
+set(CPACK_NSIS_INSTALLED_ICON_NAME kelto-account-creator.exe)
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_BINARY_DIR}/LICENSE.txt)
+# Not CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL: where the old folder was deleted by hand its
+# "Uninstall failed" box waits for a click even in a silent install. A new version simply
+# replaces the files of the old one.
+set(CPACK_NSIS_MUI_FINISHPAGE_RUN kelto-account-creator.exe)
+# The programs lie at the top of the installed folder, not in bin\. One Start-menu entry per
+# window program (pairs of file name and caption); the Uninstall entry comes with CPack.
+set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
+set(CPACK_PACKAGE_EXECUTABLES kelto-account-creator "Kelto Account Creator")
 include(CPack)

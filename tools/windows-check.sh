@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the project for 64-bit Windows with MinGW-w64 and Qt from ../shared/windows, runs every
 # test executable on the Windows API under Wine, with real Win32 windows drawn on an Xvfb display
-# of its own, and checks the portable ZIP on a throw-away server folder.
+# of its own, checks the portable ZIP on a throw-away server folder, and installs, checks and
+# uninstalls the installer.
 # Usage: tools/windows-check.sh [build folder]   (default build-windows; exits non-zero on any
 # failure)
 set -euo pipefail
@@ -13,7 +14,7 @@ qt_archive=$root/../shared/windows/qt6-mingw.tar.xz
 [ -f "$qt_archive" ] || { echo "windows-check: $qt_archive is missing" >&2; exit 1; }
 
 kelto_install_packages cmake ninja-build jq g++-mingw-w64-x86-64-posix qt6-base-dev-tools \
-    wine64 xvfb xdotool
+    wine64 xvfb xdotool nsis
 
 build=$(mkdir -p "${1:-build-windows}" && cd "${1:-build-windows}" && pwd)
 started=$SECONDS
@@ -103,8 +104,8 @@ while IFS= read -r test; do
     grep -a '^SKIP' "$out" 2>/dev/null | sed 's/^SKIP *: */      skipped: /' || true
 done < <(ctest --test-dir "$build" --show-only=json-v1 | jq -c '.tests[]')
 
-# The ZIP as an operator uses it: unpacked into a server's folder beside kData, an account added
-# with kadd.exe, and the window program started until its window shows.
+# The ZIP as an operator uses it: unpacked into a server's folder, its own folder beside kData,
+# an account added with kadd.exe, and the window program started until its window shows.
 echo "== The portable ZIP on a throw-away server folder =="
 zip_check() {
     (cd "$build" && cpack -G ZIP >"$results/cpack.log") || { cat "$results/cpack.log"; return 1; }
@@ -115,13 +116,20 @@ zip_check() {
     mkdir -p "$server/unpacked" "$server/kData/kPlayer"
     printf 'existing,pw,1,none,0\r\n' >"$server/kData/kPlayer/kAdd.txt"
     (cd "$server/unpacked" && cmake -E tar xf "$zip")
-    cp -r "$server"/unpacked/*/. "$server/"
+    # In a folder of its own inside the server folder: the programs look one folder up.
+    mv "$server"/unpacked/* "$server/KeltoAccountCreator"
     rm -rf "$server/unpacked"
-    echo "$(basename "$zip"): $(cd "$server" && find . -type f ! -path ./kData/\* | sort | tr '\n' ' ')"
+    local program_folder=$server/KeltoAccountCreator
+    echo "$(basename "$zip"): $(cd "$program_folder" && find . -type f | sort | tr '\n' ' ')"
+    local file
+    for file in README.txt LICENSE.txt THIRD-PARTY-NOTICES.txt licenses/LGPL-3.0.txt \
+        licenses/gcc-runtime.txt licenses/mingw-w64-runtime.txt licenses/build-qt-mingw.sh; do
+        [ -s "$program_folder/$file" ] || { echo "the ZIP lacks $file"; return 1; }
+    done
 
     local status=0
-    (cd "$server" && timeout 120 "$wine" ./kadd.exe add zipcheck secret12) >/dev/null 2>&1 ||
-        status=$?
+    (cd "$server" && timeout 120 "$wine" KeltoAccountCreator/kadd.exe add zipcheck secret12) \
+        >/dev/null 2>&1 || status=$?
     if [ "$status" -ne 0 ] || ! printf 'existing,pw,1,none,0\r\nzipcheck,secret12,1,none,0\r\n' |
         cmp -s - "$server/kData/kPlayer/kAdd.txt"; then
         echo "kadd.exe from the ZIP did not add the account (exit status $status)"
@@ -129,7 +137,7 @@ zip_check() {
     fi
     echo "kadd.exe from the ZIP added an account"
 
-    (cd "$server" && exec "$wine" ./kelto-account-creator.exe) >/dev/null 2>&1 &
+    (cd "$server" && exec "$wine" KeltoAccountCreator/kelto-account-creator.exe) >/dev/null 2>&1 &
     local program=$!
     local window
     window=$(timeout 60 xdotool search --sync --name '^Kelto Account Creator by Falmoor$' | head -n 1 ||
@@ -152,6 +160,85 @@ if zip_check; then
 else
     failed=$((failed + 1))
     printf 'FAIL  %-26s (%d s)\n' "portable ZIP" $((SECONDS - begin))
+fi
+
+# The installer as an administrator runs it: silently into Program Files, where the program
+# finds no server folder and must ask for one; then the uninstaller must leave nothing behind.
+echo "== The installer, installed and uninstalled silently =="
+installer_check() {
+    (cd "$build" && cpack -G NSIS >"$results/nsis.log") || { cat "$results/nsis.log"; return 1; }
+    local installer
+    installer=$(ls "$build"/kelto-account-creator-*-windows-x64.exe)
+    local target='C:\Program Files\Kelto Account Creator'
+    local installed=$WINEPREFIX/drive_c/Program\ Files/Kelto\ Account\ Creator
+    local menu=$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start\ Menu/Programs/Kelto\ Account\ Creator
+    rm -rf "$installed" "$menu"
+    # NSIS takes /D= and _?= as the rest of the command line, spaces and all, and never within
+    # quotes, which Wine puts around an argument with spaces: cmd passes the line as it is.
+    timeout 300 "$wine" cmd /c "$("$wine" winepath -w "$installer") /S /D=$target" \
+        >"$results/install.log" 2>&1 || { echo "the installer failed (exit status $?)"; return 1; }
+    local file
+    for file in kelto-account-creator.exe kadd.exe Qt6Widgets.dll platforms/qwindows.dll \
+        libstdc++-6.dll README.txt LICENSE.txt THIRD-PARTY-NOTICES.txt Uninstall.exe; do
+        [ -f "$installed/$file" ] || { echo "the installer did not install $file"; return 1; }
+    done
+    for file in "Kelto Account Creator.lnk" "Uninstall.lnk"; do
+        [ -f "$menu/$file" ] || { echo "the Start menu has no $file"; return 1; }
+    done
+    echo "installed into $target, with $(cd "$menu" && ls | tr '\n' ' ')in the Start menu"
+
+    local server=$results/installed-server
+    rm -rf "$server"
+    mkdir -p "$server/kData/kPlayer"
+    printf 'existing,pw,1,none,0\r\n' >"$server/kData/kPlayer/kAdd.txt"
+    (cd "$server" && timeout 120 "$wine" "$installed/kadd.exe" add installed pw123456 --app-dir .) \
+        >/dev/null 2>&1 || { echo "the installed kadd.exe did not add an account"; return 1; }
+    echo "the installed kadd.exe added an account"
+
+    # Nothing beside the installed program names a server folder, so it asks for one.
+    "$wine" reg delete 'HKCU\Software\Kelto' /f >/dev/null 2>&1 || true
+    (cd "$server" && exec "$wine" "$installed/kelto-account-creator.exe") >/dev/null 2>&1 &
+    local program=$!
+    local chooser
+    chooser=$(timeout 60 xdotool search --sync --name '^No server folder beside the program' |
+        head -n 1 || true)
+    if [ -z "$chooser" ]; then
+        kill "$program" 2>/dev/null || true
+        wait "$program" 2>/dev/null || true
+        echo "the installed program did not ask for the server folder"
+        return 1
+    fi
+    # Cancel (Escape) must end the program, with a status a script does not take for success.
+    # Without a window manager the keys go to the window under the pointer.
+    sleep 1
+    xdotool mousemove --window "$chooser" 100 100 key Escape
+    local cancelled=0
+    for _ in $(seq 100); do
+        kill -0 "$program" 2>/dev/null || break
+        sleep 0.2
+    done
+    kill "$program" 2>/dev/null && { echo "the installed program did not end on Cancel"; return 1; }
+    wait "$program" || cancelled=$?
+    [ "$cancelled" -ne 0 ] || { echo "the installed program ended with status 0 on Cancel"; return 1; }
+    echo "the installed program asked for the server folder and ended on Cancel (status $cancelled)"
+
+    # Run in place (_?=), the uninstaller finishes before it returns, and leaves only itself.
+    (cd "$installed" && timeout 300 "$wine" cmd /c "Uninstall.exe /S _?=$target") \
+        >"$results/uninstall.log" 2>&1 || { echo "the uninstaller failed (exit status $?)"; return 1; }
+    local left
+    left=$(cd "$installed" 2>/dev/null && find . -type f ! -name Uninstall.exe | head -5)
+    [ -z "$left" ] || { echo "the uninstaller left $left"; return 1; }
+    [ ! -e "$menu" ] || { echo "the uninstaller left the Start-menu folder"; return 1; }
+    rm -rf "$installed"
+    echo "the uninstaller removed the program and its Start-menu entries"
+}
+begin=$SECONDS
+if installer_check; then
+    passed=$((passed + 1))
+    printf 'PASS  %-26s (%d s)\n' "installer" $((SECONDS - begin))
+else
+    failed=$((failed + 1))
+    printf 'FAIL  %-26s (%d s)\n' "installer" $((SECONDS - begin))
 fi
 
 echo "Windows check took $((SECONDS - started)) s"

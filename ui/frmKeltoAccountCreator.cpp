@@ -10,9 +10,12 @@
 #include "ui/frmGmSelect.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QDir>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -257,6 +260,39 @@ CreateAccountState &frmKeltoAccountCreator::keptValues()
 frmGmSelect *frmKeltoAccountCreator::gmWindow() const
 {
     return m_gmWindow.data();
+}
+
+void frmKeltoAccountCreator::setServerFolderChooser(ServerFolderChooser chooser)
+{
+    m_chooseServerFolder = std::move(chooser);
+}
+
+void frmKeltoAccountCreator::changeServerFolder()
+{
+    if (!m_chooseServerFolder)
+        return;
+    const QString folder = m_chooseServerFolder(this, m_applicationFolder);
+    if (folder.isEmpty())
+        return;
+    m_loadFolder = folder;
+    m_applicationFolder = folder;
+}
+
+void frmKeltoAccountCreator::contextMenuEvent(QContextMenuEvent *event)
+{
+    // Only the window's empty area: the controls keep what a right-click does on them.
+    if (childAt(event->pos()) != nullptr) {
+        event->ignore();
+        return;
+    }
+    QMenu menu(this);
+    // The folder in use heads the menu so that a glance tells which server is being changed.
+    menu.addAction(QDir::toNativeSeparators(m_applicationFolder))->setEnabled(false);
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("Change server folder…"), this,
+                   &frmKeltoAccountCreator::changeServerFolder)
+        ->setEnabled(bool(m_chooseServerFolder));
+    menu.exec(event->globalPos());
 }
 
 void frmKeltoAccountCreator::Form_Load()

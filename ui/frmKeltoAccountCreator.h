@@ -6,6 +6,9 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
+
+class QContextMenuEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -42,11 +45,21 @@ public:
     // The GM selection window while it is open.
     frmGmSelect *gmWindow() const;
 
+    // Asks the operator for another server folder (the current one given), for the context
+    // menu's Change server folder…; an empty result leaves the folder as it is. Without one the
+    // menu item is disabled.
+    using ServerFolderChooser = std::function<QString(QWidget *parent, const QString &current)>;
+    void setServerFolderChooser(ServerFolderChooser chooser);
+    void changeServerFolder();
+
     void Form_Load();
     void cmdCreate_Click();
     void cmdClear_Click();
     void cmdGM_Click();
     void CmdExit_Click();
+
+protected:
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     void createControls();
@@ -77,4 +90,5 @@ private:
     QString m_applicationFolder; // recorded by Form_Load
     CreateAccountState m_kept;
     QPointer<frmGmSelect> m_gmWindow;
+    ServerFolderChooser m_chooseServerFolder;
 };

@@ -1,5 +1,7 @@
 #include "core/internal/AccountFileUpdate.h"
 
+#include "core/internal/ServerFolderOrigin.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -10,21 +12,19 @@ QString nativeName(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
-// A missing account file means the program is not sitting in the server's folder; it is never
-// created here.
+// A missing account file means the server folder is not the one meant, so the reason says how
+// it was found; the file is never created here.
 QString missingFileReason(const QFileInfo &info)
 {
     const QFileInfo folder(info.absolutePath());
     if (!folder.isDir())
-        return QStringLiteral("the folder %1 does not exist (the program must sit in the "
-                              "server's folder, beside kData)")
-            .arg(nativeName(folder.absoluteFilePath()));
+        return QStringLiteral("the folder %1 does not exist (%2)")
+            .arg(nativeName(folder.absoluteFilePath()), serverFolderOrigin(info.filePath()));
     if (info.isDir())
         return QStringLiteral("it is a folder, not a file");
     if (info.exists())
         return QStringLiteral("it is not a regular file");
-    return QStringLiteral("the file does not exist (the program must sit in the server's "
-                          "folder, beside kData)");
+    return QStringLiteral("the file does not exist (%1)").arg(serverFolderOrigin(info.filePath()));
 }
 
 QString installFailure(const QString &target, const QString &reason)

@@ -82,6 +82,7 @@ private slots:
     void notCreated_data();
     void notCreated();
     void missingAccountFile();
+    void defaultFolderIsTheProgramFolder_data();
     void defaultFolderIsTheProgramFolder();
     void fileSizeLimitIsAFileError();
     void environmentFolder_data();
@@ -257,6 +258,7 @@ void KaddAddTest::missingAccountFile()
     QCOMPARE(result.exitCode, 3);
     QVERIFY2(result.err.startsWith("Account File Error: "), result.err.constData());
     QVERIFY(result.err.contains(QDir::toNativeSeparators(server.accountFile()).toUtf8()));
+    QVERIFY2(result.err.contains("named by --app-dir"), result.err.constData());
     QVERIFY(!QFileInfo::exists(server.accountFile()));
 }
 
@@ -288,10 +290,20 @@ void KaddAddTest::fileSizeLimitIsAFileError()
 #endif
 }
 
+void KaddAddTest::defaultFolderIsTheProgramFolder_data()
+{
+    QTest::addColumn<QString>("subfolder");
+
+    QTest::newRow("beside kData") << QString();
+    QTest::newRow("in a folder of its own") << QStringLiteral("KeltoAccountCreator");
+}
+
 void KaddAddTest::defaultFolderIsTheProgramFolder()
 {
+    QFETCH(QString, subfolder);
     ServerFolder server(existing);
-    const QString copy = copyOfKadd(server.path());
+    QVERIFY(QDir(server.path()).mkpath(subfolder.isEmpty() ? QStringLiteral(".") : subfolder));
+    const QString copy = copyOfKadd(QDir(server.path()).filePath(subfolder));
     QVERIFY(!copy.isEmpty());
 
     const KaddResult result =

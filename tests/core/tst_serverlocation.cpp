@@ -18,6 +18,8 @@ private slots:
     void precedence();
     void missingPart_data();
     void missingPart();
+    void pickedFolder_data();
+    void pickedFolder();
 
 private:
     void makeFolder(const QString &name, const QString &below);
@@ -39,7 +41,8 @@ void ServerLocationTest::initTestCase()
         QFile file(m_root.filePath(QLatin1String(server)) + "/kData/kPlayer/kAdd.txt");
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
-    makeFolder(QStringLiteral("bare"), QString());
+    makeFolder(QStringLiteral("program"), QStringLiteral("KeltoAccountCreator"));
+    makeFolder(QStringLiteral("bare"), QStringLiteral("kPlayer"));
     makeFolder(QStringLiteral("no-player"), QStringLiteral("kData"));
     makeFolder(QStringLiteral("no-file"), QStringLiteral("kData/kPlayer"));
     makeFolder(QStringLiteral("file-is-folder"), QStringLiteral("kData/kPlayer/kAdd.txt"));
@@ -72,6 +75,11 @@ void ServerLocationTest::precedence_data()
         << "program"
         << "other"
         << "saved" << S::ProgramFolder << "program" << false;
+    QTest::newRow("the folder above the program's")
+        << "-"
+        << "program/KeltoAccountCreator"
+        << "other"
+        << "saved" << S::ProgramParent << "program" << false;
     QTest::newRow("KELTO_APP_DIR when the program's folder is bare")
         << "-"
         << "bare"
@@ -141,6 +149,34 @@ void ServerLocationTest::missingPart()
     QFETCH(QString, folder);
     QFETCH(QString, missing);
     QCOMPARE(missingServerPart(folder), missing);
+}
+
+void ServerLocationTest::pickedFolder_data()
+{
+    QTest::addColumn<QString>("picked");
+    QTest::addColumn<QString>("folder");
+
+    QTest::newRow("the server folder") << "program"
+                                       << "program";
+    QTest::newRow("kData") << "program/kData"
+                           << "program";
+    QTest::newRow("kPlayer") << "program/kData/kPlayer"
+                             << "program";
+    QTest::newRow("the account file") << "program/kData/kPlayer/kAdd.txt"
+                                      << "program";
+    QTest::newRow("kPlayer without the file") << "no-file/kData/kPlayer"
+                                              << "no-file";
+    QTest::newRow("a kPlayer outside kData") << "bare/kPlayer"
+                                             << "bare/kPlayer";
+    QTest::newRow("another folder") << "bare"
+                                    << "bare";
+}
+
+void ServerLocationTest::pickedFolder()
+{
+    QFETCH(QString, picked);
+    QFETCH(QString, folder);
+    QCOMPARE(serverFolderFromPick(picked), m_root.filePath(folder));
 }
 
 QTEST_GUILESS_MAIN(ServerLocationTest)

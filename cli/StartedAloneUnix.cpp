@@ -1,0 +1,8 @@
+#include "cli/StartedAlone.h"
+
+bool startedOnOwnConsole()
+{
+    return false;
+}
+
+void waitForKeyBeforeClosing() {}
