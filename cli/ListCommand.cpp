@@ -52,29 +52,42 @@ QJsonObject jsonObject(int lineNumber, const AccountRecord &record, bool showPas
     return object;
 }
 
+// The JSON array, one object at a time, exactly as QJsonDocument writes a whole one: a listing
+// of a million accounts must not hold them all in memory first.
+void appendJson(QByteArray &out, const QJsonObject &object, bool first)
+{
+    QByteArray json = QJsonDocument(object).toJson(QJsonDocument::Indented);
+    json.chop(1); // its line end; the array's separator follows
+    out += first ? "[\n    " : ",\n    ";
+    out += terminalSafeJson(json.replace('\n', "\n    "));
+}
+
 } // namespace
 
 int runList(const CommandLine &line)
 {
     const NamePattern pattern(line.pattern);
-    QJsonArray array;
-    QByteArray text;
+    QByteArray out;
+    bool first = true;
     const ListResult result =
         ListAccounts(line.applicationFolder, pattern, [&](int number, const AccountRecord &record) {
-            if (line.json) {
-                array.append(jsonObject(number, record, line.showPasswords));
-                return;
-            }
-            text += (textLine(number, record, line.showPasswords) + u'\n').toLocal8Bit();
-            if (text.size() >= flushSize) {
-                writeOut(text);
-                text.clear();
+            if (line.json)
+                appendJson(out, jsonObject(number, record, line.showPasswords), first);
+            else
+                out += (textLine(number, record, line.showPasswords) + u'\n').toLocal8Bit();
+            first = false;
+            if (out.size() >= flushSize) {
+                writeOut(out);
+                out.clear();
             }
         });
+    // A listing cut short by a file error is not closed: no script can take it for a whole one.
     if (!result.ok) {
-        writeOut(text);
+        writeOut(out);
         return reportFileError(result.errorText);
     }
-    writeOut(line.json ? terminalSafeJson(QJsonDocument(array).toJson()) : text);
+    if (line.json)
+        out += first ? "[\n]\n" : "\n]\n";
+    writeOut(out);
     return ExitDone;
 }
