@@ -116,8 +116,8 @@ private:
         }
         if (!always && m_out.size() < flushSize)
             return {};
-        if (!m_update.copy().write(m_out))
-            return m_update.copyFailure();
+        if (Failure failure = m_update.copy().write(m_out))
+            return m_update.copyFailure(*failure);
         m_out.clear();
         return {};
     }

@@ -33,9 +33,9 @@ struct Update
     bool write;
 };
 
-QString readFailure(CheckedFile &source)
+FailureReason readFailure(const FailureReason &failure)
 {
-    return QStringLiteral("reading it failed: %1").arg(source.errorText());
+    return failure.within(QStringLiteral("reading it failed: %1"));
 }
 
 // Streams the account file from offset on through the scanner into the copy, every line as the
@@ -43,27 +43,27 @@ QString readFailure(CheckedFile &source)
 Failure streamAccountFile(AccountFileUpdate &update, AccountFileScanner &scanner, qint64 offset)
 {
     CheckedFile &source = update.source();
-    if (!source.seek(offset))
-        return readFailure(source);
+    if (Failure failure = source.seek(offset))
+        return readFailure(*failure);
     QByteArray buffer(chunkSize, Qt::Uninitialized);
     QByteArray out;
     out.reserve(chunkSize + chunkSize / 4);
     for (;;) {
-        const qint64 got = source.read(buffer.data(), buffer.size());
-        if (got < 0)
-            return readFailure(source);
-        if (got == 0) {
+        const Result<qint64> got = source.read(buffer.data(), buffer.size());
+        if (!got)
+            return readFailure(*got.failure());
+        if (*got == 0) {
             scanner.finish(out);
             break;
         }
-        if (!scanner.feed(QByteArrayView(buffer.constData(), got), out))
+        if (!scanner.feed(QByteArrayView(buffer.constData(), *got), out))
             return {};
-        if (!update.copy().write(out))
-            return update.copyFailure();
+        if (Failure failure = update.copy().write(out))
+            return update.copyFailure(*failure);
         out.resize(0);
     }
-    if (!update.copy().write(out))
-        return update.copyFailure();
+    if (Failure failure = update.copy().write(out))
+        return update.copyFailure(*failure);
     return {};
 }
 
@@ -74,11 +74,15 @@ Failure copyUnchanged(AccountFileUpdate &update, qint64 length, bool wholeFile)
     if (length == 0)
         return {};
     CheckedFile &copy = update.copy();
-    bool refused = true;
-    if (wholeFile && copy.cloneFrom(update.source(), length, refused))
-        return {};
-    if (!refused || !copy.copyFrom(update.source(), length))
-        return update.copyFailure();
+    if (wholeFile) {
+        const Failure failure = copy.cloneFrom(update.source(), length);
+        if (!failure)
+            return {};
+        if (failure->kind != FailureReason::Unsupported)
+            return update.copyFailure(*failure);
+    }
+    if (Failure failure = copy.copyFrom(update.source(), length))
+        return update.copyFailure(*failure);
     return {};
 }
 
@@ -98,9 +102,10 @@ Failure writeCopy(AccountFileUpdate &update, const Update &request, const Accoun
                   BatchResult &result)
 {
     CheckedFile &source = update.source();
-    const qint64 size = source.size();
-    if (size < 0)
-        return readFailure(source);
+    const Result<qint64> sizeNow = source.size();
+    if (!sizeNow)
+        return readFailure(*sizeNow.failure());
+    const qint64 size = *sizeNow;
     const bool asScanned =
         size == scan.bytesSeen() && FileOperationHooks::current().systemCopyAllowed();
     const qint64 unchanged = asScanned ? scan.unchangedBytes() : 0;
@@ -115,8 +120,8 @@ Failure writeCopy(AccountFileUpdate &update, const Update &request, const Accoun
         if (result.outcome == AddOutcome::Duplicate)
             return {}; // the copy goes with the update, under its locks
     }
-    if (!update.copy().write(request.newRecords))
-        return update.copyFailure();
+    if (Failure failure = update.copy().write(request.newRecords))
+        return update.copyFailure(*failure);
     return update.commit();
 }
 
@@ -224,8 +229,5 @@ bool RemoveTempFile()
     if (tempPath.isEmpty() || (!info.exists() && !info.isSymLink()))
         return true;
     UpdateLock tempLock(tempPath + QStringLiteral(".lock"));
-    if (!tempLock.acquire())
-        return false;
-    QString ignored;
-    return removeFile(tempPath, ignored);
+    return !tempLock.acquire() && !removeFile(tempPath);
 }

@@ -12,20 +12,18 @@ AccountBackup::AccountBackup(AccountFileUpdate &update)
 
 AccountBackup::~AccountBackup()
 {
-    QString ignored;
     if (!m_pending.isEmpty())
-        removeFile(m_pending, ignored);
+        removeFile(m_pending);
 }
 
 Failure AccountBackup::prepare()
 {
     const QString part = m_backup + QStringLiteral(".new");
-    QString reason;
     if (QFileInfo(m_backup).isDir() && !QFileInfo(m_backup).isSymLink())
         return QStringLiteral("%1 is a folder").arg(QDir::toNativeSeparators(m_backup));
-    if (!removeFile(part, reason))
-        return QStringLiteral("the old file %1 could not be removed: %2")
-            .arg(QDir::toNativeSeparators(part), reason);
+    if (Failure failure = removeFile(part))
+        return failure->within(QStringLiteral("the old file %1 could not be removed: %2"),
+                               QDir::toNativeSeparators(part));
     // Both the link and the copy take the file as it is now: it must still be the one read.
     if (Failure failure = m_update.confirmSourceUnchanged())
         return failure;
@@ -38,20 +36,24 @@ Failure AccountBackup::prepare()
 Failure AccountBackup::copyInto(const QString &partPath)
 {
     CheckedFile source(m_update.realPath());
-    if (!source.openForReading())
-        return QStringLiteral("it could not be opened for the backup: %1").arg(source.errorText());
+    if (Failure failure = source.openForReading())
+        return failure->within(QStringLiteral("it could not be opened for the backup: %1"));
+    const Result<qint64> size = source.size();
+    if (!size)
+        return size.failure()->within(QStringLiteral("reading it for the backup failed: %1"));
     CheckedFile part(partPath);
-    const auto writeFailure = [&] {
-        return QStringLiteral("writing the backup %1 failed: %2")
-            .arg(QDir::toNativeSeparators(part.path()), part.errorText());
-    };
-    const qint64 size = source.size();
-    if (size < 0)
-        return QStringLiteral("reading it for the backup failed: %1").arg(source.errorText());
-    if (!part.createPrivate() || !part.copyFrom(source, size))
-        return writeFailure();
-    if (!part.copyAccessFrom(m_update.source()) || !part.syncToDisk() || !part.close())
-        return writeFailure();
+    Failure failure = part.createPrivate();
+    if (!failure)
+        failure = part.copyFrom(source, *size);
+    if (!failure)
+        failure = part.copyAccessFrom(m_update.source());
+    if (!failure)
+        failure = part.syncToDisk();
+    if (!failure)
+        failure = part.close();
+    if (failure)
+        return failure->within(QStringLiteral("writing the backup %1 failed: %2"),
+                               QDir::toNativeSeparators(part.path()));
     return {};
 }
 
@@ -60,15 +62,15 @@ Failure AccountBackup::copyInto(const QString &partPath)
 Failure AccountBackup::keep()
 {
     const QString part = m_pending;
-    QString reason;
     m_pending.clear(); // from here on it is the only copy of the file before the change
-    if (!renameFile(part, m_backup, reason))
+    if (Failure failure = renameFile(part, m_backup))
         return QStringLiteral("the backup %1 could not take the place of %2: %3; the file as it "
                               "was before the change is kept as %1")
-            .arg(QDir::toNativeSeparators(part), QDir::toNativeSeparators(m_backup), reason);
+            .arg(QDir::toNativeSeparators(part), QDir::toNativeSeparators(m_backup), *failure);
     const QString folder = QFileInfo(m_backup).absolutePath();
-    if (!syncFolder(folder, reason))
-        return QStringLiteral("flushing the folder %1 to the disk after the backup failed: %2")
-            .arg(QDir::toNativeSeparators(folder), reason);
+    if (Failure failure = syncFolder(folder))
+        return failure->within(
+            QStringLiteral("flushing the folder %1 to the disk after the backup failed: %2"),
+            QDir::toNativeSeparators(folder));
     return {};
 }

@@ -76,17 +76,13 @@ QString tempFilePath()
 
 Failure takeLock(UpdateLock &lock, const QString &busyReason)
 {
-    if (lock.acquire())
+    const Failure failure = lock.acquire();
+    if (!failure)
         return {};
-    return lockFailure(lock, busyReason);
-}
-
-Failure lockFailure(const UpdateLock &lock, const QString &busyReason)
-{
-    if (lock.busy())
-        return busyReason;
-    return QStringLiteral("the lock file %1 could not be made: %2")
-        .arg(nativeName(lock.path()), lock.errorText());
+    if (failure->kind == FailureReason::Busy)
+        return FailureReason(busyReason, FailureReason::Busy);
+    return failure->within(QStringLiteral("the lock file %1 could not be made: %2"),
+                           nativeName(lock.path()));
 }
 
 AccountFileUpdate::AccountFileUpdate(const QString &accountPath) : m_accountPath(accountPath) {}
@@ -109,11 +105,10 @@ void AccountFileUpdate::removeLeftovers()
 // both change the same old file.
 Failure AccountFileUpdate::open(Locking locking)
 {
-    QString reason;
     const QString folder = QFileInfo(m_accountPath).absolutePath();
     for (const QString &path : {QFileInfo(folder).absolutePath(), folder, m_accountPath}) {
-        if (!linkMayBeFollowed(path, reason))
-            return reason;
+        if (Failure failure = linkMayBeFollowed(path))
+            return failure;
     }
     const QFileInfo info(m_accountPath);
     if (info.isFile())
@@ -127,8 +122,11 @@ Failure AccountFileUpdate::open(Locking locking)
             return failure;
     }
     m_source.emplace(m_target);
-    if (!m_source->openForReading() || !m_source->state(m_read))
-        return QStringLiteral("it could not be opened: %1").arg(m_source->errorText());
+    Failure failure = m_source->openForReading();
+    if (!failure)
+        failure = rememberSourceState();
+    if (failure)
+        return failure->within(QStringLiteral("it could not be opened: %1"));
     if (locking == Locking::Exclusive)
         return checkSource();
     return {};
@@ -146,10 +144,10 @@ Failure AccountFileUpdate::checkSource()
     quint64 ownNames = 0;
     for (const QString &leftover : {tempFilePath(), m_target + QStringLiteral(".new"),
                                     m_target + QStringLiteral(".bak.new")}) {
-        FileState state;
-        QString ignored;
-        if (!leftover.isEmpty() && fileStateAt(leftover, state, ignored) &&
-            state.identity == m_read.identity)
+        if (leftover.isEmpty())
+            continue;
+        const Result<FileState> state = fileStateAt(leftover);
+        if (state && state->identity == m_read.identity)
             ++ownNames;
     }
     if (m_read.links <= 1 + ownNames)
@@ -162,8 +160,10 @@ Failure AccountFileUpdate::checkSource()
 
 Failure AccountFileUpdate::rememberSourceState()
 {
-    if (!m_source->state(m_read))
-        return QStringLiteral("reading it failed: %1").arg(m_source->errorText());
+    const Result<FileState> state = m_source->state();
+    if (!state)
+        return state.failure()->within(QStringLiteral("reading it failed: %1"));
+    m_read = *state;
     return {};
 }
 
@@ -171,11 +171,10 @@ Failure AccountFileUpdate::rememberSourceState()
 // may have written the file since it was read; renaming the copy over it would undo that.
 Failure AccountFileUpdate::confirmSourceUnchanged()
 {
-    FileState now;
-    QString reason;
-    if (!fileStateAt(m_target, now, reason))
-        return QStringLiteral("it could not be looked at once more: %1").arg(reason);
-    if (!now.sameAs(m_read))
+    const Result<FileState> now = fileStateAt(m_target);
+    if (!now)
+        return now.failure()->within(QStringLiteral("it could not be looked at once more: %1"));
+    if (!now->sameAs(m_read))
         return foreignChangeFound(
             QStringLiteral("another program changed it while it was being updated"));
     if (m_accountLock && !m_accountLock->stillHeld())
@@ -213,11 +212,10 @@ Failure AccountFileUpdate::createCopy()
     if (m_accountLock &&
         !mayShareFileSystem(QFileInfo(tempPath).absolutePath(), QFileInfo(m_target).absolutePath()))
         return createCopyAt(beside);
-    bool refused = false;
-    Failure failure = createCopyInWorkingFolder(tempPath, refused);
+    Failure failure = createCopyInWorkingFolder(tempPath);
     // A working folder that refuses the copy (read-only, or shared and holding another user's
     // kAdd.tmp) is no reason to fail: beside the account file, under its lock, it is as safe.
-    if (failure && refused && m_accountLock) {
+    if (failure && failure->kind == FailureReason::AccessRefused && m_accountLock) {
         m_leftovers.removeAll(tempPath); // what is in the way there is not ours
         m_copy.reset();
         m_tempLock.reset();
@@ -226,18 +224,14 @@ Failure AccountFileUpdate::createCopy()
     return failure;
 }
 
-Failure AccountFileUpdate::createCopyInWorkingFolder(const QString &tempPath, bool &refused)
+Failure AccountFileUpdate::createCopyInWorkingFolder(const QString &tempPath)
 {
     m_tempLock.emplace(tempPath + QStringLiteral(".lock"));
-    if (!m_tempLock->acquire()) {
-        refused = m_tempLock->accessRefused();
-        return lockFailure(*m_tempLock, QStringLiteral("the temporary file %1 is in use by "
-                                                       "another program")
-                                            .arg(nativeName(tempPath)));
-    }
-    Failure failure = createCopyAt(tempPath);
-    refused = failure && m_copy->accessRefused();
-    return failure;
+    if (Failure failure = takeLock(
+            *m_tempLock, QStringLiteral("the temporary file %1 is in use by another program")
+                             .arg(nativeName(tempPath))))
+        return failure;
+    return createCopyAt(tempPath);
 }
 
 Failure AccountFileUpdate::createCopyAt(const QString &path)
@@ -245,17 +239,17 @@ Failure AccountFileUpdate::createCopyAt(const QString &path)
     // Listed first: a file made here and then found wrong goes too.
     m_leftovers.append(path);
     m_copy = std::make_unique<CheckedFile>(path);
-    if (!m_copy->createPrivate())
-        return QStringLiteral("the temporary file %1 could not be created: %2")
-            .arg(nativeName(path), m_copy->errorText());
+    if (Failure failure = m_copy->createPrivate())
+        return failure->within(QStringLiteral("the temporary file %1 could not be created: %2"),
+                               nativeName(path));
     m_leftovers.claim(path);
     return {};
 }
 
-Failure AccountFileUpdate::copyFailure() const
+FailureReason AccountFileUpdate::copyFailure(const FailureReason &failure) const
 {
-    return QStringLiteral("writing the temporary file %1 failed: %2")
-        .arg(nativeName(m_copy->path()), m_copy->errorText());
+    return failure.within(QStringLiteral("writing the temporary file %1 failed: %2"),
+                          nativeName(m_copy->path()));
 }
 
 // The copy gets the account file's access rights, and a failed close of the account file is a
@@ -265,25 +259,24 @@ Failure AccountFileUpdate::commit()
 {
     if (Failure failure = moveCopyBesideTarget())
         return failure;
-    if (!m_copy->copyAccessFrom(*m_source))
-        return QStringLiteral("the new file could not be given the account file's owner and "
-                              "access rights: %1")
-            .arg(m_copy->errorText());
-    if (!m_copy->syncToDisk())
-        return copyFailure();
+    if (Failure failure = m_copy->copyAccessFrom(*m_source))
+        return failure->within(QStringLiteral("the new file could not be given the account "
+                                              "file's owner and access rights: %1"));
+    if (Failure failure = m_copy->syncToDisk())
+        return copyFailure(*failure);
     if (Failure failure = confirmSourceUnchanged())
         return failure;
-    if (!m_source->close())
-        return QStringLiteral("reading it failed: %1").arg(m_source->errorText());
+    if (Failure failure = m_source->close())
+        return failure->within(QStringLiteral("reading it failed: %1"));
     if (Failure failure = installCopy())
         return failure;
     m_installed = true;
     const QString folder = QFileInfo(m_target).absolutePath();
-    QString reason;
-    if (!syncFolder(folder, reason))
-        return QStringLiteral("flushing the folder %1 to the disk failed: %2; should the system "
-                              "stop before it writes the folder, the change may be lost")
-            .arg(nativeName(folder), reason);
+    if (Failure failure = syncFolder(folder))
+        return failure->within(QStringLiteral("flushing the folder %1 to the disk failed: %2; "
+                                              "should the system stop before it writes the "
+                                              "folder, the change may be lost"),
+                               nativeName(folder));
     return {};
 }
 
@@ -299,12 +292,12 @@ Failure AccountFileUpdate::moveCopyBesideTarget()
         return {};
     // Nobody else may use this name while the account file's lock is held.
     m_leftovers.claim(beside);
-    bool crossDevice = false;
-    if (m_copy->moveTo(beside, crossDevice)) {
+    const Failure failure = m_copy->moveTo(beside);
+    if (!failure) {
         m_leftovers.removeAll(oldPath);
         return {};
     }
-    if (crossDevice)
+    if (failure->kind == FailureReason::Unsupported)
         return copyFromAnotherFileSystem(beside);
     const QString workingFolder = QFileInfo(oldPath).absolutePath();
     if (!QFileInfo(workingFolder).isDir())
@@ -313,18 +306,18 @@ Failure AccountFileUpdate::moveCopyBesideTarget()
             .arg(nativeName(workingFolder));
     if (m_accountLock && !m_accountLock->stillHeld())
         return lockLost();
-    return QStringLiteral("moving the temporary file %1 beside the account file failed: %2")
-        .arg(nativeName(oldPath), m_copy->errorText());
+    return failure->within(
+        QStringLiteral("moving the temporary file %1 beside the account file failed: %2"),
+        nativeName(oldPath));
 }
 
 // One rename puts the whole new file where the old one was.
 Failure AccountFileUpdate::installCopy()
 {
-    if (!m_copy->close())
-        return copyFailure();
-    bool crossDevice = false;
-    if (!m_copy->replace(m_target, crossDevice))
-        return installFailure(m_target, m_copy->errorText());
+    if (Failure failure = m_copy->close())
+        return copyFailure(*failure);
+    if (Failure failure = m_copy->replace(m_target))
+        return installFailure(m_target, *failure);
     m_leftovers.removeAll(m_copy->path());
     return {};
 }
@@ -335,24 +328,22 @@ Failure AccountFileUpdate::copyFromAnotherFileSystem(const QString &besidePath)
 {
     auto beside = std::make_unique<CheckedFile>(besidePath);
     CheckedFile &copy = *m_copy;
-    const auto readFailure = [&] {
-        return QStringLiteral("reading %1 failed: %2")
-            .arg(nativeName(copy.path()), copy.errorText());
+    const auto readFailure = [&](const FailureReason &failure) {
+        return failure.within(QStringLiteral("reading %1 failed: %2"), nativeName(copy.path()));
     };
-    const auto besideFailure = [&] {
-        return QStringLiteral("writing %1 failed: %2")
-            .arg(nativeName(beside->path()), beside->errorText());
-    };
-    if (!beside->createPrivate())
-        return QStringLiteral("%1 could not be created: %2")
-            .arg(nativeName(beside->path()), beside->errorText());
-    if (!copy.close() || !copy.reopenForReading())
-        return readFailure();
-    const qint64 size = copy.size();
-    if (size < 0)
-        return readFailure();
-    if (!beside->copyFrom(copy, size))
-        return besideFailure();
+    if (Failure failure = beside->createPrivate())
+        return failure->within(QStringLiteral("%1 could not be created: %2"),
+                               nativeName(beside->path()));
+    Failure failure = copy.close();
+    if (!failure)
+        failure = copy.reopenForReading();
+    if (failure)
+        return readFailure(*failure);
+    const Result<qint64> size = copy.size();
+    if (!size)
+        return readFailure(*size.failure());
+    if ((failure = beside->copyFrom(copy, *size)))
+        return failure->within(QStringLiteral("writing %1 failed: %2"), nativeName(beside->path()));
     m_copy = std::move(beside);
     return {};
 }

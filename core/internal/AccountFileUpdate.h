@@ -59,14 +59,14 @@ public:
     QString accountPath() const { return m_accountPath; }
     // The file behind any symbolic links, known once open() succeeded.
     QString realPath() const { return m_target; }
-    // The failure of a write to the copy.
-    Failure copyFailure() const;
+    // A failed write to the copy, told as such.
+    FailureReason copyFailure(const FailureReason &failure) const;
 
 private:
     Failure checkSource();
     Failure lockLost();
     Failure foreignChangeFound(const QString &reason);
-    Failure createCopyInWorkingFolder(const QString &tempPath, bool &refused);
+    Failure createCopyInWorkingFolder(const QString &tempPath);
     Failure createCopyAt(const QString &path);
     Failure moveCopyBesideTarget();
     Failure copyFromAnotherFileSystem(const QString &besidePath);
@@ -98,7 +98,5 @@ inline constexpr char tempFileName[] = "kAdd.tmp";
 // kAdd.tmp in the current working folder, or an empty path when that folder no longer exists.
 QString tempFilePath();
 // Takes the lock, waiting a few seconds while another program holds it; the failure names the
-// real cause.
+// real cause, busyReason when another program kept the lock.
 Failure takeLock(UpdateLock &lock, const QString &busyReason);
-// Why a lock that acquire() did not get could not be taken.
-Failure lockFailure(const UpdateLock &lock, const QString &busyReason);

@@ -12,7 +12,7 @@ int main(int argc, char *argv[])
     if (argc != 2)
         return 2;
     UpdateLock lock(QString::fromLocal8Bit(argv[1]));
-    if (!lock.acquire(10000))
+    if (lock.acquire(10000))
         return 1;
     std::fputs("locked\n", stdout);
     std::fflush(stdout);

@@ -272,7 +272,7 @@ void ConcurrencyTest::lockFileGoneBeforeTheLockIsFree()
     int lockedWhileNamed = 0;
     for (int round = 0; round < 1000; ++round) {
         std::optional<UpdateLock> holder(std::in_place, QFile::decodeName(path));
-        QVERIFY(holder->acquire(0));
+        QVERIFY(!holder->acquire(0));
         const int fd = ::open(path.constData(), O_RDWR | O_CLOEXEC);
         QVERIFY(fd >= 0);
         std::atomic<bool> waiting{false};

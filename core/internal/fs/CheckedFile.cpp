@@ -15,27 +15,27 @@ QString CheckedFilePlatform::shrankReason()
     return QStringLiteral("the account file became shorter while it was copied");
 }
 
-bool CheckedFile::fail(const QString &reason)
-{
-    m_accessRefused = false;
-    m_error = reason;
-    return false;
-}
-
-bool CheckedFile::failFromSystem()
+FailureReason lastSystemFailure()
 {
     const bool refused = CheckedFilePlatform::lastErrorRefusedAccess();
-    fail(lastSystemError());
-    m_accessRefused = refused;
-    return false;
+    return FailureReason(lastSystemError(),
+                         refused ? FailureReason::AccessRefused : FailureReason::Fault);
 }
 
-bool CheckedFile::injectedFailure()
+namespace {
+
+Failure injected()
 {
     if (!FileOperationHooks::current().failNextOperation())
-        return false;
-    m_error = CheckedFilePlatform::injectedReason();
-    return true;
+        return std::nullopt;
+    return CheckedFilePlatform::injectedReason();
+}
+
+} // namespace
+
+Failure CheckedFile::injectedFailure() const
+{
+    return injected();
 }
 
 // True, to stand in one expression for the system call's success: whoever drops the call drops
@@ -46,9 +46,11 @@ bool CheckedFile::did(FileOperationHooks::Step step)
     return true;
 }
 
-bool CheckedFile::write(QByteArrayView bytes)
+Failure CheckedFile::write(QByteArrayView bytes)
 {
-    return !injectedFailure() && writeAll(bytes);
+    if (Failure failure = injectedFailure())
+        return failure;
+    return writeAll(bytes);
 }
 
 bool CheckedFile::isCreatedFile(const FileIdentity &identity) const
@@ -56,44 +58,41 @@ bool CheckedFile::isCreatedFile(const FileIdentity &identity) const
     return m_madeHere && identity == m_created;
 }
 
-bool CheckedFile::moveTo(const QString &path, bool &crossDevice)
+Failure CheckedFile::moveTo(const QString &path)
 {
-    if (!replace(path, crossDevice))
-        return false;
+    if (Failure failure = replace(path))
+        return failure;
     m_path = QDir::toNativeSeparators(path);
-    return stillNamesCreatedFile() ||
-           fail(QStringLiteral("%1 was replaced by another program").arg(m_path));
+    if (!stillNamesCreatedFile())
+        return QStringLiteral("%1 was replaced by another program").arg(m_path);
+    return std::nullopt;
 }
 
-bool renameFile(const QString &from, const QString &to, QString &error)
+Failure renameFile(const QString &from, const QString &to)
 {
-    if (FileOperationHooks::current().failNextOperation()) {
-        error = CheckedFilePlatform::injectedReason();
-        return false;
-    }
-    return CheckedFilePlatform::renameFileOnce(from, to, error);
+    if (Failure failure = injected())
+        return failure;
+    return CheckedFilePlatform::renameFileOnce(from, to);
 }
 
-bool syncFolder(const QString &folder, QString &error)
+Failure syncFolder(const QString &folder)
 {
-    if (FileOperationHooks::current().failNextOperation()) {
-        error = CheckedFilePlatform::injectedReason();
-        return false;
-    }
-    if (!CheckedFilePlatform::syncFolderOnce(folder, error))
-        return false;
+    if (Failure failure = injected())
+        return failure;
+    if (Failure failure = CheckedFilePlatform::syncFolderOnce(folder))
+        return failure;
     FileOperationHooks::current().done(FileOperationHooks::Step::FolderFlushed, folder);
-    return true;
+    return std::nullopt;
 }
 
-bool removeFile(const QString &path, QString &error)
+Failure removeFile(const QString &path)
 {
     // One retry: a failed removal leaves a copy of the accounts behind.
+    Failure failure;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (FileOperationHooks::current().failNextOperation())
-            error = CheckedFilePlatform::injectedReason();
-        else if (CheckedFilePlatform::removeOnce(path, error))
-            return true;
+        failure = injected();
+        if (!failure && !(failure = CheckedFilePlatform::removeOnce(path)))
+            return std::nullopt;
     }
-    return false;
+    return failure;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/internal/Failure.h"
 #include "core/internal/fs/FileOperationHooks.h"
 
 #include <QByteArrayView>
@@ -34,9 +35,9 @@ struct FileState
 };
 
 // A file whose every step is checked and goes through one open descriptor: a write must write
-// every byte, the sync to disk and the close must succeed too, or the step reports failure with
-// a reason in plain words. (QSaveFile is not enough: it can report success after a failed write
-// or sync, and it cannot refuse to write through a link.)
+// every byte, the sync to disk and the close must succeed too, or the step returns its failure
+// with a reason in plain words. (QSaveFile is not enough: it can report success after a failed
+// write or sync, and it cannot refuse to write through a link.)
 class CheckedFile
 {
 public:
@@ -46,70 +47,63 @@ public:
     CheckedFile &operator=(const CheckedFile &) = delete;
 
     // A regular file only: a FIFO or a device at the path must never block or feed the update.
-    bool openForReading();
+    Failure openForReading();
     // A new file that nobody else can have open: whatever lies at the path (a file, a link, a
     // FIFO) is removed first, a folder there is an error, and the file is created exclusively,
     // without following a link, readable and writable by its owner alone.
-    bool createPrivate();
+    Failure createPrivate();
     // Opens the file that createPrivate() made, and was closed since, for reading: only while
     // its path still names that very file.
-    bool reopenForReading();
-    // Bytes read, 0 at the end of the file, -1 on an error.
-    qint64 read(char *buffer, qint64 size);
+    Failure reopenForReading();
+    // Bytes read, 0 at the end of the file.
+    Result<qint64> read(char *buffer, qint64 size);
     // The same at a given offset, leaving the position alone; safe to call from several threads
-    // at once, so the reason of a failure goes to error.
-    qint64 readAt(qint64 offset, char *buffer, qint64 size, QString &error) const;
-    bool write(QByteArrayView bytes);
-    bool syncToDisk();
-    // The size of the open file now, or -1 on an error.
-    qint64 size();
+    // at once.
+    Result<qint64> readAt(qint64 offset, char *buffer, qint64 size) const;
+    Failure write(QByteArrayView bytes);
+    Failure syncToDisk();
+    // The size of the open file now.
+    Result<qint64> size();
     // The state of the open file now.
-    bool state(FileState &state);
+    Result<FileState> state();
     // Why the account file may not be replaced whatever rights one has (it is immutable or
     // append-only); empty when nothing stands in the way.
     QString unchangeableReason() const;
     // Moves the position of the next read or write.
-    bool seek(qint64 offset);
+    Failure seek(qint64 offset);
     // Makes this new, empty file share all the blocks of source (a copy-on-write clone) and
-    // moves to its end, which must lie at length. False with refused set when the file system
+    // moves to its end, which must lie at length. An Unsupported failure when the file system
     // cannot clone between the two; nothing was changed then.
-    bool cloneFrom(CheckedFile &source, qint64 length, bool &refused);
+    Failure cloneFrom(CheckedFile &source, qint64 length);
     // Appends the first length bytes of source, whatever its position: in the system where it
     // can (which shares the blocks where the file system allows), else through a buffer.
-    bool copyFrom(CheckedFile &source, qint64 length);
+    Failure copyFrom(CheckedFile &source, qint64 length);
     // Gives this file the permission bits, the access control list, and where allowed the owner
     // (else at least the group) of another open file.
-    bool copyAccessFrom(const CheckedFile &other);
-    bool close();
+    Failure copyAccessFrom(const CheckedFile &other);
+    Failure close();
     // Atomically puts this file, made by createPrivate() and closed, in place of target; only
-    // while its path still names the file that was created. crossDevice is set when the two lie
-    // on different file systems, where a rename cannot work.
-    bool replace(const QString &target, bool &crossDevice);
+    // while its path still names the file that was created. An Unsupported failure when the two
+    // lie on different file systems, where a rename cannot work.
+    Failure replace(const QString &target);
     // Renames this file, made by createPrivate() and still open, to path and goes on with it
-    // there; false also when what then lies at path is not that very file.
-    bool moveTo(const QString &path, bool &crossDevice);
+    // there; a failure also when what then lies at path is not that very file.
+    Failure moveTo(const QString &path);
 
     QString path() const { return m_path; }
-    QString errorText() const { return m_error; }
-    // Whether the last failure was the system refusing access (permissions, a read-only file
-    // system, a file of another user in a folder that protects it), not a fault of the disk.
-    bool accessRefused() const { return m_accessRefused; }
 
 private:
-    bool fail(const QString &reason);
-    bool failFromSystem();
-    bool injectedFailure();
+    Failure injectedFailure() const;
     bool did(FileOperationHooks::Step step);
-    bool copyAccessListFrom(const CheckedFile &other);
+    Failure copyAccessListFrom(const CheckedFile &other);
     bool isOpen() const;
     bool stillNamesCreatedFile() const;
     bool isCreatedFile(const FileIdentity &identity) const;
-    bool copyThroughBuffer(CheckedFile &source, qint64 from, qint64 length);
-    bool writeAll(QByteArrayView bytes);
+    Failure copyThroughBuffer(CheckedFile &source, qint64 from, qint64 length);
+    Failure writeAll(QByteArrayView bytes);
     void wrote(qint64 count);
 
     QString m_path;
-    QString m_error;
 #ifdef Q_OS_WIN
     void *m_handle;
 #else
@@ -117,28 +111,28 @@ private:
 #endif
     FileIdentity m_created; // of the file createPrivate() made
     bool m_madeHere = false;
-    bool m_accessRefused = false;
     qint64 m_notWrittenBack = 0; // bytes written since the disk was last set writing
 };
 
 // Removes whatever is at path, never what a link there points to; a missing file is no error.
-bool removeFile(const QString &path, QString &error);
+Failure removeFile(const QString &path);
 // Renames a file over whatever file is at to, in one step.
-bool renameFile(const QString &from, const QString &to, QString &error);
+Failure renameFile(const QString &from, const QString &to);
 // Gives the file at existing a second name, link; false where the file system has no hard links
 // or the link cannot be made.
 bool makeHardLink(const QString &existing, const QString &link);
 // False only when the two paths are known to lie on different file systems.
 bool mayShareFileSystem(const QString &a, const QString &b);
-// Makes a rename inside folder durable; true where the platform or the file system has no such
-// step.
-bool syncFolder(const QString &folder, QString &error);
+// Makes a rename inside folder durable; nothing to do where the platform or the file system has
+// no such step.
+Failure syncFolder(const QString &folder);
 // The state of the file at path, links followed.
-bool fileStateAt(const QString &path, FileState &state, QString &error);
+Result<FileState> fileStateAt(const QString &path);
 // A symbolic link at path is followed only when whoever made it could have changed what it
 // leads to anyway: it belongs to the user running the tool or to root, or its owner owns the
 // file it leads to. Otherwise another user's link could make a privileged run rewrite any file.
-// True also when nothing at path is a link.
-bool linkMayBeFollowed(const QString &path, QString &reason);
-// The reason of the last failed system call, in plain words.
+// No failure also when nothing at path is a link.
+Failure linkMayBeFollowed(const QString &path);
+// The last failed system call's reason, in plain words, and whether it was refused access.
+FailureReason lastSystemFailure();
 QString lastSystemError();

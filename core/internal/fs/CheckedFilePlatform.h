@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/internal/Failure.h"
 #include "core/internal/format/AccountFileFormat.h"
 
 #include <QString>
@@ -19,9 +20,9 @@ constexpr int creationAttempts = 3;
 bool lastErrorRefusedAccess();
 
 // One attempt; removeFile() adds the retry.
-bool removeOnce(const QString &path, QString &error);
+Failure removeOnce(const QString &path);
 // The system's steps behind renameFile() and syncFolder(), which add the test hooks.
-bool renameFileOnce(const QString &from, const QString &to, QString &error);
-bool syncFolderOnce(const QString &folder, QString &error);
+Failure renameFileOnce(const QString &from, const QString &to);
+Failure syncFolderOnce(const QString &folder);
 
 } // namespace CheckedFilePlatform

@@ -101,100 +101,88 @@ bool CheckedFile::isOpen() const
     return m_fd >= 0;
 }
 
-bool CheckedFile::openForReading()
+Failure CheckedFile::openForReading()
 {
-    if (injectedFailure())
-        return false;
+    if (Failure failure = injectedFailure())
+        return failure;
     m_fd = ::open(nativePath(m_path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (m_fd < 0)
-        return failFromSystem();
+        return lastSystemFailure();
     struct stat info;
     if (::fstat(m_fd, &info) != 0)
-        return failFromSystem();
+        return lastSystemFailure();
     if (!S_ISREG(info.st_mode))
-        return fail(QStringLiteral("it is not a regular file"));
-    return true;
+        return FailureReason(QStringLiteral("it is not a regular file"));
+    return std::nullopt;
 }
 
-bool CheckedFile::createPrivate()
+Failure CheckedFile::createPrivate()
 {
-    if (injectedFailure())
-        return false;
+    if (Failure failure = injectedFailure())
+        return failure;
     const QByteArray native = nativePath(m_path);
     for (int attempt = 0; attempt < creationAttempts && m_fd < 0; ++attempt) {
-        QString reason;
-        errno = 0;
-        if (!removeFile(m_path, reason)) {
-            const bool refused = lastErrorRefusedAccess();
-            fail(reason);
-            m_accessRefused = refused;
-            return false;
-        }
+        if (Failure failure = removeFile(m_path))
+            return failure;
         m_fd = ::open(native.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                       S_IRUSR | S_IWUSR);
         if (m_fd < 0 && errno != EEXIST)
-            return failFromSystem();
+            return lastSystemFailure();
     }
     if (m_fd < 0)
-        return fail(QStringLiteral("another program keeps creating a file of that name"));
+        return FailureReason(QStringLiteral("another program keeps creating a file of that name"));
     m_madeHere = true;
     struct stat info;
     if (::fstat(m_fd, &info) != 0)
-        return failFromSystem();
+        return lastSystemFailure();
     if (!S_ISREG(info.st_mode) || info.st_nlink != 1)
-        return fail(QStringLiteral("another name was given to the new file"));
+        return FailureReason(QStringLiteral("another name was given to the new file"));
     m_created = identityOf(info);
-    return true;
+    return std::nullopt;
 }
 
-qint64 CheckedFile::read(char *buffer, qint64 size)
+Result<qint64> CheckedFile::read(char *buffer, qint64 size)
 {
-    if (injectedFailure())
-        return -1;
+    if (Failure failure = injectedFailure())
+        return *failure;
     for (;;) {
         const ssize_t got = ::read(m_fd, buffer, size_t(size));
         if (got >= 0)
-            return got;
-        if (errno != EINTR) {
-            failFromSystem();
-            return -1;
-        }
+            return qint64(got);
+        if (errno != EINTR)
+            return lastSystemFailure();
     }
 }
 
-qint64 CheckedFile::readAt(qint64 offset, char *buffer, qint64 size, QString &error) const
+Result<qint64> CheckedFile::readAt(qint64 offset, char *buffer, qint64 size) const
 {
-    if (FileOperationHooks::current().failNextOperation()) {
-        error = injectedReason();
-        return -1;
-    }
+    if (Failure failure = injectedFailure())
+        return *failure;
     for (;;) {
         const ssize_t got = ::pread(m_fd, buffer, size_t(size), off_t(offset));
         if (got >= 0)
-            return got;
-        if (errno != EINTR) {
-            error = lastSystemError();
-            return -1;
-        }
+            return qint64(got);
+        if (errno != EINTR)
+            return lastSystemFailure();
     }
 }
 
-bool CheckedFile::reopenForReading()
+Failure CheckedFile::reopenForReading()
 {
-    if (injectedFailure())
-        return false;
+    if (Failure failure = injectedFailure())
+        return failure;
     m_fd = ::open(nativePath(m_path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (m_fd < 0)
-        return failFromSystem();
+        return lastSystemFailure();
     struct stat info;
     if (::fstat(m_fd, &info) != 0)
-        return failFromSystem();
+        return lastSystemFailure();
     if (!m_madeHere || !S_ISREG(info.st_mode) || !isCreatedFile(identityOf(info)))
-        return fail(QStringLiteral("it was replaced by another program"));
-    return true;
+        return FailureReason(QStringLiteral("it was replaced by another program"));
+    return std::nullopt;
 }
 
-bool CheckedFile::writeAll(QByteArrayView bytes)
+Failure CheckedFile::writeAll(QByteArrayView bytes)
 {
     qsizetype done = 0;
     while (done < bytes.size()) {
@@ -202,13 +190,13 @@ bool CheckedFile::writeAll(QByteArrayView bytes)
         if (written < 0 && errno == EINTR)
             continue;
         if (written < 0)
-            return failFromSystem();
+            return lastSystemFailure();
         if (written == 0)
-            return fail(QStringLiteral("the disk may be full"));
+            return FailureReason(QStringLiteral("the disk may be full"));
         done += written;
         wrote(written);
     }
-    return true;
+    return std::nullopt;
 }
 
 // A large copy gets the disk writing behind it as it goes, so that the sync at the end waits for
@@ -227,11 +215,14 @@ void CheckedFile::wrote(qint64 count)
 #endif
 }
 
-bool CheckedFile::syncToDisk()
+Failure CheckedFile::syncToDisk()
 {
-    if (injectedFailure())
-        return false;
-    return ::fsync(m_fd) == 0 ? did(FileOperationHooks::Step::FileFlushed) : failFromSystem();
+    if (Failure failure = injectedFailure())
+        return failure;
+    if (::fsync(m_fd) != 0)
+        return lastSystemFailure();
+    did(FileOperationHooks::Step::FileFlushed);
+    return std::nullopt;
 }
 
 namespace {
@@ -359,60 +350,66 @@ QString lostOwnerAccess(int fd, const struct stat &old)
 
 } // namespace
 
-bool CheckedFile::copyAccessFrom(const CheckedFile &other)
+Failure CheckedFile::copyAccessFrom(const CheckedFile &other)
 {
-    if (injectedFailure())
-        return false;
+    if (Failure failure = injectedFailure())
+        return failure;
     struct stat info;
     if (::fstat(other.m_fd, &info) != 0)
-        return failFromSystem();
+        return lastSystemFailure();
     // Only a privileged process may give a file away; others keep their own ownership but may
     // still give it the group they share with the server, through which the server may read
     // it. The owner goes first: changing it may clear the set-id bits that the mode restores.
     if (::fchown(m_fd, info.st_uid, info.st_gid) != 0) {
         if (errno != EPERM)
-            return failFromSystem();
+            return lastSystemFailure();
         if (::fchown(m_fd, uid_t(-1), info.st_gid) != 0 && errno != EPERM)
-            return failFromSystem();
+            return lastSystemFailure();
     }
-    if (!copyAccessListFrom(other))
-        return false;
+    if (Failure failure = copyAccessListFrom(other))
+        return failure;
     if (::fchmod(m_fd, info.st_mode & 07777) != 0)
-        return failFromSystem();
+        return lastSystemFailure();
     const QString lost = lostOwnerAccess(m_fd, info);
-    return lost.isEmpty() || fail(lost);
+    if (!lost.isEmpty())
+        return lost;
+    return std::nullopt;
 }
 
 // An access control list can let a user in that the permission bits keep out (the server's
 // own user, say), and its mask stands where the group bits were; without it the new file would
 // shut one out and let another in. A list the copy inherited from its folder goes, so that it
 // lets in nobody the account file did not.
-bool CheckedFile::copyAccessListFrom(const CheckedFile &other)
+Failure CheckedFile::copyAccessListFrom(const CheckedFile &other)
 {
 #ifdef Q_OS_LINUX
     QByteArray list;
     if (!readAccessList(other.m_fd, list))
-        return failFromSystem();
-    if (list.isEmpty())
-        return ::fremovexattr(m_fd, accessListName) == 0 || errno == ENODATA || errno == ENOTSUP ||
-               failFromSystem();
-    return ::fsetxattr(m_fd, accessListName, list.constData(), size_t(list.size()), 0) == 0 ||
-           failFromSystem();
+        return lastSystemFailure();
+    if (list.isEmpty()) {
+        if (::fremovexattr(m_fd, accessListName) != 0 && errno != ENODATA && errno != ENOTSUP)
+            return lastSystemFailure();
+    } else if (::fsetxattr(m_fd, accessListName, list.constData(), size_t(list.size()), 0) != 0) {
+        return lastSystemFailure();
+    }
+    return std::nullopt;
 #else
     Q_UNUSED(other);
-    return true;
+    return std::nullopt;
 #endif
 }
 
-bool CheckedFile::close()
+Failure CheckedFile::close()
 {
     if (!isOpen())
-        return true;
-    const bool failed = injectedFailure();
+        return std::nullopt;
+    const Failure injected = injectedFailure();
     const int result = ::close(std::exchange(m_fd, -1));
-    if (failed)
-        return false;
-    return result == 0 || failFromSystem();
+    if (injected)
+        return injected;
+    if (result != 0)
+        return lastSystemFailure();
+    return std::nullopt;
 }
 
 bool CheckedFile::stillNamesCreatedFile() const
@@ -422,28 +419,29 @@ bool CheckedFile::stillNamesCreatedFile() const
            isCreatedFile(identityOf(info));
 }
 
-bool CheckedFile::replace(const QString &target, bool &crossDevice)
+Failure CheckedFile::replace(const QString &target)
 {
-    crossDevice = false;
-    if (injectedFailure())
-        return false;
+    if (Failure failure = injectedFailure())
+        return failure;
     if (!stillNamesCreatedFile())
-        return fail(QStringLiteral("%1 was replaced by another program").arg(m_path));
-    if (::rename(nativePath(m_path).constData(), nativePath(target).constData()) == 0)
-        return did(FileOperationHooks::Step::Renamed);
-    crossDevice = errno == EXDEV;
-    return failFromSystem();
+        return FailureReason(QStringLiteral("%1 was replaced by another program").arg(m_path));
+    if (::rename(nativePath(m_path).constData(), nativePath(target).constData()) != 0) {
+        if (errno == EXDEV)
+            return FailureReason(lastSystemError(), FailureReason::Unsupported);
+        return lastSystemFailure();
+    }
+    did(FileOperationHooks::Step::Renamed);
+    return std::nullopt;
 }
 
-bool CheckedFile::state(FileState &state)
+Result<FileState> CheckedFile::state()
 {
-    if (injectedFailure())
-        return false;
+    if (Failure failure = injectedFailure())
+        return *failure;
     struct stat info;
     if (::fstat(m_fd, &info) != 0)
-        return failFromSystem();
-    state = stateOf(info);
-    return true;
+        return lastSystemFailure();
+    return stateOf(info);
 }
 
 QString CheckedFile::unchangeableReason() const
@@ -462,57 +460,53 @@ QString CheckedFile::unchangeableReason() const
     return {};
 }
 
-bool fileStateAt(const QString &path, FileState &state, QString &error)
+Result<FileState> fileStateAt(const QString &path)
 {
     struct stat info;
-    if (::stat(nativePath(path).constData(), &info) != 0) {
-        error = lastSystemError();
-        return false;
-    }
-    state = stateOf(info);
-    return true;
+    if (::stat(nativePath(path).constData(), &info) != 0)
+        return lastSystemFailure();
+    return stateOf(info);
 }
 
 // Every link on the way is looked at, a link to a link included.
-bool linkMayBeFollowed(const QString &path, QString &reason)
+Failure linkMayBeFollowed(const QString &path)
 {
     struct stat target;
     if (::stat(nativePath(path).constData(), &target) != 0)
-        return true; // nothing to follow; what is missing is told elsewhere
+        return std::nullopt; // nothing to follow; what is missing is told elsewhere
     QString hop = path;
     for (int depth = 0; depth < 40; ++depth) {
         struct stat link;
         if (::lstat(nativePath(hop).constData(), &link) != 0 || !S_ISLNK(link.st_mode))
-            return true;
+            return std::nullopt;
         if (link.st_uid != ::geteuid() && link.st_uid != 0 && link.st_uid != target.st_uid) {
-            reason = QStringLiteral("the symbolic link %1 belongs to %2 and leads to %3, a file of "
-                                    "%4, which %2 may not change; such a link is not followed")
-                         .arg(hop, userName(link.st_uid), QFileInfo(path).canonicalFilePath(),
-                              userName(target.st_uid));
-            return false;
+            return QStringLiteral("the symbolic link %1 belongs to %2 and leads to %3, a file of "
+                                  "%4, which %2 may not change; such a link is not followed")
+                .arg(hop, userName(link.st_uid), QFileInfo(path).canonicalFilePath(),
+                     userName(target.st_uid));
         }
         hop = linkTarget(hop);
     }
-    return true;
+    return std::nullopt;
 }
 
-qint64 CheckedFile::size()
+Result<qint64> CheckedFile::size()
 {
-    if (injectedFailure())
-        return -1;
+    if (Failure failure = injectedFailure())
+        return *failure;
     struct stat info;
-    if (::fstat(m_fd, &info) != 0) {
-        failFromSystem();
-        return -1;
-    }
+    if (::fstat(m_fd, &info) != 0)
+        return lastSystemFailure();
     return qint64(info.st_size);
 }
 
-bool CheckedFile::seek(qint64 offset)
+Failure CheckedFile::seek(qint64 offset)
 {
-    if (injectedFailure())
-        return false;
-    return ::lseek(m_fd, off_t(offset), SEEK_SET) == off_t(offset) || failFromSystem();
+    if (Failure failure = injectedFailure())
+        return failure;
+    if (::lseek(m_fd, off_t(offset), SEEK_SET) != off_t(offset))
+        return lastSystemFailure();
+    return std::nullopt;
 }
 
 #ifdef Q_OS_LINUX
@@ -529,35 +523,34 @@ bool refusedBySystem(int error)
 } // namespace
 #endif
 
-bool CheckedFile::cloneFrom(CheckedFile &source, qint64 length, bool &refused)
+Failure CheckedFile::cloneFrom(CheckedFile &source, qint64 length)
 {
-    refused = false;
-    if (injectedFailure())
-        return false;
+    if (Failure failure = injectedFailure())
+        return failure;
 #ifdef Q_OS_LINUX
     if (::ioctl(m_fd, FICLONE, source.m_fd) != 0) {
         // A refusal is no error, and is common: its text is not worth looking up.
-        refused = refusedBySystem(errno);
-        return refused ? false : failFromSystem();
+        if (refusedBySystem(errno))
+            return FailureReason(QString(), FailureReason::Unsupported);
+        return lastSystemFailure();
     }
     struct stat info;
     if (::fstat(m_fd, &info) != 0)
-        return failFromSystem();
+        return lastSystemFailure();
     if (qint64(info.st_size) != length)
-        return fail(QStringLiteral("the account file changed while it was copied"));
-    return ::lseek(m_fd, off_t(length), SEEK_SET) == off_t(length) || failFromSystem();
+        return FailureReason(QStringLiteral("the account file changed while it was copied"));
+    return seek(length);
 #else
     Q_UNUSED(source);
     Q_UNUSED(length);
-    refused = true;
-    return fail(QStringLiteral("files cannot be cloned here"));
+    return FailureReason(QStringLiteral("files cannot be cloned here"), FailureReason::Unsupported);
 #endif
 }
 
-bool CheckedFile::copyFrom(CheckedFile &source, qint64 length)
+Failure CheckedFile::copyFrom(CheckedFile &source, qint64 length)
 {
-    if (injectedFailure())
-        return false;
+    if (Failure failure = injectedFailure())
+        return failure;
     qint64 done = 0;
 #ifdef Q_OS_LINUX
     // copy_file_range shares blocks by itself where the file system can, and otherwise copies
@@ -567,37 +560,37 @@ bool CheckedFile::copyFrom(CheckedFile &source, qint64 length)
         const ssize_t copied = ::copy_file_range(source.m_fd, &from, m_fd, nullptr,
                                                  size_t(qMin(length - done, writeBackStep)), 0);
         if (copied == 0)
-            return fail(shrankReason());
+            return FailureReason(shrankReason());
         if (copied > 0) {
             done += copied;
             wrote(copied);
         } else if (refusedBySystem(errno))
             break;
         else if (errno != EINTR)
-            return failFromSystem();
+            return lastSystemFailure();
     }
     while (done < length) {
         off_t from = off_t(done);
         const ssize_t sent =
             ::sendfile(m_fd, source.m_fd, &from, size_t(qMin(length - done, writeBackStep)));
         if (sent == 0)
-            return fail(shrankReason());
+            return FailureReason(shrankReason());
         if (sent > 0) {
             done += sent;
             wrote(sent);
         } else if (refusedBySystem(errno))
             break;
         else if (errno != EINTR)
-            return failFromSystem();
+            return lastSystemFailure();
     }
 #endif
     return copyThroughBuffer(source, done, length);
 }
 
-bool CheckedFile::copyThroughBuffer(CheckedFile &source, qint64 from, qint64 length)
+Failure CheckedFile::copyThroughBuffer(CheckedFile &source, qint64 from, qint64 length)
 {
     if (from >= length)
-        return true;
+        return std::nullopt;
     QByteArray buffer(qMin(length - from, copyChunkSize), Qt::Uninitialized);
     while (from < length) {
         const size_t want = size_t(qMin<qint64>(buffer.size(), length - from));
@@ -605,14 +598,14 @@ bool CheckedFile::copyThroughBuffer(CheckedFile &source, qint64 from, qint64 len
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            return failFromSystem();
+            return lastSystemFailure();
         if (got == 0)
-            return fail(shrankReason());
-        if (!writeAll(QByteArrayView(buffer.constData(), got)))
-            return false;
+            return FailureReason(shrankReason());
+        if (Failure failure = writeAll(QByteArrayView(buffer.constData(), got)))
+            return failure;
         from += got;
     }
-    return true;
+    return std::nullopt;
 }
 
 bool makeHardLink(const QString &existing, const QString &link)
@@ -634,51 +627,35 @@ bool CheckedFilePlatform::lastErrorRefusedAccess()
     return errno == EACCES || errno == EPERM || errno == EROFS;
 }
 
-// errno is left as the failed call set it, for lastErrorRefusedAccess().
-bool CheckedFilePlatform::removeOnce(const QString &path, QString &error)
+Failure CheckedFilePlatform::removeOnce(const QString &path)
 {
     const QByteArray native = nativePath(path);
     struct stat info;
-    if (::lstat(native.constData(), &info) != 0) {
-        if (errno == ENOENT)
-            return true;
-        const int code = errno;
-        error = lastSystemError();
-        errno = code;
-        return false;
-    }
-    if (S_ISDIR(info.st_mode)) {
-        error = QStringLiteral("%1 is a folder").arg(path);
-        errno = EISDIR;
-        return false;
-    }
+    if (::lstat(native.constData(), &info) != 0)
+        return errno == ENOENT ? Failure() : lastSystemFailure();
+    if (S_ISDIR(info.st_mode))
+        return QStringLiteral("%1 is a folder").arg(path);
     if (::unlink(native.constData()) == 0 || errno == ENOENT)
-        return true;
-    const int code = errno;
-    error = lastSystemError();
-    errno = code;
-    return false;
+        return std::nullopt;
+    return lastSystemFailure();
 }
 
-bool CheckedFilePlatform::renameFileOnce(const QString &from, const QString &to, QString &error)
+Failure CheckedFilePlatform::renameFileOnce(const QString &from, const QString &to)
 {
-    if (::rename(nativePath(from).constData(), nativePath(to).constData()) == 0)
-        return true;
-    error = lastSystemError();
-    return false;
+    if (::rename(nativePath(from).constData(), nativePath(to).constData()) != 0)
+        return lastSystemFailure();
+    return std::nullopt;
 }
 
-bool CheckedFilePlatform::syncFolderOnce(const QString &folder, QString &error)
+Failure CheckedFilePlatform::syncFolderOnce(const QString &folder)
 {
     const int fd = ::open(nativePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        error = lastSystemError();
-        return false;
-    }
+    if (fd < 0)
+        return lastSystemFailure();
     // Some file systems keep no folder to flush and say so; that is no failure of the disk.
-    const bool synced = ::fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP;
-    if (!synced)
-        error = lastSystemError();
+    Failure failure;
+    if (::fsync(fd) != 0 && errno != EINVAL && errno != ENOTSUP)
+        failure = lastSystemFailure();
     ::close(fd);
-    return synced;
+    return failure;
 }

@@ -75,28 +75,27 @@ bool CheckedFile::isOpen() const
     return m_handle != INVALID_HANDLE_VALUE;
 }
 
-bool CheckedFile::openForReading()
+Failure CheckedFile::openForReading()
 {
-    if (injectedFailure())
-        return false;
+    if (Failure failure = injectedFailure())
+        return failure;
     m_handle = CreateFileW(
         nativePath(m_path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (m_handle == INVALID_HANDLE_VALUE)
-        return failFromSystem();
+        return lastSystemFailure();
     if (GetFileType(m_handle) != FILE_TYPE_DISK)
-        return fail(QStringLiteral("it is not a regular file"));
-    return true;
+        return FailureReason(QStringLiteral("it is not a regular file"));
+    return std::nullopt;
 }
 
-bool CheckedFile::createPrivate()
+Failure CheckedFile::createPrivate()
 {
-    if (injectedFailure())
-        return false;
+    if (Failure failure = injectedFailure())
+        return failure;
     for (int attempt = 0; attempt < creationAttempts; ++attempt) {
-        QString reason;
-        if (!removeFile(m_path, reason))
-            return fail(reason);
+        if (Failure failure = removeFile(m_path))
+            return failure;
         // CREATE_NEW never opens what is already there, a link included.
         m_handle = CreateFileW(nativePath(m_path),
                                GENERIC_READ | GENERIC_WRITE | DELETE | WRITE_DAC | WRITE_OWNER,
@@ -105,39 +104,35 @@ bool CheckedFile::createPrivate()
         if (m_handle != INVALID_HANDLE_VALUE)
             break;
         if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
-            return failFromSystem();
+            return lastSystemFailure();
     }
     if (m_handle == INVALID_HANDLE_VALUE)
-        return fail(QStringLiteral("another program keeps creating a file of that name"));
+        return FailureReason(QStringLiteral("another program keeps creating a file of that name"));
     m_madeHere = true;
     BY_HANDLE_FILE_INFORMATION info;
     if (!GetFileInformationByHandle(m_handle, &info))
-        return failFromSystem();
+        return lastSystemFailure();
     if (info.nNumberOfLinks != 1)
-        return fail(QStringLiteral("another name was given to the new file"));
+        return FailureReason(QStringLiteral("another name was given to the new file"));
     m_created = identityOf(info);
-    return true;
+    return std::nullopt;
 }
 
-qint64 CheckedFile::read(char *buffer, qint64 size)
+Result<qint64> CheckedFile::read(char *buffer, qint64 size)
 {
-    if (injectedFailure())
-        return -1;
+    if (Failure failure = injectedFailure())
+        return *failure;
     DWORD got = 0;
     const DWORD want = DWORD(qMin<qint64>(size, 1 << 30));
-    if (!ReadFile(m_handle, buffer, want, &got, nullptr)) {
-        failFromSystem();
-        return -1;
-    }
-    return got;
+    if (!ReadFile(m_handle, buffer, want, &got, nullptr))
+        return lastSystemFailure();
+    return qint64(got);
 }
 
-qint64 CheckedFile::readAt(qint64 offset, char *buffer, qint64 size, QString &error) const
+Result<qint64> CheckedFile::readAt(qint64 offset, char *buffer, qint64 size) const
 {
-    if (FileOperationHooks::current().failNextOperation()) {
-        error = injectedReason();
-        return -1;
-    }
+    if (Failure failure = injectedFailure())
+        return *failure;
     OVERLAPPED at{};
     at.Offset = DWORD(quint64(offset));
     at.OffsetHigh = DWORD(quint64(offset) >> 32);
@@ -145,51 +140,52 @@ qint64 CheckedFile::readAt(qint64 offset, char *buffer, qint64 size, QString &er
     const DWORD want = DWORD(qMin<qint64>(size, 1 << 30));
     if (!ReadFile(m_handle, buffer, want, &got, &at)) {
         if (GetLastError() == ERROR_HANDLE_EOF)
-            return 0;
-        error = lastSystemError();
-        return -1;
+            return qint64(0);
+        return lastSystemFailure();
     }
-    return got;
+    return qint64(got);
 }
 
-bool CheckedFile::reopenForReading()
+Failure CheckedFile::reopenForReading()
 {
-    if (injectedFailure())
-        return false;
+    if (Failure failure = injectedFailure())
+        return failure;
     m_handle =
         CreateFileW(nativePath(m_path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (m_handle == INVALID_HANDLE_VALUE)
-        return failFromSystem();
+        return lastSystemFailure();
     BY_HANDLE_FILE_INFORMATION info;
     if (!GetFileInformationByHandle(m_handle, &info))
-        return failFromSystem();
+        return lastSystemFailure();
     if (!m_madeHere || !isCreatedFile(identityOf(info)))
-        return fail(QStringLiteral("it was replaced by another program"));
-    return true;
+        return FailureReason(QStringLiteral("it was replaced by another program"));
+    return std::nullopt;
 }
 
-bool CheckedFile::writeAll(QByteArrayView bytes)
+Failure CheckedFile::writeAll(QByteArrayView bytes)
 {
     qint64 done = 0;
     while (done < bytes.size()) {
         const DWORD want = DWORD(qMin<qint64>(bytes.size() - done, 1 << 30));
         DWORD written = 0;
         if (!WriteFile(m_handle, bytes.data() + done, want, &written, nullptr))
-            return failFromSystem();
+            return lastSystemFailure();
         if (written == 0)
-            return fail(QStringLiteral("the disk may be full"));
+            return FailureReason(QStringLiteral("the disk may be full"));
         done += written;
     }
-    return true;
+    return std::nullopt;
 }
 
-bool CheckedFile::syncToDisk()
+Failure CheckedFile::syncToDisk()
 {
-    if (injectedFailure())
-        return false;
-    return FlushFileBuffers(m_handle) ? did(FileOperationHooks::Step::FileFlushed)
-                                      : failFromSystem();
+    if (Failure failure = injectedFailure())
+        return failure;
+    if (!FlushFileBuffers(m_handle))
+        return lastSystemFailure();
+    did(FileOperationHooks::Step::FileFlushed);
+    return std::nullopt;
 }
 
 // A file keeps the security it was created with when it moves within a volume, and entries
@@ -197,10 +193,10 @@ bool CheckedFile::syncToDisk()
 // way: the copy, by now beside the old file, takes its security descriptor as it is, with its
 // inherited entries and whether it inherits at all. The owner only where allowed (another
 // user's file takes backup rights to give away), as on POSIX systems.
-bool CheckedFile::copyAccessFrom(const CheckedFile &other)
+Failure CheckedFile::copyAccessFrom(const CheckedFile &other)
 {
-    if (injectedFailure())
-        return false;
+    if (Failure failure = injectedFailure())
+        return failure;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     const DWORD error = GetSecurityInfo(other.m_handle, SE_FILE_OBJECT,
                                         OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
@@ -208,7 +204,7 @@ bool CheckedFile::copyAccessFrom(const CheckedFile &other)
                                         nullptr, nullptr, nullptr, nullptr, &descriptor);
     if (error != ERROR_SUCCESS) {
         SetLastError(error);
-        return failFromSystem();
+        return lastSystemFailure();
     }
     const auto freeDescriptor = qScopeGuard([descriptor] { LocalFree(descriptor); });
     if (!SetKernelObjectSecurity(m_handle,
@@ -218,29 +214,32 @@ bool CheckedFile::copyAccessFrom(const CheckedFile &other)
         (GetLastError() != ERROR_INVALID_OWNER ||
          !SetKernelObjectSecurity(m_handle, GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
                                   descriptor)))
-        return failFromSystem();
+        return lastSystemFailure();
 
     BY_HANDLE_FILE_INFORMATION old;
     if (!GetFileInformationByHandle(other.m_handle, &old))
-        return failFromSystem();
+        return lastSystemFailure();
     FILE_BASIC_INFO basic{}; // times left as they are
     basic.FileAttributes = old.dwFileAttributes & keptAttributes;
     if (basic.FileAttributes == 0)
         basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    return SetFileInformationByHandle(m_handle, FileBasicInfo, &basic, sizeof basic) ||
-           failFromSystem();
+    if (!SetFileInformationByHandle(m_handle, FileBasicInfo, &basic, sizeof basic))
+        return lastSystemFailure();
+    return std::nullopt;
 }
 
-bool CheckedFile::close()
+Failure CheckedFile::close()
 {
     if (!isOpen())
-        return true;
-    const bool failed = injectedFailure();
+        return std::nullopt;
+    const Failure injected = injectedFailure();
     const bool closed = CloseHandle(m_handle);
     m_handle = INVALID_HANDLE_VALUE;
-    if (failed)
-        return false;
-    return closed || failFromSystem();
+    if (injected)
+        return injected;
+    if (!closed)
+        return lastSystemFailure();
+    return std::nullopt;
 }
 
 bool CheckedFile::stillNamesCreatedFile() const
@@ -257,60 +256,63 @@ bool CheckedFile::stillNamesCreatedFile() const
     return known && isCreatedFile(identityOf(info));
 }
 
-bool CheckedFile::replace(const QString &target, bool &crossDevice)
+Failure CheckedFile::replace(const QString &target)
 {
-    crossDevice = false;
-    if (injectedFailure())
-        return false;
+    if (Failure failure = injectedFailure())
+        return failure;
     if (!stillNamesCreatedFile())
-        return fail(QStringLiteral("%1 was replaced by another program").arg(m_path));
+        return FailureReason(QStringLiteral("%1 was replaced by another program").arg(m_path));
     const QString to = QDir::toNativeSeparators(target);
     if (retryWhileShared([&] {
             return MoveFileExW(nativePath(m_path), nativePath(to),
                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-        }))
-        return did(FileOperationHooks::Step::Renamed);
-    const DWORD error = GetLastError();
-    crossDevice = error == ERROR_NOT_SAME_DEVICE;
-    failFromSystem();
-    if (isSharingError(error))
-        m_error += QStringLiteral(" (another program may hold the file open)");
-    return false;
-}
-
-qint64 CheckedFile::size()
-{
-    if (injectedFailure())
-        return -1;
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(m_handle, &size)) {
-        failFromSystem();
-        return -1;
+        })) {
+        did(FileOperationHooks::Step::Renamed);
+        return std::nullopt;
     }
-    return size.QuadPart;
+    const DWORD error = GetLastError();
+    FailureReason failure = lastSystemFailure();
+    if (error == ERROR_NOT_SAME_DEVICE)
+        failure.kind = FailureReason::Unsupported;
+    if (isSharingError(error))
+        failure.text += QStringLiteral(" (another program may hold the file open)");
+    return failure;
 }
 
-bool CheckedFile::seek(qint64 offset)
+Result<qint64> CheckedFile::size()
 {
-    if (injectedFailure())
-        return false;
+    if (Failure failure = injectedFailure())
+        return *failure;
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(m_handle, &size))
+        return lastSystemFailure();
+    return qint64(size.QuadPart);
+}
+
+Failure CheckedFile::seek(qint64 offset)
+{
+    if (Failure failure = injectedFailure())
+        return failure;
     LARGE_INTEGER to;
     to.QuadPart = offset;
-    return SetFilePointerEx(m_handle, to, nullptr, FILE_BEGIN) || failFromSystem();
+    if (!SetFilePointerEx(m_handle, to, nullptr, FILE_BEGIN))
+        return lastSystemFailure();
+    return std::nullopt;
 }
 
-bool CheckedFile::cloneFrom(CheckedFile &, qint64, bool &refused)
+Failure CheckedFile::cloneFrom(CheckedFile &, qint64)
 {
-    refused = true;
-    return fail(QStringLiteral("files cannot be cloned here"));
+    return FailureReason(QStringLiteral("files cannot be cloned here"), FailureReason::Unsupported);
 }
 
-bool CheckedFile::copyFrom(CheckedFile &source, qint64 length)
+Failure CheckedFile::copyFrom(CheckedFile &source, qint64 length)
 {
-    return !injectedFailure() && copyThroughBuffer(source, 0, length);
+    if (Failure failure = injectedFailure())
+        return failure;
+    return copyThroughBuffer(source, 0, length);
 }
 
-bool CheckedFile::copyThroughBuffer(CheckedFile &source, qint64 from, qint64 length)
+Failure CheckedFile::copyThroughBuffer(CheckedFile &source, qint64 from, qint64 length)
 {
     QByteArray buffer(qMin(length - from, copyChunkSize), Qt::Uninitialized);
     while (from < length) {
@@ -321,14 +323,14 @@ bool CheckedFile::copyThroughBuffer(CheckedFile &source, qint64 from, qint64 len
         const DWORD want = DWORD(qMin<qint64>(buffer.size(), length - from));
         if (!ReadFile(source.m_handle, buffer.data(), want, &got, &at) &&
             GetLastError() != ERROR_HANDLE_EOF)
-            return failFromSystem();
+            return lastSystemFailure();
         if (got == 0)
-            return fail(shrankReason());
-        if (!writeAll(QByteArrayView(buffer.constData(), got)))
-            return false;
+            return FailureReason(shrankReason());
+        if (Failure failure = writeAll(QByteArrayView(buffer.constData(), got)))
+            return failure;
         from += got;
     }
-    return true;
+    return std::nullopt;
 }
 
 bool makeHardLink(const QString &existing, const QString &link)
@@ -342,33 +344,29 @@ bool mayShareFileSystem(const QString &, const QString &)
     return true; // a failed rename tells
 }
 
-bool CheckedFilePlatform::removeOnce(const QString &path, QString &error)
+Failure CheckedFilePlatform::removeOnce(const QString &path)
 {
     const QString native = QDir::toNativeSeparators(path);
     const DWORD attributes = GetFileAttributesW(nativePath(native));
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         if (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND)
-            return true;
-        error = lastSystemError();
-        return false;
+            return std::nullopt;
+        return lastSystemFailure();
     }
     const bool folder = attributes & FILE_ATTRIBUTE_DIRECTORY;
-    if (folder && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        error = QStringLiteral("%1 is a folder").arg(native);
-        return false;
-    }
+    if (folder && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return QStringLiteral("%1 is a folder").arg(native);
     // A copy that took a read-only account file's attributes, and whatever else lies in its way.
     if (!folder && (attributes & FILE_ATTRIBUTE_READONLY))
         SetFileAttributesW(nativePath(native), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY));
     if (retryWhileShared([&] {
             return folder ? RemoveDirectoryW(nativePath(native)) : DeleteFileW(nativePath(native));
         }))
-        return true;
-    error = lastSystemError();
-    return false;
+        return std::nullopt;
+    return lastSystemFailure();
 }
 
-bool CheckedFilePlatform::renameFileOnce(const QString &from, const QString &to, QString &error)
+Failure CheckedFilePlatform::renameFileOnce(const QString &from, const QString &to)
 {
     const QString source = QDir::toNativeSeparators(from);
     const QString target = QDir::toNativeSeparators(to);
@@ -376,15 +374,14 @@ bool CheckedFilePlatform::renameFileOnce(const QString &from, const QString &to,
             return MoveFileExW(nativePath(source), nativePath(target),
                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
         }))
-        return true;
-    error = lastSystemError();
-    return false;
+        return std::nullopt;
+    return lastSystemFailure();
 }
 
-bool CheckedFilePlatform::syncFolderOnce(const QString &, QString &)
+Failure CheckedFilePlatform::syncFolderOnce(const QString &)
 {
     // MOVEFILE_WRITE_THROUGH has already made the rename durable.
-    return true;
+    return std::nullopt;
 }
 
 namespace {
@@ -417,11 +414,14 @@ bool CheckedFilePlatform::lastErrorRefusedAccess()
     return error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT;
 }
 
-bool CheckedFile::state(FileState &state)
+Result<FileState> CheckedFile::state()
 {
-    if (injectedFailure())
-        return false;
-    return stateOf(m_handle, state) || failFromSystem();
+    if (Failure failure = injectedFailure())
+        return *failure;
+    FileState state;
+    if (!stateOf(m_handle, state))
+        return lastSystemFailure();
+    return state;
 }
 
 // Windows' read-only attribute makes a rename over the file fail with a plain "access denied".
@@ -434,26 +434,26 @@ QString CheckedFile::unchangeableReason() const
     return {};
 }
 
-bool fileStateAt(const QString &path, FileState &state, QString &error)
+Result<FileState> fileStateAt(const QString &path)
 {
     const HANDLE handle =
         CreateFileW(nativePath(QDir::toNativeSeparators(path)), FILE_READ_ATTRIBUTES,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        error = lastSystemError();
-        return false;
-    }
+    if (handle == INVALID_HANDLE_VALUE)
+        return lastSystemFailure();
+    FileState state;
     const bool known = stateOf(handle, state);
-    if (!known)
-        error = lastSystemError();
+    const FailureReason failure = lastSystemFailure();
     CloseHandle(handle);
-    return known;
+    if (!known)
+        return failure;
+    return state;
 }
 
 // Only an administrator may make symbolic links here by default, and one who can could change
 // the file anyway.
-bool linkMayBeFollowed(const QString &, QString &)
+Failure linkMayBeFollowed(const QString &)
 {
-    return true;
+    return std::nullopt;
 }

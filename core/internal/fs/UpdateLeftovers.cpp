@@ -32,8 +32,7 @@ void UpdateLeftovers::removeAll(const QString &path)
 // these names are still held.
 void UpdateLeftovers::removeFiles()
 {
-    QString ignored;
     for (const Entry &entry : m_entries)
-        removeFile(entry.path, ignored);
+        removeFile(entry.path);
     m_entries.clear();
 }

@@ -28,24 +28,13 @@ UpdateLock::~UpdateLock()
 }
 
 // Short random pauses keep several copies of the tool taking turns under steady contention.
-bool UpdateLock::acquire(int waitMilliseconds)
+Failure UpdateLock::acquire(int waitMilliseconds)
 {
     const QDeadlineTimer deadline(waitMilliseconds);
-    m_accessRefused = false;
     for (;;) {
-        switch (tryOnce()) {
-        case Attempt::Taken:
-            m_busy = false;
-            return true;
-        case Attempt::Failed:
-            m_busy = false;
-            return false;
-        case Attempt::Busy:
-            m_busy = true;
-            break;
-        }
-        if (deadline.hasExpired())
-            return false;
+        Failure failure = tryOnce();
+        if (!failure || failure->kind != FailureReason::Busy || deadline.hasExpired())
+            return failure;
         QThread::msleep(2 + QRandomGenerator::global()->bounded(10));
     }
 }

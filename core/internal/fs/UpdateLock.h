@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/internal/Failure.h"
 #include "core/internal/fs/SignalCleanup.h"
 
 #include <QString>
@@ -17,8 +18,8 @@ public:
     UpdateLock(const UpdateLock &) = delete;
     UpdateLock &operator=(const UpdateLock &) = delete;
 
-    // Waits up to waitMilliseconds for another holder. False with busy() or the reason.
-    bool acquire(int waitMilliseconds = defaultWait());
+    // Waits up to waitMilliseconds for another holder; a Busy failure when it kept the lock.
+    Failure acquire(int waitMilliseconds = defaultWait());
 
     // Whether the lock file at the path is still the one locked: a lock file removed by hand
     // lets another holder in.
@@ -28,26 +29,14 @@ public:
     // finish, short enough that an operator is not left guessing.
     static int defaultWait();
     static void setDefaultWait(int milliseconds);
-    bool busy() const { return m_busy; }
-    QString errorText() const { return m_error; }
-    // Whether the failure was the system refusing access, as CheckedFile::accessRefused().
-    bool accessRefused() const { return m_accessRefused; }
     QString path() const { return m_path; }
 
 private:
-    enum class Attempt
-    {
-        Taken,
-        Busy,
-        Failed,
-    };
-    Attempt tryOnce();
+    // No failure when the lock was taken.
+    Failure tryOnce();
     void release();
 
     QString m_path;
-    QString m_error;
-    bool m_busy = false;
-    bool m_accessRefused = false;
 #ifdef Q_OS_WIN
     void *m_handle;
 #else

@@ -15,7 +15,7 @@
 
 UpdateLock::UpdateLock(const QString &path) : m_path(path) {}
 
-UpdateLock::Attempt UpdateLock::tryOnce()
+Failure UpdateLock::tryOnce()
 {
     const QByteArray native = QFile::encodeName(m_path);
     // Never through a link, never blocking on a FIFO; a lock file left by a holder of another
@@ -24,25 +24,20 @@ UpdateLock::Attempt UpdateLock::tryOnce()
     int fd = ::open(native.constData(), O_RDWR | flags, 0644);
     if (fd < 0 && errno == EACCES)
         fd = ::open(native.constData(), O_RDONLY | flags, 0644);
-    if (fd < 0) {
-        m_accessRefused = CheckedFilePlatform::lastErrorRefusedAccess();
-        m_error = errno == ELOOP ? QStringLiteral("it is a symbolic link") : lastSystemError();
-        return Attempt::Failed;
-    }
+    if (fd < 0)
+        return errno == ELOOP ? FailureReason(QStringLiteral("it is a symbolic link"))
+                              : lastSystemFailure();
     struct stat held;
     if (::fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
-        m_error = QStringLiteral("it is not a regular file");
         ::close(fd);
-        return Attempt::Failed;
+        return QStringLiteral("it is not a regular file");
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
+        const FailureReason failure = errno == EWOULDBLOCK || errno == EINTR
+                                          ? FailureReason(QString(), FailureReason::Busy)
+                                          : lastSystemFailure();
         ::close(fd);
-        if (error == EWOULDBLOCK || error == EINTR)
-            return Attempt::Busy;
-        errno = error;
-        m_error = lastSystemError();
-        return Attempt::Failed;
+        return failure;
     }
     // The previous holder removes its lock file before it lets go: a lock on a file that is no
     // longer at the path locks nothing, and the next try opens the file that is.
@@ -50,11 +45,11 @@ UpdateLock::Attempt UpdateLock::tryOnce()
     if (::lstat(native.constData(), &named) != 0 || named.st_dev != held.st_dev ||
         named.st_ino != held.st_ino) {
         ::close(fd);
-        return Attempt::Busy;
+        return FailureReason(QString(), FailureReason::Busy);
     }
     m_fd = fd;
     m_signalCleanup.arm(m_path, SignalCleanup::Stage::Lock);
-    return Attempt::Taken;
+    return std::nullopt;
 }
 
 bool UpdateLock::stillHeld() const

@@ -13,25 +13,23 @@ UpdateLock::UpdateLock(const QString &path)
     : m_path(QDir::toNativeSeparators(path)), m_handle(INVALID_HANDLE_VALUE)
 {}
 
-UpdateLock::Attempt UpdateLock::tryOnce()
+Failure UpdateLock::tryOnce()
 {
     m_handle = CreateFileW(reinterpret_cast<const wchar_t *>(m_path.utf16()),
                            GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (m_handle != INVALID_HANDLE_VALUE)
-        return Attempt::Taken;
+        return std::nullopt;
     const DWORD error = GetLastError();
     // A holder's lock file, or one being deleted as its holder ends.
     if (error == ERROR_SHARING_VIOLATION)
-        return Attempt::Busy;
+        return FailureReason(QString(), FailureReason::Busy);
     if (error == ERROR_ACCESS_DENIED &&
         !(GetFileAttributesW(reinterpret_cast<const wchar_t *>(m_path.utf16())) &
           FILE_ATTRIBUTE_DIRECTORY))
-        return Attempt::Busy;
+        return FailureReason(QString(), FailureReason::Busy);
     SetLastError(error);
-    m_accessRefused = CheckedFilePlatform::lastErrorRefusedAccess();
-    m_error = lastSystemError();
-    return Attempt::Failed;
+    return lastSystemFailure();
 }
 
 // Open without sharing, the lock file cannot be removed while it is held.

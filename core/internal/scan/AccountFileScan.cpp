@@ -12,9 +12,9 @@ namespace {
 
 using AccountFileFormat::chunkSize;
 
-QString readFailure(CheckedFile &source)
+FailureReason readFailure(const FailureReason &failure)
 {
-    return QStringLiteral("reading it failed: %1").arg(source.errorText());
+    return failure.within(QStringLiteral("reading it failed: %1"));
 }
 
 // From this size on the file is read in two halves at once, one per core: the scan is what an
@@ -28,14 +28,14 @@ Failure scanSequentially(CheckedFile &source, AccountFileScanner &scanner, qint6
     // A small file in a buffer its own size: one a quarter megabyte long costs page faults.
     QByteArray buffer(qBound<qint64>(4096, size + 1, chunkSize), Qt::Uninitialized);
     for (;;) {
-        const qint64 got = source.read(buffer.data(), buffer.size());
-        if (got < 0)
-            return readFailure(source);
-        if (got == 0) {
+        const Result<qint64> got = source.read(buffer.data(), buffer.size());
+        if (!got)
+            return readFailure(*got.failure());
+        if (*got == 0) {
             scanner.finish(nullptr);
             return {};
         }
-        if (!scanner.feed(QByteArrayView(buffer.constData(), got), nullptr))
+        if (!scanner.feed(QByteArrayView(buffer.constData(), *got), nullptr))
             return {};
     }
 }
@@ -46,18 +46,17 @@ Failure scanRange(const CheckedFile &source, AccountFileScanner &scanner, qint64
                   const std::atomic<bool> &cancelled)
 {
     QByteArray buffer(chunkSize, Qt::Uninitialized);
-    QString error;
     for (qint64 at = from; to < 0 || at < to;) {
         if (cancelled)
             return {};
         const qint64 want = to < 0 ? chunkSize : qMin(chunkSize, to - at);
-        const qint64 got = source.readAt(at, buffer.data(), want, error);
-        if (got < 0)
-            return QStringLiteral("reading it failed: %1").arg(error);
-        if (got == 0)
+        const Result<qint64> got = source.readAt(at, buffer.data(), want);
+        if (!got)
+            return readFailure(*got.failure());
+        if (*got == 0)
             break;
-        at += got;
-        if (!scanner.feed(QByteArrayView(buffer.constData(), got), nullptr))
+        at += *got;
+        if (!scanner.feed(QByteArrayView(buffer.constData(), *got), nullptr))
             return {};
     }
     scanner.finish(nullptr);
@@ -66,19 +65,17 @@ Failure scanRange(const CheckedFile &source, AccountFileScanner &scanner, qint64
 
 // Where the second half starts: just after the first line feed from the middle on, so that it
 // starts a line. -1 when there is none near the middle (then the file is read in one pass).
-Failure findSecondHalf(const CheckedFile &source, qint64 size, qint64 &split)
+Result<qint64> findSecondHalf(const CheckedFile &source, qint64 size)
 {
-    split = -1;
     const qint64 middle = size / 2;
     QByteArray window(64 * 1024, Qt::Uninitialized);
-    QString error;
-    const qint64 got = source.readAt(middle, window.data(), window.size(), error);
-    if (got < 0)
-        return QStringLiteral("reading it failed: %1").arg(error);
-    const qsizetype lineFeed = QByteArrayView(window.constData(), got).indexOf('\n');
+    const Result<qint64> got = source.readAt(middle, window.data(), window.size());
+    if (!got)
+        return readFailure(*got.failure());
+    const qsizetype lineFeed = QByteArrayView(window.constData(), *got).indexOf('\n');
     if (lineFeed >= 0 && middle + lineFeed + 1 < size)
-        split = middle + lineFeed + 1;
-    return {};
+        return middle + lineFeed + 1;
+    return qint64(-1);
 }
 
 Failure scanInHalves(const CheckedFile &source, AccountFileScanner &scanner, qint64 split)
@@ -110,15 +107,15 @@ Failure scanInHalves(const CheckedFile &source, AccountFileScanner &scanner, qin
 
 Failure scanAccountFile(CheckedFile &source, AccountFileScanner &scanner)
 {
-    const qint64 size = source.size();
-    if (size < 0)
-        return readFailure(source);
-    qint64 split = -1;
-    if (size >= parallelScanFrom) {
-        if (Failure failure = findSecondHalf(source, size, split))
-            return failure;
-    }
-    if (split < 0)
-        return scanSequentially(source, scanner, size);
-    return scanInHalves(source, scanner, split);
+    const Result<qint64> size = source.size();
+    if (!size)
+        return readFailure(*size.failure());
+    if (*size < parallelScanFrom)
+        return scanSequentially(source, scanner, *size);
+    const Result<qint64> split = findSecondHalf(source, *size);
+    if (!split)
+        return split.failure();
+    if (*split < 0)
+        return scanSequentially(source, scanner, *size);
+    return scanInHalves(source, scanner, *split);
 }

@@ -24,13 +24,13 @@ bool AccountLineReader::fill()
     m_start = 0;
     const qsizetype kept = m_buffer.size();
     m_buffer.resize(kept + chunkSize);
-    const qint64 got = m_file.read(m_buffer.data() + kept, chunkSize);
-    m_buffer.resize(kept + std::max<qint64>(got, 0));
-    if (got < 0)
-        m_error = QStringLiteral("reading it failed: %1").arg(m_file.errorText());
-    if (got <= 0)
+    const Result<qint64> got = m_file.read(m_buffer.data() + kept, chunkSize);
+    m_buffer.resize(kept + (got ? *got : 0));
+    if (!got)
+        m_error = got.failure()->within(QStringLiteral("reading it failed: %1"));
+    if (!got || *got == 0)
         m_atEnd = true;
-    return got > 0;
+    return got && *got > 0;
 }
 
 // The first CR or LF in [from, to), or to.
