@@ -1,7 +1,9 @@
 #include "core/AccountFile.h"
+#include "core/internal/format/AccountFileFormat.h"
 #include "core/internal/scan/AccountFileScanner.h"
 #include "core/internal/scan/PlainLines.h"
 #include "tests/support/FaultInjection.h"
+#include "tests/support/ModelLines.h"
 #include "tests/support/ServerFolder.h"
 
 #include <QFileInfo>
@@ -35,26 +37,17 @@ private slots:
 namespace {
 
 // The add reads the account file this many bytes at a time.
-constexpr int readSize = 256 * 1024;
+constexpr qsizetype readSize = AccountFileFormat::chunkSize;
 
 const QString carol = QStringLiteral("carol,pw,1,none,0");
 
 // Every line with a CR LF end, as the copy must have it.
 QByteArray withCrLfEnds(const QByteArray &bytes)
 {
-    QByteArray out;
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const char c = bytes.at(i);
-        if (c == '\r' || c == '\n') {
-            out += "\r\n";
-            if (c == '\r' && i + 1 < bytes.size() && bytes.at(i + 1) == '\n')
-                ++i;
-        } else {
-            out += c;
-        }
-    }
-    if (!bytes.isEmpty() && !out.endsWith("\r\n") && out != "\xEF\xBB\xBF")
-        out += "\r\n";
+    const QByteArrayView mark = AccountFileFormat::byteOrderMark;
+    QByteArray out = bytes.startsWith(mark) ? mark.toByteArray() : QByteArray();
+    for (const QByteArray &line : modelLines(bytes.mid(out.size())))
+        out += line + "\r\n";
     return out;
 }
 

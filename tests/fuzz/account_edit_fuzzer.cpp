@@ -11,7 +11,7 @@
 #include "core/AccountEdit.h"
 #include "core/AccountFile.h"
 #include "core/internal/AccountFileUpdate.h"
-#include "tests/fuzz/ModelLines.h"
+#include "tests/support/ModelLines.h"
 #include "tests/fuzz/ScratchServerFolder.h"
 #include "tests/support/AuditSinks.h"
 

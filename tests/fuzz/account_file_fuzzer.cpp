@@ -15,7 +15,7 @@
 #include "core/RecordLine.h"
 #include "core/internal/AccountFileUpdate.h"
 #include "core/internal/scan/AccountFileScanner.h"
-#include "tests/fuzz/ModelLines.h"
+#include "tests/support/ModelLines.h"
 #include "tests/fuzz/ScratchServerFolder.h"
 #include "tests/support/AuditSinks.h"
 #include "tests/support/FaultInjection.h"

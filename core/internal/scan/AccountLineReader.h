@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/internal/format/LineSplitter.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -8,12 +10,8 @@
 
 class CheckedFile;
 
-// Reads an account file line by line, in chunks, with the line rules of an add: CR LF, LF and a
-// lone CR each end a line, a last line without an end still counts, and a UTF-8 byte-order mark
-// at the very start belongs to no line.
-//
-// A line of any length costs the same memory: of a line longer than longestWholeLine only the
-// start is handed out, and the rest is skipped or passed on in pieces.
+// Reads an account file line by line, in chunks, with the line rules of an add (LineSplitter):
+// the pull side of the splitter, which the file feeds.
 class AccountLineReader
 {
 public:
@@ -26,8 +24,10 @@ public:
     // The next line without its end, valid until the next call. False at the end of the file
     // and on a read error; failed() tells them apart.
     bool next(QByteArrayView &line);
+    // The same with the line's end and offset.
+    bool next(LineSplitter::Line &line);
     // The line handed out last is longer than longestWholeLine, and was only its start.
-    bool lineIsCut() const { return m_lineCut; }
+    bool lineIsCut() const { return m_splitter.lineIsCut(); }
     // Hands the rest of a cut line, up to its end, to take in pieces. False on a read error or
     // when take returned false. A rest not asked for is skipped by the next call to next().
     bool passRest(const std::function<bool(QByteArrayView)> &take);
@@ -35,23 +35,18 @@ public:
     // Numbered from 1, as an editor numbers them.
     int lineNumber() const { return m_lineNumber; }
     // The byte-order mark the file starts with, or nothing; known once next() was called.
-    QByteArrayView byteOrderMark() const { return m_byteOrderMark; }
+    QByteArrayView byteOrderMark() const { return m_splitter.byteOrderMark(); }
     bool failed() const { return !m_error.isEmpty(); }
     QString errorText() const { return m_error; }
 
 private:
+    // Feeds the splitter the next chunk, or tells it the file has ended; false on an error.
     bool fill();
-    qsizetype findLineEnd(qsizetype from, qsizetype to) const;
 
     CheckedFile &m_file;
-    QByteArray m_buffer;
-    qsizetype m_start = 0; // of the unread bytes in m_buffer
-    bool m_atEnd = false;
-    bool m_started = false;
-    bool m_lineCut = false;
-    bool m_restPending = false; // the rest of a cut line starts at m_start
+    LineSplitter m_splitter{longestWholeLine};
+    QByteArray m_chunk;
     int m_lineNumber = 0;
-    QByteArrayView m_byteOrderMark;
     QString m_error;
 };
 

@@ -1,0 +1,71 @@
+#include "core/internal/format/LineSplitter.h"
+#include "tests/support/ModelLines.h"
+
+#include <QTest>
+
+class LineSplitterTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void linesAreTheSameHoweverTheBytesArrive_data();
+    void linesAreTheSameHoweverTheBytesArrive();
+};
+
+void LineSplitterTest::linesAreTheSameHoweverTheBytesArrive_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("every kind of end") << QByteArray("a,1\r\nb,2\nc,3\rd,4");
+    QTest::newRow("empty lines") << QByteArray("\r\n\n\r\r\nx\r");
+    QTest::newRow("a byte-order mark") << QByteArray("\xEF\xBB\xBF"
+                                                     "a\r\nb\r\n");
+    QTest::newRow("a mark and nothing else") << QByteArray("\xEF\xBB\xBF");
+    QTest::newRow("a cut line among whole ones") << QByteArray("ab\r\nabcdefghij\r\nabcde\nz");
+}
+
+// Every way of cutting the bytes into chunks must give the lines of the plainest reader, each
+// at its offset and with its own end; a line longer than five bytes is cut there, and its rest
+// follows in pieces.
+void LineSplitterTest::linesAreTheSameHoweverTheBytesArrive()
+{
+    QFETCH(QByteArray, bytes);
+    constexpr qsizetype longest = 5;
+    const qsizetype markSize = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    const QList<QByteArray> expected = modelLines(bytes.mid(markSize));
+    for (qsizetype chunk = 1; chunk <= bytes.size(); ++chunk) {
+        LineSplitter splitter(longest);
+        qsizetype fed = 0;
+        const auto more = [&] {
+            if (fed == bytes.size())
+                return splitter.finish();
+            splitter.feed(QByteArrayView(bytes).sliced(fed, qMin(chunk, bytes.size() - fed)));
+            fed += chunk;
+            fed = qMin(fed, bytes.size());
+        };
+        QList<QByteArray> lines;
+        LineSplitter::Line line;
+        for (LineSplitter::Step step; (step = splitter.next(line)) != LineSplitter::Step::Done;) {
+            if (step == LineSplitter::Step::NeedMore) {
+                more();
+                continue;
+            }
+            QCOMPARE(bytes.mid(line.offset, line.bytes.size()), line.bytes.toByteArray());
+            QByteArray whole = line.bytes.toByteArray();
+            QByteArrayView piece;
+            while (splitter.lineIsCut() &&
+                   (step = splitter.nextPiece(piece)) != LineSplitter::Step::Done) {
+                if (step == LineSplitter::Step::NeedMore)
+                    more();
+                else
+                    whole += piece.toByteArray();
+            }
+            QCOMPARE(line.bytes.size() <= longest, true);
+            lines.append(whole);
+        }
+        QCOMPARE(lines, expected);
+        QCOMPARE(splitter.byteOrderMark().size(), markSize);
+    }
+}
+
+QTEST_APPLESS_MAIN(LineSplitterTest)
+#include "tst_linesplitter.moc"
