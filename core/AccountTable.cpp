@@ -216,9 +216,9 @@ void AccountTable::addLine(QByteArrayView line, bool cut)
         other.index = index;
         other.keyStart = m_otherKeys.size();
         m_otherKeys.append(caseInsensitiveKey(shown.username).toUtf8());
-        other.nameKeyLength = m_otherKeys.size() - other.keyStart;
+        other.nameKeyLength = quint32(m_otherKeys.size() - other.keyStart);
         m_otherKeys.append(caseInsensitiveKey(shown.email).toUtf8());
-        other.emailKeyLength = m_otherKeys.size() - other.keyStart - other.nameKeyLength;
+        other.emailKeyLength = quint32(m_otherKeys.size() - other.keyStart - other.nameKeyLength);
         m_otherLines.append(other);
     }
     if (shape.kind & Malformed)

@@ -72,8 +72,8 @@ private:
     {
         qsizetype index = 0;
         qsizetype keyStart = 0; // in m_otherKeys: the username's key, then the e-mail's
-        qsizetype nameKeyLength = 0;
-        qsizetype emailKeyLength = 0;
+        quint32 nameKeyLength = 0;
+        quint32 emailKeyLength = 0;
     };
 
     void clear();
