@@ -1,14 +1,16 @@
 #include "core/AccountTable.h"
 
 #include "core/AccountFile.h"
+#include "core/GmFlags.h"
 #include "core/internal/AccountFileUpdate.h"
-#include "core/internal/format/AccountFileFormat.h"
 #include "core/internal/format/NameKey.h"
 #include "core/internal/scan/AccountLineReader.h"
+#include "core/internal/scan/CoreAffinity.h"
 
 #include <algorithm>
 #include <cstring>
 #include <numeric>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -23,6 +25,10 @@ enum LineKind : quint8
 // Far above a record's few dozen bytes, and small enough that a plain line's field offsets fit
 // in a byte each.
 constexpr qsizetype plainLineLimit = 255;
+
+// Past this many lines the filter takes the second core too: starting a thread costs about what
+// filtering a few thousand lines does.
+constexpr qsizetype filterSplitLines = 100000;
 
 // How often the load reports its progress.
 constexpr qsizetype progressStep = 1024 * 1024;
@@ -58,8 +64,9 @@ qint32 plainNumberValue(QByteArrayView field)
     return value;
 }
 
-// The bytes of one field of a line, or nothing when the line has fewer fields. Commas are
-// commas in every code page the file may be in, so the bytes split as the text does.
+// The bytes of one field of a line, or nothing when the line has fewer fields. A comma byte is a
+// comma in every code page the file may be in (the second byte of a double-byte character is
+// never below 0x40), so the bytes split as the text does.
 QByteArrayView fieldBytes(QByteArrayView line, RecordField field)
 {
     qsizetype from = 0;
@@ -202,10 +209,10 @@ void AccountTable::addLine(QByteArrayView line, bool cut)
         // An ASCII line always decodes, to the same characters: this is parseRecord's verdict,
         // without building the record.
         const char gender = fiveFields ? line.at(commas[GenderField - 1] + 1) : 0;
-        const bool wellFormed = fiveFields && shape.nameEnd > 0 &&
-                                commas[GenderField] == commas[GenderField - 1] + 2 &&
-                                (gender == '0' || gender == '1') &&
-                                plainNumberBytes(line.sliced(commas[GmFlagsField - 1] + 1), 65535);
+        const bool wellFormed =
+            fiveFields && shape.nameEnd > 0 && commas[GenderField] == commas[GenderField - 1] + 2 &&
+            (gender == '0' || gender == '1') &&
+            plainNumberBytes(line.sliced(commas[GmFlagsField - 1] + 1), allGmFlags);
         if (!wellFormed)
             shape.kind |= Malformed;
     } else {
@@ -271,6 +278,9 @@ AccountTable::load(const QString &applicationFolder,
         result.errorText = fileReadErrorText(accountPath, reader.errorText());
         return result;
     }
+    // Room reserved for lines shorter than expected is given back.
+    m_lineStarts.squeeze();
+    m_shapes.squeeze();
     if (progress)
         progress(fileSize, fileSize);
     m_accountPath = accountPath;
@@ -313,10 +323,10 @@ QByteArrayView AccountTable::plainEmail(qsizetype index) const
                           shape.emailEnd - shape.emailStart);
 }
 
-const AccountTable::OtherLine &AccountTable::otherLine(qsizetype index) const
+QList<AccountTable::OtherLine>::const_iterator AccountTable::otherLineFrom(qsizetype index) const
 {
-    return *std::lower_bound(m_otherLines.cbegin(), m_otherLines.cend(), index,
-                             [](const OtherLine &other, qsizetype i) { return other.index < i; });
+    return std::lower_bound(m_otherLines.cbegin(), m_otherLines.cend(), index,
+                            [](const OtherLine &other, qsizetype i) { return other.index < i; });
 }
 
 QByteArrayView AccountTable::nameKey(const OtherLine &other) const
@@ -339,19 +349,37 @@ QList<qsizetype> AccountTable::filter(const QString &text) const
         std::iota(kept.begin(), kept.end(), qsizetype(0));
         return kept;
     }
-    auto other = m_otherLines.cbegin();
-    for (qsizetype i = 0; i < lineCount(); ++i) {
-        bool matches = false;
-        if (isPlain(i)) {
-            matches = pattern.canMatchAscii() &&
-                      (pattern.matchesAscii(plainName(i)) || pattern.matchesAscii(plainEmail(i)));
-        } else {
-            matches = pattern.matchesKey(nameKey(*other)) || pattern.matchesKey(emailKey(*other));
-            ++other;
+    const auto filterLines = [&](qsizetype from, qsizetype to, QList<qsizetype> &matching) {
+        auto other = otherLineFrom(from);
+        for (qsizetype i = from; i < to; ++i) {
+            bool matches = false;
+            if (isPlain(i)) {
+                matches = pattern.canMatchAscii() && (pattern.matchesAscii(plainName(i)) ||
+                                                      pattern.matchesAscii(plainEmail(i)));
+            } else {
+                matches =
+                    pattern.matchesKey(nameKey(*other)) || pattern.matchesKey(emailKey(*other));
+                ++other;
+            }
+            if (matches)
+                matching.append(i);
         }
-        if (matches)
-            kept.append(i);
+    };
+    if (lineCount() < filterSplitLines) {
+        filterLines(0, lineCount(), kept);
+        return kept;
     }
+    // Each keystroke filters the whole file again: the second half goes to the second core.
+    const qsizetype half = lineCount() / 2;
+    QList<qsizetype> secondHalf;
+    const int starterCore = currentCore();
+    std::thread helper([&] {
+        leaveCore(starterCore);
+        filterLines(half, lineCount(), secondHalf);
+    });
+    filterLines(0, half, kept);
+    helper.join();
+    kept.append(secondHalf);
     return kept;
 }
 
@@ -390,7 +418,7 @@ void AccountTable::sort(QList<qsizetype> &indexes, RecordField field, Qt::SortOr
                 std::transform(bytes.begin(), bytes.end(), folded.begin(), asciiFold);
                 addKey(entry, folded);
             } else {
-                const OtherLine &other = otherLine(index);
+                const OtherLine &other = *otherLineFrom(index);
                 addKey(entry, field == UsernameField ? nameKey(other) : emailKey(other));
             }
             break;

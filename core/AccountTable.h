@@ -81,7 +81,8 @@ private:
     bool isPlain(qsizetype index) const;
     QByteArrayView plainName(qsizetype index) const;
     QByteArrayView plainEmail(qsizetype index) const;
-    const OtherLine &otherLine(qsizetype index) const;
+    // The first line from index on that is not plain.
+    QList<OtherLine>::const_iterator otherLineFrom(qsizetype index) const;
     QByteArrayView nameKey(const OtherLine &other) const;
     QByteArrayView emailKey(const OtherLine &other) const;
 
