@@ -499,8 +499,22 @@ void AccountTable::sort(QList<qsizetype> &indexes, RecordField field, Qt::SortOr
 qsizetype AccountTable::find(const QString &username) const
 {
     const NameMatcher matcher(username);
+    const QByteArray key = caseInsensitiveKey(username).toUtf8();
+    auto other = m_otherLines.cbegin();
     for (qsizetype i = 0; i < lineCount(); ++i) {
-        const QByteArrayView name = isPlain(i) ? plainName(i) : nameField(line(i));
+        if (isPlain(i)) {
+            if (matcher.matches(plainName(i)))
+                return i;
+            continue;
+        }
+        const QByteArrayView storedKey = nameKey(*other++);
+        // A well-formed line is valid text, and the key of its name was made at load.
+        if (!isMalformed(i)) {
+            if (storedKey == key)
+                return i;
+            continue;
+        }
+        const QByteArrayView name = nameField(line(i));
         // A name field that the reader cut short names no account.
         if ((m_shapes.at(i).kind & Cut) && name.size() == line(i).size())
             continue;
