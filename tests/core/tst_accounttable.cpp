@@ -45,7 +45,11 @@ const QStringList browsed = {
 
 void AccountTableTest::initTestCase()
 {
-    m_server.setAccounts(systemBytes(browsed.join(QStringLiteral("\r\n"))));
+    QStringList lines = browsed;
+    // A code page without the long s (Windows-1252) gets the name its key names.
+    if (!systemCodePageHolds(lines.at(4)))
+        lines[4].replace(u'ſ', u's');
+    m_server.setAccounts(systemBytes(lines.join(QStringLiteral("\r\n"))));
     QVERIFY(m_table.load(m_server.path()).ok);
 }
 
