@@ -45,8 +45,7 @@ struct Options
                               QStringLiteral("Keep the previous account file as kAdd.txt.bak "
                                              "beside it.")};
     QCommandLineOption maleAdd{QStringLiteral("male"),
-                               QStringLiteral("The account is male (the default; said for "
-                                              "symmetry with set --male).")};
+                               QStringLiteral("The account is male (the default).")};
     QCommandLineOption male{QStringLiteral("male"), QStringLiteral("The account becomes male.")};
     QCommandLineOption femaleEdit{QStringLiteral("female"),
                                   QStringLiteral("The account becomes female.")};
@@ -530,7 +529,8 @@ QString exitStatusHelp()
         "  0   done: created, listed, found, changed or removed (--dry-run: would be)\n"
         "  1   add, import: the username already exists (import: only duplicates failed);\n"
         "      check, passwd, set, remove: no such account\n"
-        "  2   an entry or a new value was refused by a rule\n"
+        "  2   an entry or a new value was refused by a rule, or a password typed twice\n"
+        "      differed\n"
         "  3   the account file could not be read or updated, or holds the account twice;\n"
         "      it was not changed\n"
         "  4   the account file was changed, but the change may not yet be safe on disk\n"
