@@ -127,8 +127,6 @@ void KaddAddTest::created_data()
     QTest::newRow("password starting with a dash")
         << QStringList{"add", "dashy", "--", "-pw12"} << QByteArray()
         << QByteArray("dashy,-pw12,1,none,0");
-    QTest::newRow("male said outright") << QStringList{"add", "manny", "pw12", "--male"}
-                                        << QByteArray() << QByteArray("manny,pw12,1,none,0");
 }
 
 void KaddAddTest::created()
