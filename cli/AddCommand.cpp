@@ -6,17 +6,39 @@
 #include "cli/PasswordPrompt.h"
 #include "cli/Report.h"
 
+#include "core/AccountEdit.h"
 #include "core/AccountFile.h"
 #include "core/EntryValidation.h"
 #include "core/RecordLine.h"
 
+namespace {
+
+// The duplicate check does not count lines; a second look, on this path alone, finds the line
+// and the name as the file spells it.
+int reportDuplicate(const CommandLine &line)
+{
+    const FindResult existing = FindAccount(line.applicationFolder, line.username);
+    const bool found = existing.outcome == EditOutcome::Done;
+    const QString name = found ? existing.usernameInFile : line.username;
+    if (found)
+        printError(QStringLiteral("Username exist: %1 is already on line %2 of the account file")
+                       .arg(name)
+                       .arg(existing.lineNumber));
+    else
+        printError(QStringLiteral("Username exist: %1 is already in the account file").arg(name));
+    printError(changeExistingHint(name));
+    return ExitDuplicate;
+}
+
+} // namespace
+
 int runAdd(const CommandLine &line)
 {
-    const std::optional<QString> typed =
-        passwordOf(line, QStringLiteral("Password for %1: ").arg(line.username));
-    if (!typed)
-        return reportUndecodablePassword();
-    const QString &password = *typed;
+    const NewPassword typed =
+        newPasswordOf(line, QStringLiteral("Password for %1: ").arg(line.username));
+    if (typed.outcome != NewPassword::Outcome::Read)
+        return reportPasswordNotRead(typed.outcome);
+    const QString &password = typed.text;
     QString email = line.email;
     if (const ValidationResult check = validateAccountTexts(line.username, password, email);
         !check.passed)
@@ -30,9 +52,8 @@ int runAdd(const CommandLine &line)
         printOut(QStringLiteral("Created %1").arg(printable(line.username)));
         return ExitCreated;
     case AddOutcome::Duplicate:
-        printError(QStringLiteral("Username exist"));
         RemoveTempFile();
-        return ExitDuplicate;
+        return reportDuplicate(line);
     case AddOutcome::FileError:
         break;
     }

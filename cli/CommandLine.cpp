@@ -13,6 +13,8 @@
 #include <QCommandLineParser>
 #include <QDir>
 
+#include <algorithm>
+
 namespace {
 
 const QString gmSyntax = QStringLiteral("a total from 0 to 65535 or flag names joined by '+' "
@@ -42,6 +44,8 @@ struct Options
     QCommandLineOption backup{QStringLiteral("backup"),
                               QStringLiteral("Keep the previous account file as kAdd.txt.bak "
                                              "beside it.")};
+    QCommandLineOption maleAdd{QStringLiteral("male"),
+                               QStringLiteral("The account is male (the default).")};
     QCommandLineOption male{QStringLiteral("male"), QStringLiteral("The account becomes male.")};
     QCommandLineOption femaleEdit{QStringLiteral("female"),
                                   QStringLiteral("The account becomes female.")};
@@ -61,12 +65,18 @@ struct Options
                                               "line.")};
 };
 
-CommandLine usageError(const QString &message)
+CommandLine usageError(const QString &message, const QStringList &hints = {programHelpHint()})
 {
     CommandLine line;
     line.action = CommandLine::Action::UsageError;
     line.text = message;
+    line.hints = hints;
     return line;
+}
+
+QString commandHelpHint(QLatin1StringView command)
+{
+    return QStringLiteral("Try 'kadd %1 --help' for more information.").arg(command);
 }
 
 CommandLine showText(const QString &text)
@@ -100,11 +110,13 @@ void describeProgram(QCommandLineParser &parser)
                        "  passwd NAME [PASSWORD]   Change an account's password.\n"
                        "  set NAME OPTIONS         Change an account's GM flags, e-mail or "
                        "gender.\n"
-                       "  remove NAME              Remove an account.\n\n"
-                       "Run 'kadd COMMAND --help' for the options of a command."));
+                       "  remove NAME              Remove an account.\n"
+                       "  help [COMMAND]           Show this help, or a command's.\n\n"
+                       "Run 'kadd COMMAND --help' (or 'kadd help COMMAND') for the options of a "
+                       "command."));
     parser.addPositionalArgument(
         QStringLiteral("command"),
-        QStringLiteral("add, import, flags, list, check, passwd, set or remove."),
+        QStringLiteral("add, import, flags, list, check, passwd, set, remove or help."),
         QStringLiteral("COMMAND"));
 }
 
@@ -114,14 +126,17 @@ void describeAdd(QCommandLineParser &parser, const Options &options)
         "Adds one account to the account file, unless the file already holds the username "
         "in any letter case. Without PASSWORD the password is read as one line from standard "
         "input, without echo on a terminal, so that it shows neither in the process list nor "
-        "in the shell history. Put -- before a password that starts with '-'."));
-    parser.addPositionalArgument(QStringLiteral("add"), QStringLiteral("Add one account."));
+        "in the shell history; typed at a terminal, it is asked for twice. Put -- before a "
+        "password that starts with '-'."));
+    // The command's name stands in the usage line only: listed under Arguments it would be
+    // one more thing to type.
     parser.addPositionalArgument(QStringLiteral("USERNAME"),
-                                 QStringLiteral("4 to 16 characters, no spaces or commas."));
+                                 QStringLiteral("4 to 16 characters, no spaces or commas."),
+                                 QStringLiteral("add USERNAME"));
     parser.addPositionalArgument(QStringLiteral("PASSWORD"),
                                  QStringLiteral("4 to 16 characters, no spaces or commas."),
                                  QStringLiteral("[PASSWORD]"));
-    parser.addOptions({options.female, options.email, options.gm, options.appDir});
+    parser.addOptions({options.maleAdd, options.female, options.email, options.gm, options.appDir});
 }
 
 void describeImport(QCommandLineParser &parser, const Options &options)
@@ -134,11 +149,10 @@ void describeImport(QCommandLineParser &parser, const Options &options)
         "skipped. Every line is checked against the rules, the account file and the other "
         "lines; if any line fails, each failing line is reported with its number and nothing "
         "is added."));
-    parser.addPositionalArgument(QStringLiteral("import"),
-                                 QStringLiteral("Add many accounts, all or none."));
     parser.addPositionalArgument(QStringLiteral("FILE"),
-                                 QStringLiteral("The accounts to add; - reads standard input."));
-    parser.addOptions({options.dryRun, options.appDir});
+                                 QStringLiteral("The accounts to add; - reads standard input."),
+                                 QStringLiteral("import FILE"));
+    parser.addOptions({options.dryRun, options.backup, options.appDir});
 }
 
 void describeFlags(QCommandLineParser &parser)
@@ -146,9 +160,8 @@ void describeFlags(QCommandLineParser &parser)
     parser.setApplicationDescription(
         QStringLiteral("Shows the GM flag table (value, name, caption), or with TOTAL the "
                        "names of the flags that the total holds."));
-    parser.addPositionalArgument(QStringLiteral("flags"), QStringLiteral("Show the GM flags."));
     parser.addPositionalArgument(QStringLiteral("TOTAL"), gmSyntax + u'.',
-                                 QStringLiteral("[TOTAL]"));
+                                 QStringLiteral("flags [TOTAL]"));
 }
 
 const QString nameHelp = QStringLiteral("The account's username, in any letter case.");
@@ -163,11 +176,10 @@ void describeList(QCommandLineParser &parser, const Options &options)
         "Lists the accounts in file order, one per line: username, gender, e-mail, GM flags as a "
         "number and as names, separated by tabs. A line that is not a well-formed record is "
         "listed too, marked as such, with its line number and the reason."));
-    parser.addPositionalArgument(QStringLiteral("list"), QStringLiteral("List the accounts."));
     parser.addPositionalArgument(QStringLiteral("PATTERN"),
                                  QStringLiteral("Only usernames that match, in any letter case; "
                                                 "* stands for any characters, ? for one."),
-                                 QStringLiteral("[PATTERN]"));
+                                 QStringLiteral("list [PATTERN]"));
     parser.addOptions({options.showPasswords, options.json, options.appDir});
 }
 
@@ -176,9 +188,7 @@ void describeCheck(QCommandLineParser &parser, const Options &options)
     parser.setApplicationDescription(
         QStringLiteral("Exits with 0 when the account exists (in any letter case), with 1 "
                        "when it does not."));
-    parser.addPositionalArgument(QStringLiteral("check"),
-                                 QStringLiteral("Tell whether an account exists."));
-    parser.addPositionalArgument(QStringLiteral("NAME"), nameHelp);
+    parser.addPositionalArgument(QStringLiteral("NAME"), nameHelp, QStringLiteral("check NAME"));
     parser.addOptions({options.verbose, options.appDir});
 }
 
@@ -186,12 +196,10 @@ void describePasswd(QCommandLineParser &parser, const Options &options)
 {
     parser.setApplicationDescription(
         QStringLiteral("Replaces the password of an account. Without PASSWORD it is read as "
-                       "one line from standard input, without echo on a terminal. The password "
-                       "must pass the rules of add.") +
+                       "one line from standard input, without echo on a terminal, where it is "
+                       "asked for twice. The password must pass the rules of add.") +
         changeHelp);
-    parser.addPositionalArgument(QStringLiteral("passwd"),
-                                 QStringLiteral("Change an account's password."));
-    parser.addPositionalArgument(QStringLiteral("NAME"), nameHelp);
+    parser.addPositionalArgument(QStringLiteral("NAME"), nameHelp, QStringLiteral("passwd NAME"));
     parser.addPositionalArgument(QStringLiteral("PASSWORD"),
                                  QStringLiteral("4 to 16 characters, no spaces or commas."),
                                  QStringLiteral("[PASSWORD]"));
@@ -204,9 +212,7 @@ void describeSet(QCommandLineParser &parser, const Options &options)
         QStringLiteral("Replaces the given fields of an account; each new value must pass the "
                        "rules of add.") +
         changeHelp);
-    parser.addPositionalArgument(QStringLiteral("set"),
-                                 QStringLiteral("Change an account's fields."));
-    parser.addPositionalArgument(QStringLiteral("NAME"), nameHelp);
+    parser.addPositionalArgument(QStringLiteral("NAME"), nameHelp, QStringLiteral("set NAME"));
     parser.addOptions({options.gmEdit, options.emailEdit, options.male, options.femaleEdit,
                        options.dryRunEdit, options.backup, options.appDir});
 }
@@ -214,22 +220,25 @@ void describeSet(QCommandLineParser &parser, const Options &options)
 void describeRemove(QCommandLineParser &parser, const Options &options)
 {
     parser.setApplicationDescription(QStringLiteral("Removes an account's line.") + changeHelp);
-    parser.addPositionalArgument(QStringLiteral("remove"), QStringLiteral("Remove an account."));
-    parser.addPositionalArgument(QStringLiteral("NAME"), nameHelp);
+    parser.addPositionalArgument(QStringLiteral("NAME"), nameHelp, QStringLiteral("remove NAME"));
     parser.addOptions({options.dryRunEdit, options.backup, options.appDir});
 }
 
 // Qt's own help option also offers --help-all, for the options of a Qt application object,
 // which kadd does not have; its version option also takes -v, which after "check NAME" would
-// end kadd with 0, "found", for a name that is not there.
+// end kadd with 0, "found", for a name that is not there. A word after a single dash is one
+// option, not a row of letters: "-pw12" is then the one unknown option that it most likely is,
+// a password.
 void addStandardOptions(QCommandLineParser &parser)
 {
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOption({{QStringLiteral("h"), QStringLiteral("help")},
                       QStringLiteral("Displays help on commandline options.")});
     parser.addOption({QStringLiteral("version"), QStringLiteral("Displays version information.")});
 }
 
-QString helpText(const QCommandLineParser &parser)
+// A command's help tells its own options; the program's help adds what holds for all of them.
+QString helpText(const QCommandLineParser &parser, bool program)
 {
     // Without an application object Qt names the program "<executable_name>"; the usage line
     // should name it as the operator types it.
@@ -237,6 +246,8 @@ QString helpText(const QCommandLineParser &parser)
     const qsizetype programEnd = text.indexOf(QStringLiteral(" [options]"));
     if (text.startsWith(QStringLiteral("Usage: ")) && programEnd > 0)
         text.replace(0, programEnd, QStringLiteral("Usage: kadd"));
+    if (!program)
+        return text;
     return text + u'\n' + exitStatusHelp() +
            QStringLiteral(
                "\nEvery change to the account file, and every file error that stops one, is\n"
@@ -267,6 +278,8 @@ QString readAdd(const QCommandLineParser &parser, const QStringList &values, con
     line.username = values.at(0);
     if (values.size() == 2)
         line.password = values.at(1);
+    if (parser.isSet(options.maleAdd) && parser.isSet(options.female))
+        return QStringLiteral("add takes --male or --female, not both.");
     line.female = parser.isSet(options.female);
     line.email = parser.value(options.email);
     std::optional<qint32> total;
@@ -282,6 +295,7 @@ QString readImport(const QCommandLineParser &parser, const QStringList &values,
         return QStringLiteral("import takes exactly one FILE (or - for standard input).");
     line.importFile = values.at(0);
     line.dryRun = parser.isSet(options.dryRun);
+    line.backup = parser.isSet(options.backup);
     return {};
 }
 
@@ -386,18 +400,27 @@ struct CommandEntry
                     CommandLine &);
     bool needsServerFolder;
     int (*run)(const CommandLine &);
+    // How to give a password on the command line, for a command that takes one.
+    const char *passwordUsage;
 };
 
 const CommandEntry commands[] = {
-    {Command::Add, QLatin1StringView("add"), describeAdd, readAdd, true, runAdd},
-    {Command::Import, QLatin1StringView("import"), describeImport, readImport, true, runImport},
-    {Command::Flags, QLatin1StringView("flags"), describeFlagsCommand, readFlags, false, runFlags},
-    {Command::List, QLatin1StringView("list"), describeList, readList, true, runList},
-    {Command::Check, QLatin1StringView("check"), describeCheck, readCheck, true, runCheck},
-    {Command::Passwd, QLatin1StringView("passwd"), describePasswd, readPasswd, true, runPasswd},
-    {Command::Set, QLatin1StringView("set"), describeSet, readSet, true, runSet},
-    {Command::Remove, QLatin1StringView("remove"), describeRemove, readRemove, true, runRemove},
+    {Command::Add, QLatin1StringView("add"), describeAdd, readAdd, true, runAdd,
+     "kadd add USERNAME -- PASSWORD"},
+    {Command::Import, QLatin1StringView("import"), describeImport, readImport, true, runImport,
+     nullptr},
+    {Command::Flags, QLatin1StringView("flags"), describeFlagsCommand, readFlags, false, runFlags,
+     nullptr},
+    {Command::List, QLatin1StringView("list"), describeList, readList, true, runList, nullptr},
+    {Command::Check, QLatin1StringView("check"), describeCheck, readCheck, true, runCheck, nullptr},
+    {Command::Passwd, QLatin1StringView("passwd"), describePasswd, readPasswd, true, runPasswd,
+     "kadd passwd NAME -- PASSWORD"},
+    {Command::Set, QLatin1StringView("set"), describeSet, readSet, true, runSet, nullptr},
+    {Command::Remove, QLatin1StringView("remove"), describeRemove, readRemove, true, runRemove,
+     nullptr},
 };
+
+const QLatin1StringView helpCommand("help");
 
 const CommandEntry *commandNamed(const QString &name)
 {
@@ -415,38 +438,80 @@ std::optional<QString> appDirOption(const QCommandLineParser &parser, const Opti
     return parser.value(options.appDir);
 }
 
+// One of each name, for finding the command among them.
+QList<QCommandLineOption> everyOption(const Options &options)
+{
+    return {options.female, options.email,  options.gm,   options.appDir,
+            options.dryRun, options.backup, options.male, options.showPasswords,
+            options.json,   options.verbose};
+}
+
+// Whether the parser failed on a word that no kadd command takes as an option: for a command
+// that takes a password, most likely the password.
+bool looksLikePassword(const QCommandLineParser &parser, const Options &options)
+{
+    const QList<QCommandLineOption> known = everyOption(options);
+    for (const QString &name : parser.unknownOptionNames()) {
+        if (std::none_of(known.cbegin(), known.cend(), [&](const QCommandLineOption &option) {
+                return option.names().contains(name);
+            }))
+            return true;
+    }
+    return false;
+}
+
+// The program's help, or with a name the help of that command.
+CommandLine helpFor(const QString &name, const Options &options)
+{
+    QCommandLineParser parser;
+    addStandardOptions(parser);
+    if (name.isEmpty()) {
+        describeProgram(parser);
+        return showText(helpText(parser, true));
+    }
+    const CommandEntry *command = commandNamed(name);
+    if (!command)
+        return usageError(QStringLiteral("Unknown command '%1'.").arg(name));
+    command->describe(parser, options);
+    return showText(helpText(parser, false));
+}
+
 // Finds the command wherever the options stand, or the help, version or usage error to show
-// instead. The command's own parser then refuses the options that do not belong to it.
+// instead. The command's own parser then refuses the options that do not belong to it, and
+// says how to give a password that looks like an option.
 CommandLine findCommand(const QStringList &arguments, const Options &options,
                         const CommandEntry *&command)
 {
     QCommandLineParser finder;
     describeProgram(finder);
     addStandardOptions(finder);
-    finder.addOptions({options.female, options.email, options.gm, options.appDir, options.dryRun,
-                       options.backup, options.male, options.showPasswords, options.json,
-                       options.verbose});
-    if (!finder.parse(arguments))
+    finder.addOptions(everyOption(options));
+    const bool parsed = finder.parse(arguments);
+    const QStringList positional = finder.positionalArguments();
+    const QString name = positional.value(0);
+    if (name == helpCommand)
+        return helpFor(positional.value(1), options);
+    command = commandNamed(name);
+    if (command)
+        return {};
+    if (!parsed)
         return usageError(finder.errorText());
-    if (finder.positionalArguments().isEmpty()) {
-        if (finder.isSet(QStringLiteral("help"))) {
-            QCommandLineParser program;
-            describeProgram(program);
-            addStandardOptions(program);
-            return showText(helpText(program));
-        }
+    if (positional.isEmpty()) {
+        if (finder.isSet(QStringLiteral("help")))
+            return helpFor({}, options);
         if (finder.isSet(QStringLiteral("version")))
             return showText(versionText());
         return usageError(QStringLiteral("No command given."));
     }
-    const QString name = finder.positionalArguments().constFirst();
-    command = commandNamed(name);
-    if (!command)
-        return usageError(QStringLiteral("Unknown command '%1'.").arg(name));
-    return {};
+    return usageError(QStringLiteral("Unknown command '%1'.").arg(name));
 }
 
 } // namespace
+
+QString programHelpHint()
+{
+    return QStringLiteral("Try 'kadd --help' for more information.");
+}
 
 int runParsedCommand(const CommandLine &line)
 {
@@ -464,7 +529,8 @@ QString exitStatusHelp()
         "  0   done: created, listed, found, changed or removed (--dry-run: would be)\n"
         "  1   add, import: the username already exists (import: only duplicates failed);\n"
         "      check, passwd, set, remove: no such account\n"
-        "  2   an entry or a new value was refused by a rule\n"
+        "  2   an entry or a new value was refused by a rule, or a password typed twice\n"
+        "      differed\n"
         "  3   the account file could not be read or updated, or holds the account twice;\n"
         "      it was not changed\n"
         "  4   the account file was changed, but the change may not yet be safe on disk\n"
@@ -484,14 +550,21 @@ CommandLine parseCommandLine(const QStringList &arguments,
         if (!command)
             return found;
     }
+    const QString helpHint = commandHelpHint(command->name);
 
     QCommandLineParser parser;
     addStandardOptions(parser);
     command->describe(parser, options);
-    if (!parser.parse(arguments))
-        return usageError(parser.errorText());
+    if (!parser.parse(arguments)) {
+        QStringList hints{helpHint};
+        if (command->passwordUsage && looksLikePassword(parser, options))
+            hints.prepend(QStringLiteral("A password that starts with '-' goes after --: %1 (or "
+                                         "leave it out, and kadd asks for it).")
+                              .arg(QLatin1StringView(command->passwordUsage)));
+        return usageError(parser.errorText(), hints);
+    }
     if (parser.isSet(QStringLiteral("help")))
-        return showText(helpText(parser));
+        return showText(helpText(parser, false));
     if (parser.isSet(QStringLiteral("version")))
         return showText(versionText());
 
@@ -501,12 +574,12 @@ CommandLine parseCommandLine(const QStringList &arguments,
     if (const QString error =
             command->read(parser, parser.positionalArguments().mid(1), options, line);
         !error.isEmpty())
-        return usageError(error);
+        return usageError(error, {helpHint});
     if (!command->needsServerFolder)
         return line;
     const std::optional<QString> appDir = appDirOption(parser, options);
     if (appDir && appDir->isEmpty())
-        return usageError(QStringLiteral("--app-dir needs a folder."));
+        return usageError(QStringLiteral("--app-dir needs a folder."), {helpHint});
     // Finding the program's own folder resolves every link on its path: skip it when unused.
     const QString ownFolder = appDir ? QString() : programFolder();
     const ServerLocation server = locateServerFolder(appDir, ownFolder, environmentFolder);
@@ -517,7 +590,8 @@ CommandLine parseCommandLine(const QStringList &arguments,
                            "variable %3, or put kadd in the server folder (or in a folder of its "
                            "own inside it).")
                 .arg(QStringLiteral("kData/kPlayer/kAdd.txt"), QDir::toNativeSeparators(ownFolder),
-                     serverFolderVariable));
+                     serverFolderVariable),
+            {helpHint});
     setServerLocationInUse(server);
     line.applicationFolder = server.path;
     return line;

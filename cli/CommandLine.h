@@ -33,6 +33,8 @@ struct CommandLine
     Action action = Action::UsageError;
     Command command = Command::Add;
     QString text; // the help or version text, or the usage error
+    // After a usage error: what to do instead, and where the command's options are told.
+    QStringList hints;
 
     QString applicationFolder; // every command but flags
 
@@ -56,7 +58,7 @@ struct CommandLine
     std::optional<QString> newEmail;
     std::optional<qint32> newGmFlags;
     std::optional<bool> newMale;
-    bool backup = false; // passwd, set, remove; they take dryRun too
+    bool backup = false; // import, passwd, set, remove; they take dryRun too
 };
 
 // arguments as programArguments() gives them, the program first. programFolder is
@@ -68,5 +70,8 @@ CommandLine parseCommandLine(const QStringList &arguments,
 // Runs the command that the line names (its action is Run); returns kadd's exit status.
 int runParsedCommand(const CommandLine &line);
 
-// Names the exit statuses; shown at the end of every help text.
+// Where to look after a usage error that names no command.
+QString programHelpHint();
+
+// Names the exit statuses; shown at the end of the program's help.
 QString exitStatusHelp();

@@ -37,7 +37,8 @@ void printOut(const QString &line)
 void printError(const QString &line)
 {
     // Complaints quote what the operator or the files gave: never let that drive the terminal.
-    print(stderr, printable(line));
+    // The program's name in front tells them from the output of the script that ran kadd.
+    print(stderr, QStringLiteral("kadd: ") + printable(line));
 }
 
 void printOut(const QStringList &lines)

@@ -8,7 +8,8 @@
 // Lines for the operator, in the terminal's encoding. Results go to standard output, so that
 // scripts can read them; complaints go to standard error.
 void printOut(const QString &line);
-// Shown through printable(): complaints quote names, options and lines as they came.
+// Shown through printable(): complaints quote names, options and lines as they came. Each
+// starts with "kadd: ".
 void printError(const QString &line);
 // Many lines in one write: one per line costs a system call each.
 void printOut(const QStringList &lines);

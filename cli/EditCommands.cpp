@@ -14,9 +14,12 @@
 
 namespace {
 
+// A mistyped name is the common cause: the hint lists the names that start alike.
 int noSuchAccount(const QString &username)
 {
     printError(QStringLiteral("No such account: %1").arg(username));
+    printError(
+        QStringLiteral("To look it up, run kadd list %1.").arg(shellWord(username.left(3) + u'*')));
     return ExitNoSuchAccount;
 }
 
@@ -78,14 +81,14 @@ int runCheck(const CommandLine &line)
 
 int runPasswd(const CommandLine &line)
 {
-    const std::optional<QString> password =
-        passwordOf(line, QStringLiteral("New password for %1: ").arg(line.username));
-    if (!password)
-        return reportUndecodablePassword();
-    if (const ValidationResult check = validateNewPassword(*password); !check.passed)
+    const NewPassword password =
+        newPasswordOf(line, QStringLiteral("New password for %1: ").arg(line.username));
+    if (password.outcome != NewPassword::Outcome::Read)
+        return reportPasswordNotRead(password.outcome);
+    if (const ValidationResult check = validateNewPassword(password.text); !check.passed)
         return reportRefused(check);
     AccountEdit edit;
-    edit.values.append({PasswordField, *password});
+    edit.values.append({PasswordField, password.text});
     return runEdit(line, edit,
                    {QStringLiteral("Changed the password of"),
                     QStringLiteral("Would change the password of"),

@@ -11,7 +11,8 @@ struct BatchProblem
 {
     int lineNumber = 0;
     QString reason;
-    bool duplicate = false; // the only fault is a username that is already taken
+    bool duplicate = false;     // the only fault is a username that is already taken
+    bool alreadyInFile = false; // taken by the account file, not by an earlier line
 };
 
 struct ImportBatch

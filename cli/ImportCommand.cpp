@@ -41,7 +41,7 @@ std::optional<QByteArray> readStandardInput()
     }
     if (!std::ferror(stdin))
         return bytes;
-    printError(QStringLiteral("kadd: cannot read standard input: %1")
+    printError(QStringLiteral("cannot read standard input: %1")
                    .arg(QString::fromLocal8Bit(std::strerror(errno))));
     return std::nullopt;
 }
@@ -56,7 +56,7 @@ std::optional<QByteArray> readInput(const QString &name)
         if (input.error() == QFileDevice::NoError)
             return bytes;
     }
-    printError(QStringLiteral("kadd: cannot read %1: %2").arg(name, input.errorString()));
+    printError(QStringLiteral("cannot read %1: %2").arg(name, input.errorString()));
     return std::nullopt;
 }
 
@@ -66,7 +66,7 @@ void addTakenNames(ImportBatch &batch, const QList<int> &alreadyTaken)
         batch.problems.append({batch.lineNumbers.at(index),
                                QStringLiteral("Username exist: %1 is already in the account file")
                                    .arg(batch.accounts.at(index).username),
-                               true});
+                               true, true});
 }
 
 int reportProblems(ImportBatch &batch)
@@ -79,6 +79,10 @@ int reportProblems(ImportBatch &batch)
     printError(QStringLiteral("Nothing imported: %1 line(s) failed; the account file was not "
                               "changed.")
                    .arg(batch.problems.size()));
+    if (std::any_of(batch.problems.cbegin(), batch.problems.cend(),
+                    [](const BatchProblem &problem) { return problem.alreadyInFile; }))
+        printError(QStringLiteral("To change an account that the file holds, take its line out "
+                                  "and run kadd passwd NAME or kadd set NAME."));
     const bool onlyDuplicates =
         std::all_of(batch.problems.cbegin(), batch.problems.cend(),
                     [](const BatchProblem &problem) { return problem.duplicate; });
@@ -133,7 +137,7 @@ int runImport(const CommandLine &line)
                                ? QStringLiteral("standard input")
                                : QFileInfo(line.importFile).absoluteFilePath();
     const BatchResult result =
-        AddAccounts(line.applicationFolder, batch.accounts, BatchMode::Append, origin);
+        AddAccounts(line.applicationFolder, batch.accounts, BatchMode::Append, origin, line.backup);
     switch (result.outcome) {
     case AddOutcome::Created:
         break;

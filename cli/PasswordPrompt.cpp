@@ -38,12 +38,9 @@ std::optional<QString> readInputLine()
     return text;
 }
 
-std::optional<QString> passwordOf(const CommandLine &line, const QString &prompt)
-{
-    return line.password ? line.password : readPassword(prompt);
-}
+namespace {
 
-std::optional<QString> readPassword(const QString &prompt)
+std::optional<QString> promptAndRead(const QString &prompt)
 {
     if (!inputIsTerminal())
         return readInputLine();
@@ -51,4 +48,34 @@ std::optional<QString> readPassword(const QString &prompt)
     std::fwrite(promptBytes.constData(), 1, size_t(promptBytes.size()), stderr);
     std::fflush(stderr);
     return readTypedLine();
+}
+
+} // namespace
+
+PasswordSource standardInput()
+{
+    return {inputIsTerminal(), promptAndRead};
+}
+
+NewPassword readNewPassword(const QString &prompt, const PasswordSource &source)
+{
+    const std::optional<QString> first = source.readLine(prompt);
+    if (!first)
+        return {NewPassword::Outcome::Undecodable, {}};
+    // Nothing typed (or the end of input) is refused by the rules without a second question.
+    if (!source.typed || first->isEmpty())
+        return {NewPassword::Outcome::Read, *first};
+    const std::optional<QString> second = source.readLine(QStringLiteral("Retype password: "));
+    if (!second)
+        return {NewPassword::Outcome::Undecodable, {}};
+    if (*second != *first)
+        return {NewPassword::Outcome::Mismatch, {}};
+    return {NewPassword::Outcome::Read, *first};
+}
+
+NewPassword newPasswordOf(const CommandLine &line, const QString &prompt)
+{
+    if (line.password)
+        return {NewPassword::Outcome::Read, *line.password};
+    return readNewPassword(prompt, standardInput());
 }

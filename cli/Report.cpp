@@ -6,6 +6,8 @@
 #include "core/CreateAccount.h"
 #include "core/EntryValidation.h"
 
+#include <algorithm>
+
 // The same words as the window's message boxes, title first.
 int reportRefused(const ValidationResult &check)
 {
@@ -13,11 +15,14 @@ int reportRefused(const ValidationResult &check)
     return ExitRefused;
 }
 
-int reportUndecodablePassword()
+int reportPasswordNotRead(NewPassword::Outcome outcome)
 {
-    // The words the rules give a password they cannot store.
-    printError(QStringLiteral("Invalid Character: Password contains a character that cannot be "
-                              "stored"));
+    if (outcome == NewPassword::Outcome::Mismatch)
+        printError(QStringLiteral("Passwords do not match: the password and its retyping differ; "
+                                  "the account file was not changed"));
+    else // the words the rules give a password they cannot store
+        printError(QStringLiteral("Invalid Character: Password contains a character that cannot "
+                                  "be stored"));
     return ExitRefused;
 }
 
@@ -25,4 +30,22 @@ int reportFileError(const QString &errorText, bool fileChanged)
 {
     printError(fileErrorTitle + QStringLiteral(": ") + errorText);
     return fileChanged ? ExitNotYetSafe : ExitFileError;
+}
+
+QString shellWord(const QString &word)
+{
+    const bool plain = !word.isEmpty() && std::all_of(word.cbegin(), word.cend(), [](QChar c) {
+        return c.isLetterOrNumber() || QStringView(u"._-@+").contains(c);
+    });
+    if (plain)
+        return word;
+    QString quoted = word;
+    quoted.replace(u'\'', QStringLiteral("'\\''"));
+    return u'\'' + quoted + u'\'';
+}
+
+QString changeExistingHint(const QString &username)
+{
+    const QString name = shellWord(username);
+    return QStringLiteral("To change that account, run kadd passwd %1 or kadd set %1.").arg(name);
 }

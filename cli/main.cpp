@@ -13,10 +13,11 @@
 
 namespace {
 
-int usageError(const QString &text)
+int usageError(const QString &text, const QStringList &hints)
 {
-    printError(QStringLiteral("kadd: ") + text);
-    printError(QStringLiteral("Try 'kadd --help' for more information."));
+    printError(text);
+    for (const QString &hint : hints)
+        printError(hint);
     return ExitUsage;
 }
 
@@ -27,7 +28,7 @@ int runCommand(const CommandLine &line)
         printOut(line.text);
         return ExitCreated;
     case CommandLine::Action::UsageError:
-        return usageError(line.text);
+        return usageError(line.text, line.hints);
     case CommandLine::Action::Run:
         break;
     }
@@ -41,7 +42,7 @@ int withLostOutputReported(int status)
     const QString reason = lostOutputReason();
     if (reason.isEmpty())
         return status;
-    printError(QStringLiteral("kadd: cannot write to standard output: %1").arg(reason));
+    printError(QStringLiteral("cannot write to standard output: %1").arg(reason));
     return status == ExitDone ? ExitOutputLost : status;
 }
 
@@ -78,7 +79,8 @@ int main(int argc, char *argv[])
     const int status =
         undecodable > 0
             ? usageError(QStringLiteral("argument %1 is not text in this system's encoding")
-                             .arg(undecodable))
+                             .arg(undecodable),
+                         {programHelpHint()})
             : runCommand(parseCommandLine(arguments, programFolder,
                                           qEnvironmentVariable(qPrintable(serverFolderVariable))));
     const int reported = withLostOutputReported(status);

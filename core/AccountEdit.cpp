@@ -160,18 +160,8 @@ EditResult editOnce(const QString &accountPath, const AccountEdit &edit, Failure
         result.outcome = EditOutcome::NoSuchAccount;
         return result; // the copy goes with the update, under its locks
     }
-    std::optional<AccountBackup> backup;
-    if (copying && edit.backup) {
-        backup.emplace(update);
-        failure = backup->prepare();
-    }
-    if (!failure && copying)
-        failure = update.commit();
-    // Once the change is in place its backup is kept, even when the flush after it failed.
-    if (backup && update.changedFile()) {
-        if (Failure notKept = backup->keep(); !failure)
-            failure = notKept;
-    }
+    if (copying)
+        failure = commitWithBackup(update, edit.backup);
     foreignChange = update.foreignChange();
     if (failure)
         result = fileError(accountPath, *failure, update.changedFile());

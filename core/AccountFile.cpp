@@ -2,6 +2,7 @@
 
 #include "core/AuditTrail.h"
 #include "core/RecordLine.h"
+#include "core/internal/AccountBackup.h"
 #include "core/internal/AccountFileUpdate.h"
 #include "core/internal/format/AccountFileFormat.h"
 #include "core/internal/fs/FileOperationHooks.h"
@@ -31,6 +32,7 @@ struct Update
     QByteArray newRecords; // encoded, each with its CR LF
     AccountFileScanner::Stop stop;
     bool write;
+    bool backup; // keep the previous file as <account file>.bak
 };
 
 FailureReason readFailure(const FailureReason &failure)
@@ -122,7 +124,7 @@ Failure writeCopy(AccountFileUpdate &update, const Update &request, const Accoun
     }
     if (Failure failure = update.copy().write(request.newRecords))
         return update.copyFailure(*failure);
-    return update.commit();
+    return {};
 }
 
 // Nothing is written before the scan has found every name free: a duplicate leaves no
@@ -142,6 +144,8 @@ BatchResult updateOnce(const Update &request, Failure &foreignChange)
         failure = update.createCopy();
         if (!failure)
             failure = writeCopy(update, request, scanner, result);
+        if (!failure && result.outcome == AddOutcome::Created)
+            failure = commitWithBackup(update, request.backup);
     }
     foreignChange = update.foreignChange();
     if (failure && !request.write) {
@@ -185,7 +189,7 @@ AddAccountResult AddAccount(const QString &applicationFolder, const QString &use
 namespace {
 
 BatchResult addAccounts(const QString &accountPath, const QList<NewAccount> &accounts,
-                        BatchMode mode)
+                        BatchMode mode, bool backup)
 {
     if (accounts.isEmpty()) {
         BatchResult nothingToDo;
@@ -197,6 +201,7 @@ BatchResult addAccounts(const QString &accountPath, const QList<NewAccount> &acc
     update.stop = accounts.size() == 1 ? AccountFileScanner::Stop::AtFirstMatch
                                        : AccountFileScanner::Stop::Never;
     update.write = mode == BatchMode::Append;
+    update.backup = backup;
     for (const NewAccount &account : accounts) {
         // A record that would not read back as written must never reach the server's file.
         if (!canBeStored(account.recordLine))
@@ -213,10 +218,10 @@ BatchResult addAccounts(const QString &accountPath, const QList<NewAccount> &acc
 } // namespace
 
 BatchResult AddAccounts(const QString &applicationFolder, const QList<NewAccount> &accounts,
-                        BatchMode mode, const QString &origin)
+                        BatchMode mode, const QString &origin, bool backup)
 {
     const QString accountPath = accountFilePath(applicationFolder);
-    const BatchResult result = addAccounts(accountPath, accounts, mode);
+    const BatchResult result = addAccounts(accountPath, accounts, mode, backup);
     if (mode == BatchMode::Append)
         auditAddition(accountPath, accounts, origin, result);
     return result;

@@ -57,5 +57,8 @@ struct BatchResult
 
 // The caller keeps the batch free of duplicates among its own names (see caseInsensitiveKey).
 // origin names the import file the batch came from, for the system log; empty for other adds.
+// backup keeps the previous file as <account file>.bak, as an edit's backup does; a CheckOnly
+// run makes none.
 BatchResult AddAccounts(const QString &applicationFolder, const QList<NewAccount> &accounts,
-                        BatchMode mode = BatchMode::Append, const QString &origin = {});
+                        BatchMode mode = BatchMode::Append, const QString &origin = {},
+                        bool backup = false);

@@ -8,7 +8,7 @@ source tools/deps.sh
 kelto_install_packages "${KELTO_BUILD_PACKAGES[@]}" help2man lintian appstream \
     desktop-file-utils dpkg-dev file
 
-# lintian warnings that are accepted, each for the reason the README gives.
+# lintian warnings that are accepted, each for the reason docs/building.md gives.
 accepted_warnings=(
 )
 
@@ -51,7 +51,7 @@ fi
 unexpected=$(grep '^W: ' "$lintian_log" | awk '{print $3}' | sort -u |
     grep -vxF -f <(printf '%s\n' "${accepted_warnings[@]}" '') || true)
 if [ -n "$unexpected" ]; then
-    echo "package-check: lintian warnings not accepted in the README: $unexpected" >&2
+    echo "package-check: lintian warnings not accepted in docs/building.md: $unexpected" >&2
     exit 1
 fi
 

@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <optional>
+
 AccountBackup::AccountBackup(AccountFileUpdate &update)
     : m_update(update), m_backup(update.realPath() + QStringLiteral(".bak"))
 {}
@@ -73,4 +75,21 @@ Failure AccountBackup::keep()
             QStringLiteral("flushing the folder %1 to the disk after the backup failed: %2"),
             QDir::toNativeSeparators(folder));
     return {};
+}
+
+Failure commitWithBackup(AccountFileUpdate &update, bool backup)
+{
+    std::optional<AccountBackup> kept;
+    Failure failure;
+    if (backup) {
+        kept.emplace(update);
+        failure = kept->prepare();
+    }
+    if (!failure)
+        failure = update.commit();
+    if (kept && update.changedFile()) {
+        if (Failure notKept = kept->keep(); !failure)
+            failure = notKept;
+    }
+    return failure;
 }

@@ -27,3 +27,8 @@ private:
     QString m_backup;
     QString m_pending; // .bak.new, while it is there
 };
+
+// The update's commit(), with the previous file kept as its backup when backup is set: the
+// backup is prepared first, and kept once the new file is in place, even when the flush after
+// it failed. Every change of the account file that offers a backup goes through here.
+Failure commitWithBackup(AccountFileUpdate &update, bool backup);

@@ -48,20 +48,27 @@ void KaddImportTest::accepted_data()
     QTest::addColumn<QByteArray>("batch");
     QTest::addColumn<bool>("viaInput");
     QTest::addColumn<QByteArray>("added");
+    QTest::addColumn<QStringList>("options");
 
     QTest::newRow("in order, defaults filled in")
         << QByteArray("carl,pw12,1,c@x.org,0\nanna,pw34,0,,384\nbert,pw56,1,,WARP+whois\n") << false
         << QByteArray("carl,pw12,1,c@x.org,0\r\nanna,pw34,0,none,384\r\n"
-                      "bert,pw56,1,none,384\r\n");
+                      "bert,pw56,1,none,384\r\n")
+        << QStringList();
     QTest::newRow("CR LF, blank and comment lines, no last line end")
         << QByteArray("# new players\r\n\r\ncarl,pw12,1,,\r\n   \r\n  # anna,pw34,0,,0\r\n"
                       "bert,pw56,0,b@x,65535")
-        << false << QByteArray("carl,pw12,1,none,0\r\nbert,pw56,0,b@x,65535\r\n");
-    QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF"
-                                                   "carl,pw12,1,,0\n")
-                                     << false << QByteArray("carl,pw12,1,none,0\r\n");
-    QTest::newRow("standard input") << QByteArray("carl,pw12,1,,0\nanna,pw34,0,,0\n") << true
-                                    << QByteArray("carl,pw12,1,none,0\r\nanna,pw34,0,none,0\r\n");
+        << false << QByteArray("carl,pw12,1,none,0\r\nbert,pw56,0,b@x,65535\r\n") << QStringList();
+    QTest::newRow("byte-order mark")
+        << QByteArray("\xEF\xBB\xBF"
+                      "carl,pw12,1,,0\n")
+        << false << QByteArray("carl,pw12,1,none,0\r\n") << QStringList();
+    QTest::newRow("standard input")
+        << QByteArray("carl,pw12,1,,0\nanna,pw34,0,,0\n") << true
+        << QByteArray("carl,pw12,1,none,0\r\nanna,pw34,0,none,0\r\n") << QStringList();
+    QTest::newRow("backup of the previous file")
+        << QByteArray("carl,pw12,1,,0\n") << false << QByteArray("carl,pw12,1,none,0\r\n")
+        << QStringList{"--backup"};
 }
 
 void KaddImportTest::accepted()
@@ -69,13 +76,21 @@ void KaddImportTest::accepted()
     QFETCH(QByteArray, batch);
     QFETCH(bool, viaInput);
     QFETCH(QByteArray, added);
+    QFETCH(QStringList, options);
     ServerFolder server(existing);
 
-    const KaddResult result = runImport(server, batch, viaInput);
+    const KaddResult result = runImport(server, batch, viaInput, options);
     QVERIFY(result.finished);
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(server.accounts(), existing + added);
     QVERIFY(!QFileInfo::exists(server.tempFile()));
+    QFile backup(server.accountFile() + QStringLiteral(".bak"));
+    if (options.contains(QStringLiteral("--backup"))) {
+        QVERIFY(backup.open(QIODevice::ReadOnly));
+        QCOMPARE(backup.readAll(), existing);
+    } else {
+        QVERIFY(!backup.exists());
+    }
 }
 
 void KaddImportTest::refused_data()
@@ -142,12 +157,13 @@ void KaddImportTest::refused()
     QVERIFY(result.finished);
     QCOMPARE(result.exitCode, exitCode);
     QCOMPARE(server.accounts(), existing);
-    QStringList lines = QString::fromUtf8(result.err).split(u'\n', Qt::SkipEmptyParts);
-    QVERIFY(!lines.isEmpty());
-    QVERIFY(lines.takeLast().startsWith(QStringLiteral("Nothing imported")));
-    QCOMPARE(lines.size(), reports.size());
+    const QStringList lines = QString::fromUtf8(result.err).split(u'\n', Qt::SkipEmptyParts);
+    // The reports, then what was not done and, for names the file holds, what to do instead.
+    QVERIFY(lines.size() > reports.size() && lines.size() <= reports.size() + 2);
+    QVERIFY(lines.at(reports.size()).startsWith(QStringLiteral("kadd: Nothing imported")));
     for (int i = 0; i < reports.size(); ++i)
-        QVERIFY2(lines.at(i).startsWith(reports.at(i)), qPrintable(lines.at(i)));
+        QVERIFY2(lines.at(i).startsWith(QStringLiteral("kadd: ") + reports.at(i)),
+                 qPrintable(lines.at(i)));
     QVERIFY(!QFileInfo::exists(server.tempFile()));
 }
 
@@ -156,11 +172,16 @@ void KaddImportTest::dryRunTouchesNothing_data()
     QTest::addColumn<QByteArray>("batch");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QStringList>("options");
 
+    const QStringList dryRun{QStringLiteral("--dry-run")};
     QTest::newRow("good batch") << QByteArray("carl,pw12,1,,0\nanna,pw34,0,,0\n") << 0
-                                << QByteArray("Would create carl\nWould create anna\n");
+                                << QByteArray("Would create carl\nWould create anna\n") << dryRun;
     QTest::newRow("duplicate of the file")
-        << QByteArray("carl,pw12,1,,0\nALICE,pw34,0,,0\n") << 1 << QByteArray();
+        << QByteArray("carl,pw12,1,,0\nALICE,pw34,0,,0\n") << 1 << QByteArray() << dryRun;
+    QTest::newRow("no backup either")
+        << QByteArray("carl,pw12,1,,0\n") << 0 << QByteArray("Would create carl\n")
+        << QStringList{"--dry-run", "--backup"};
 }
 
 void KaddImportTest::dryRunTouchesNothing()
@@ -168,10 +189,11 @@ void KaddImportTest::dryRunTouchesNothing()
     QFETCH(QByteArray, batch);
     QFETCH(int, exitCode);
     QFETCH(QByteArray, out);
+    QFETCH(QStringList, options);
     ServerFolder server(existing);
     const QDateTime modified = QFileInfo(server.accountFile()).lastModified();
 
-    const KaddResult result = runImport(server, batch, true, {QStringLiteral("--dry-run")});
+    const KaddResult result = runImport(server, batch, true, options);
     QVERIFY(result.finished);
     QCOMPARE(result.exitCode, exitCode);
     QCOMPARE(result.out, out);

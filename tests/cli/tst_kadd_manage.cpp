@@ -231,7 +231,7 @@ void KaddManageTest::missingAccountFile()
     const KaddResult result = runKadd(inServer(arguments, server), server.workFolder());
     QVERIFY(result.finished);
     QCOMPARE(result.exitCode, 3);
-    QVERIFY2(result.err.startsWith("Account File Error: "), result.err.constData());
+    QVERIFY2(result.err.startsWith("kadd: Account File Error: "), result.err.constData());
     QVERIFY(result.err.contains(QDir::toNativeSeparators(server.accountFile()).toUtf8()));
     QVERIFY2(result.err.contains(headline), result.err.constData());
     QVERIFY(!QFileInfo::exists(server.accountFile()));

@@ -281,6 +281,9 @@ void WindowsTest::passwordIsNotEchoed()
     kadd.start(builtProgram(KADD_PATH), {"add", "newbie", "--app-dir", server.path()});
     QVERIFY(kadd.waitForStarted(10000));
     // Typed characters outside ASCII arrive as typed, not read in the console's OEM code page.
+    // Typed unseen, the password is asked for twice.
+    QVERIFY(typeIntoConsole(QStringLiteral("h\u00FCsh1234\r")));
+    QTRY_VERIFY_WITH_TIMEOUT(consoleScreen().contains(QStringLiteral("Retype password:")), 10000);
     QVERIFY(typeIntoConsole(QStringLiteral("h\u00FCsh1234\r")));
     QVERIFY(kadd.waitForFinished(20000));
     const QString screen = consoleScreen();
