@@ -29,6 +29,9 @@ public:
     // Reads the account file of the server folder, line by line with the line rules of an add.
     // progress(bytesRead, fileSize) is called now and then; a set cancel stops the reading, and
     // the table is then left empty.
+    // A table loaded before is emptied first. A cancelled load is not ok and has no error text.
+    // progress is called on the loading thread, about every megabyte; bytesRead counts each
+    // line end as one byte, so it may stay a little short of fileSize until the last call.
     LoadResult load(const QString &applicationFolder,
                     const std::function<void(qint64 bytesRead, qint64 fileSize)> &progress = {},
                     const std::atomic_bool *cancel = nullptr);
@@ -53,9 +56,28 @@ public:
     qsizetype find(const QString &username) const;
 
 private:
+    // What the load learnt of a line, so that the filter and the sort need not read it again.
+    // A plain line (ASCII, at most plainLineLimit bytes) is all that a generated or typed record
+    // is: its fields are known by their offsets and its text by its bytes. Any other line is
+    // read through parseRecord whenever it is needed.
+    struct LineShape
+    {
+        quint8 kind = 0;       // LineKind bits
+        quint8 nameEnd = 0;    // of a plain line: the first comma, or its end
+        quint8 emailStart = 0; // of a plain line of five fields; both 0 otherwise
+        quint8 emailEnd = 0;
+    };
+
+    void clear();
+    bool isPlain(qsizetype index) const;
+    QByteArrayView plainName(qsizetype index) const;
+    QByteArrayView plainEmail(qsizetype index) const;
+
     QString m_accountPath;
-    QByteArray m_bytes;
-    QList<qsizetype> m_lineStarts; // offsets into m_bytes; a line ends where its end bytes start
-    QList<qsizetype> m_lineEnds;
+    QByteArray m_bytes; // the lines back to back, without their ends
+    // Where each line starts in m_bytes; a line ends where the next starts, the last one at the
+    // end of m_bytes.
+    QList<qsizetype> m_lineStarts;
+    QList<LineShape> m_shapes;
     qsizetype m_malformedCount = 0;
 };

@@ -1,0 +1,425 @@
+#include "core/AccountTable.h"
+
+#include "core/AccountFile.h"
+#include "core/internal/AccountFileUpdate.h"
+#include "core/internal/format/AccountFileFormat.h"
+#include "core/internal/format/NameKey.h"
+#include "core/internal/scan/AccountLineReader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+#include <vector>
+
+namespace {
+
+enum LineKind : quint8
+{
+    Malformed = 1,
+    Plain = 2,
+    Cut = 4, // longer than the reader hands out whole: only its start is kept
+};
+
+// Far above a record's few dozen bytes, and small enough that a plain line's field offsets fit
+// in a byte each.
+constexpr qsizetype plainLineLimit = 255;
+
+// How often the load reports its progress.
+constexpr qsizetype progressStep = 1024 * 1024;
+
+bool isAscii(QByteArrayView bytes)
+{
+    unsigned char any = 0;
+    for (const char c : bytes)
+        any |= static_cast<unsigned char>(c);
+    return any < 0x80;
+}
+
+// A GM flags field as parseRecord accepts it, on the bytes: decimal digits alone, at most five
+// of them, and no more than highest.
+bool plainNumberBytes(QByteArrayView field, qint32 highest)
+{
+    if (field.isEmpty() || field.size() > 5)
+        return false;
+    qint32 value = 0;
+    for (const char c : field) {
+        if (c < '0' || c > '9')
+            return false;
+        value = value * 10 + (c - '0');
+    }
+    return value <= highest;
+}
+
+qint32 plainNumberValue(QByteArrayView field)
+{
+    qint32 value = 0;
+    for (const char c : field)
+        value = value * 10 + (c - '0');
+    return value;
+}
+
+// The bytes of one field of a line, or nothing when the line has fewer fields. Commas are
+// commas in every code page the file may be in, so the bytes split as the text does.
+QByteArrayView fieldBytes(QByteArrayView line, RecordField field)
+{
+    qsizetype from = 0;
+    for (int i = 0; i < field; ++i) {
+        const qsizetype comma = line.indexOf(',', from);
+        if (comma < 0)
+            return {};
+        from = comma + 1;
+    }
+    const qsizetype comma = line.indexOf(',', from);
+    return line.sliced(from, (comma < 0 ? line.size() : comma) - from);
+}
+
+// The filter text as the runs between its stars, in the duplicate check's key. A field matches
+// when it holds every run, in order, with '?' standing for any one character: "contains" is the
+// text with a star before and after it.
+class ContainsPattern
+{
+public:
+    explicit ContainsPattern(const QString &text)
+    {
+        QList<uint> run;
+        const auto endRun = [&] {
+            if (!run.isEmpty())
+                m_runs.append(run);
+            run.clear();
+        };
+        for (const uint c : caseInsensitiveKey(text).toUcs4()) {
+            if (c == '*')
+                endRun();
+            else
+                run.append(c);
+        }
+        endRun();
+        m_ascii = std::all_of(m_runs.cbegin(), m_runs.cend(), [](const QList<uint> &each) {
+            return std::all_of(each.cbegin(), each.cend(), [](uint c) { return c < 0x80; });
+        });
+        if (m_ascii) {
+            for (const QList<uint> &each : std::as_const(m_runs)) {
+                QByteArray bytes;
+                for (const uint c : each)
+                    bytes.append(char(c));
+                m_asciiRuns.append(bytes);
+            }
+        }
+    }
+
+    bool matchesEverything() const { return m_runs.isEmpty(); }
+    // The key of ASCII text is ASCII: a pattern with any other character matches no such text.
+    bool canMatchAscii() const { return m_ascii; }
+    // An ASCII field, folded as it is read.
+    bool matchesAscii(QByteArrayView field) const
+    {
+        return holdsRuns(field.data(), field.size(), m_asciiRuns, asciiFold);
+    }
+    bool matches(const QString &field) const
+    {
+        const QList<uint> key = caseInsensitiveKey(field).toUcs4();
+        return holdsRuns(key.constData(), key.size(), m_runs, [](uint c) { return c; });
+    }
+
+private:
+    // Each run is taken where it first occurs, which leaves the most room for those after it.
+    template <typename Char, typename Runs, typename Fold>
+    static bool holdsRuns(const Char *text, qsizetype size, const Runs &runs, Fold fold)
+    {
+        qsizetype from = 0;
+        for (const auto &run : runs) {
+            const qsizetype length = run.size();
+            qsizetype at = from;
+            for (; at + length <= size; ++at) {
+                qsizetype k = 0;
+                while (k < length && (run.at(k) == '?' || fold(text[at + k]) == run.at(k)))
+                    ++k;
+                if (k == length)
+                    break;
+            }
+            if (at + length > size)
+                return false;
+            from = at + length;
+        }
+        return true;
+    }
+
+    QList<QList<uint>> m_runs; // code points
+    QList<QByteArray> m_asciiRuns;
+    bool m_ascii = true;
+};
+
+// One line to sort: its number, or the first eight bytes of its key (big-endian, so that
+// comparing the numbers orders as comparing the bytes does), and where its whole key lies.
+struct SortEntry
+{
+    quint64 prefix = 0;
+    qsizetype keyStart = 0;
+    qsizetype keyLength = 0;
+    qsizetype index = 0;
+};
+
+quint64 keyPrefix(QByteArrayView key)
+{
+    quint64 prefix = 0;
+    for (qsizetype i = 0; i < 8; ++i)
+        prefix = (prefix << 8) | (i < key.size() ? static_cast<unsigned char>(key.at(i)) : 0u);
+    return prefix;
+}
+
+} // namespace
+
+void AccountTable::clear()
+{
+    m_accountPath.clear();
+    m_bytes.clear();
+    m_lineStarts.clear();
+    m_shapes.clear();
+    m_malformedCount = 0;
+}
+
+AccountTable::LoadResult
+AccountTable::load(const QString &applicationFolder,
+                   const std::function<void(qint64 bytesRead, qint64 fileSize)> &progress,
+                   const std::atomic_bool *cancel)
+{
+    clear();
+    const QString accountPath = ::accountFilePath(applicationFolder);
+    LoadResult result;
+    // Without a lock: the file is replaced only by a rename, so the open file is one whole
+    // version of it from start to end.
+    AccountFileUpdate update(accountPath);
+    if (Failure failure = update.open(AccountFileUpdate::Locking::None)) {
+        result.errorText = fileReadErrorText(accountPath, *failure);
+        return result;
+    }
+    const qint64 fileSize = update.source().size();
+    if (fileSize < 0) {
+        result.errorText = fileReadErrorText(accountPath, update.source().errorText());
+        return result;
+    }
+    m_bytes.reserve(fileSize);
+    m_lineStarts.reserve(fileSize / 40);
+    m_shapes.reserve(fileSize / 40);
+
+    AccountLineReader reader(update.source());
+    QByteArrayView line;
+    qint64 bytesRead = 0;
+    qint64 nextProgress = progressStep;
+    while (reader.next(line)) {
+        if (cancel && cancel->load(std::memory_order_relaxed)) {
+            clear();
+            return result;
+        }
+        m_lineStarts.append(m_bytes.size());
+        m_bytes.append(line);
+        LineShape shape;
+        if (reader.lineIsCut())
+            shape.kind |= Cut;
+        if (line.size() <= plainLineLimit && isAscii(line)) {
+            shape.kind |= Plain;
+            qsizetype commas[RecordFieldCount - 1] = {};
+            qsizetype found = 0;
+            for (qsizetype i = 0; i < line.size(); ++i) {
+                if (line.at(i) == ',' && found++ < RecordFieldCount - 1)
+                    commas[found - 1] = i;
+            }
+            shape.nameEnd = quint8(found > 0 ? commas[0] : line.size());
+            const bool fiveFields = found == RecordFieldCount - 1;
+            if (fiveFields) {
+                shape.emailStart = quint8(commas[EmailField - 1] + 1);
+                shape.emailEnd = quint8(commas[EmailField]);
+            }
+            // An ASCII line always decodes, to the same characters: this is parseRecord's
+            // verdict, without building the record.
+            const bool wellFormed =
+                fiveFields && shape.nameEnd > 0 && commas[2] == commas[1] + 2 &&
+                (line.at(commas[1] + 1) == '0' || line.at(commas[1] + 1) == '1') &&
+                plainNumberBytes(line.sliced(commas[3] + 1), 65535);
+            if (!wellFormed)
+                shape.kind |= Malformed;
+        } else if (!parseRecord(line).malformed.isEmpty()) {
+            shape.kind |= Malformed;
+        }
+        if (shape.kind & Malformed)
+            ++m_malformedCount;
+        m_shapes.append(shape);
+        bytesRead += line.size() + 1;
+        if (progress && bytesRead >= nextProgress) {
+            progress(std::min(bytesRead, fileSize), fileSize);
+            nextProgress = bytesRead + progressStep;
+        }
+    }
+    if (reader.failed()) {
+        clear();
+        result.errorText = fileReadErrorText(accountPath, reader.errorText());
+        return result;
+    }
+    if (progress)
+        progress(fileSize, fileSize);
+    m_accountPath = accountPath;
+    result.ok = true;
+    return result;
+}
+
+QByteArrayView AccountTable::line(qsizetype index) const
+{
+    const qsizetype start = m_lineStarts.at(index);
+    const qsizetype end =
+        index + 1 < m_lineStarts.size() ? m_lineStarts.at(index + 1) : m_bytes.size();
+    return QByteArrayView(m_bytes).sliced(start, end - start);
+}
+
+AccountRecord AccountTable::record(qsizetype index) const
+{
+    return parseRecord(line(index));
+}
+
+bool AccountTable::isMalformed(qsizetype index) const
+{
+    return m_shapes.at(index).kind & Malformed;
+}
+
+bool AccountTable::isPlain(qsizetype index) const
+{
+    return m_shapes.at(index).kind & Plain;
+}
+
+QByteArrayView AccountTable::plainName(qsizetype index) const
+{
+    return QByteArrayView(m_bytes.constData() + m_lineStarts.at(index), m_shapes.at(index).nameEnd);
+}
+
+QByteArrayView AccountTable::plainEmail(qsizetype index) const
+{
+    const LineShape &shape = m_shapes.at(index);
+    return QByteArrayView(m_bytes.constData() + m_lineStarts.at(index) + shape.emailStart,
+                          shape.emailEnd - shape.emailStart);
+}
+
+QList<qsizetype> AccountTable::filter(const QString &text) const
+{
+    const ContainsPattern pattern(text);
+    QList<qsizetype> kept;
+    if (pattern.matchesEverything()) {
+        kept.resize(lineCount());
+        std::iota(kept.begin(), kept.end(), qsizetype(0));
+        return kept;
+    }
+    for (qsizetype i = 0; i < lineCount(); ++i) {
+        bool matches = false;
+        if (isPlain(i)) {
+            matches = pattern.canMatchAscii() &&
+                      (pattern.matchesAscii(plainName(i)) || pattern.matchesAscii(plainEmail(i)));
+        } else {
+            // The fields as the row shows them.
+            const AccountRecord shown = record(i);
+            matches = pattern.matches(shown.username) || pattern.matches(shown.email);
+        }
+        if (matches)
+            kept.append(i);
+    }
+    return kept;
+}
+
+void AccountTable::sort(QList<qsizetype> &indexes, RecordField field, Qt::SortOrder order) const
+{
+    // A malformed line has no fields to compare: whatever the order, such lines go after the
+    // well-formed ones, keeping their order among themselves.
+    const auto firstMalformed = std::stable_partition(
+        indexes.begin(), indexes.end(), [this](qsizetype i) { return !isMalformed(i); });
+    const qsizetype wellFormed = firstMalformed - indexes.begin();
+
+    QByteArray keys;
+    std::vector<SortEntry> entries;
+    entries.reserve(wellFormed);
+    const auto addKey = [&](SortEntry &entry, QByteArrayView key) {
+        entry.prefix = keyPrefix(key);
+        entry.keyStart = keys.size();
+        entry.keyLength = key.size();
+        keys.append(key);
+    };
+    for (qsizetype k = 0; k < wellFormed; ++k) {
+        const qsizetype index = indexes.at(k);
+        SortEntry entry;
+        entry.index = index;
+        const QByteArrayView text = line(index);
+        if (isPlain(index)) {
+            const LineShape &shape = m_shapes.at(index);
+            switch (field) {
+            case UsernameField:
+            case EmailField: {
+                // The key of ASCII text: the bytes folded one by one.
+                const QByteArrayView bytes =
+                    field == UsernameField ? plainName(index) : plainEmail(index);
+                QByteArray folded(bytes.size(), Qt::Uninitialized);
+                std::transform(bytes.begin(), bytes.end(), folded.begin(), asciiFold);
+                addKey(entry, folded);
+                break;
+            }
+            case PasswordField:
+                addKey(entry,
+                       text.sliced(shape.nameEnd + 1, shape.emailStart - 3 - shape.nameEnd - 1));
+                break;
+            case GenderField:
+                entry.prefix = quint64(text.at(shape.emailStart - 2) - '0');
+                break;
+            default:
+                entry.prefix = quint64(plainNumberValue(text.sliced(shape.emailEnd + 1)));
+                break;
+            }
+        } else {
+            const AccountRecord fields = parseRecord(text);
+            switch (field) {
+            case UsernameField:
+                addKey(entry, caseInsensitiveKey(fields.username).toUtf8());
+                break;
+            case EmailField:
+                addKey(entry, caseInsensitiveKey(fields.email).toUtf8());
+                break;
+            case PasswordField:
+                addKey(entry, fieldBytes(text, PasswordField));
+                break;
+            case GenderField:
+                entry.prefix = fields.male ? 1 : 0;
+                break;
+            default:
+                entry.prefix = quint64(fields.gmFlags);
+                break;
+            }
+        }
+        entries.push_back(entry);
+    }
+
+    // Keys compare as bytes: the UTF-8 of a key orders as its code points do, and the key of
+    // ASCII text is its own UTF-8.
+    const char *const keyBytes = keys.constData();
+    const auto less = [keyBytes](const SortEntry &a, const SortEntry &b) {
+        if (a.prefix != b.prefix)
+            return a.prefix < b.prefix;
+        const int compared = std::memcmp(keyBytes + a.keyStart, keyBytes + b.keyStart,
+                                         size_t(std::min(a.keyLength, b.keyLength)));
+        return compared != 0 ? compared < 0 : a.keyLength < b.keyLength;
+    };
+    if (order == Qt::AscendingOrder)
+        std::stable_sort(entries.begin(), entries.end(), less);
+    else
+        std::stable_sort(entries.begin(), entries.end(),
+                         [&less](const SortEntry &a, const SortEntry &b) { return less(b, a); });
+    for (qsizetype k = 0; k < wellFormed; ++k)
+        indexes[k] = entries[size_t(k)].index;
+}
+
+qsizetype AccountTable::find(const QString &username) const
+{
+    const NameMatcher matcher(username);
+    for (qsizetype i = 0; i < lineCount(); ++i) {
+        const QByteArrayView name = isPlain(i) ? plainName(i) : nameField(line(i));
+        // A name field that the reader cut short names no account.
+        if ((m_shapes.at(i).kind & Cut) && name.size() == line(i).size())
+            continue;
+        if (matcher.matches(name))
+            return i;
+    }
+    return -1;
+}

@@ -1,0 +1,206 @@
+#include "core/AccountTable.h"
+#include "tests/support/ServerFolder.h"
+#include "tests/support/SystemCodePage.h"
+
+#include <QTest>
+
+// The table the Accounts window browses: the file's lines as rows, the filter and the sort on
+// the bytes agreeing with the rules of the records and of the duplicate check.
+class AccountTableTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void lineRulesReachTheTable_data();
+    void lineRulesReachTheTable();
+    void malformedAgreesWithParseRecord_data();
+    void malformedAgreesWithParseRecord();
+    void loadFailsEmpty_data();
+    void loadFailsEmpty();
+    void filter_data();
+    void filter();
+    void sort_data();
+    void sort();
+    void find_data();
+    void find();
+};
+
+namespace {
+
+using Indexes = QList<qsizetype>;
+
+// One line of each kind the filter, the sort and find tell apart.
+const QStringList browsed = {
+    QStringLiteral("bob,pw,1,d7@example.org,5"), QStringLiteral("Ábel,pw,0,abel@Dragon.net,10"),
+    QStringLiteral("dragon7,zz,1,none,0"),       QStringLiteral("drake,dra,2,none,0"),
+    QStringLiteral("ſam,aa,0,none,65535"),       QStringLiteral("BOB,pw,1,bob@x,5"),
+};
+
+QByteArray browsedFile()
+{
+    return systemBytes(browsed.join(QStringLiteral("\r\n")));
+}
+
+} // namespace
+
+void AccountTableTest::lineRulesReachTheTable_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QList<QByteArray>>("lines");
+
+    QTest::newRow("CR LF") << QByteArray("a\r\nb\r\n") << QList<QByteArray>{"a", "b"};
+    QTest::newRow("LF, lone CR, no last end")
+        << QByteArray("a\nb\rc") << QList<QByteArray>{"a", "b", "c"};
+    QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF"
+                                                   "a\r\n\r\n")
+                                     << QList<QByteArray>{"a", ""};
+}
+
+void AccountTableTest::lineRulesReachTheTable()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QList<QByteArray>, lines);
+    ServerFolder server(bytes);
+    AccountTable table;
+    QVERIFY(table.load(server.path()).ok);
+    QList<QByteArray> read;
+    for (qsizetype i = 0; i < table.lineCount(); ++i)
+        read.append(table.line(i).toByteArray());
+    QCOMPARE(read, lines);
+}
+
+void AccountTableTest::malformedAgreesWithParseRecord_data()
+{
+    QTest::addColumn<QByteArray>("line");
+
+    QTest::newRow("well formed") << QByteArray("bob,pw,1,none,65535");
+    QTest::newRow("well formed, not ASCII") << systemBytes(QStringLiteral("Ábel,pw,0,é,0"));
+    QTest::newRow("well formed, long") << "bob," + QByteArray(300, 'p') + ",1,none,0";
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("four fields") << QByteArray("bob,pw,1,none");
+    QTest::newRow("six fields") << QByteArray("bob,pw,1,none,0,0");
+    QTest::newRow("no username") << QByteArray(",pw,1,none,0");
+    QTest::newRow("gender 2") << QByteArray("bob,pw,2,none,0");
+    QTest::newRow("gender 01") << QByteArray("bob,pw,01,none,0");
+    QTest::newRow("flags too high") << QByteArray("bob,pw,1,none,65536");
+    QTest::newRow("flags six digits") << QByteArray("bob,pw,1,none,000001");
+    QTest::newRow("flags with a sign") << QByteArray("bob,pw,1,none,+1");
+    QTest::newRow("not valid text") << QByteArray("b\xff,pw,1,none,0");
+    QTest::newRow("too long") << "bob," + QByteArray(5000, 'p') + ",1,none,0";
+}
+
+void AccountTableTest::malformedAgreesWithParseRecord()
+{
+    QFETCH(QByteArray, line);
+    ServerFolder server("alice,pw,1,none,0\r\n" + line + "\r\n");
+    AccountTable table;
+    QVERIFY(table.load(server.path()).ok);
+    const bool malformed = !parseRecord(line).malformed.isEmpty();
+    QCOMPARE(table.isMalformed(1), malformed);
+    QCOMPARE(table.malformedCount(), malformed ? 1 : 0);
+}
+
+void AccountTableTest::loadFailsEmpty_data()
+{
+    QTest::addColumn<bool>("cancelled");
+
+    QTest::newRow("no account file") << false;
+    QTest::newRow("cancelled") << true;
+}
+
+void AccountTableTest::loadFailsEmpty()
+{
+    QFETCH(bool, cancelled);
+    ServerFolder server(browsedFile());
+    AccountTable table;
+    QVERIFY(table.load(server.path()).ok);
+    if (!cancelled)
+        QVERIFY(QFile::remove(server.accountFile()));
+    const std::atomic_bool cancel{cancelled};
+    const AccountTable::LoadResult result = table.load(server.path(), {}, &cancel);
+    QVERIFY(!result.ok);
+    QCOMPARE(result.errorText.contains(server.accountFile()), !cancelled);
+    QCOMPARE(table.lineCount(), 0);
+}
+
+void AccountTableTest::filter_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<Indexes>("kept");
+
+    QTest::newRow("empty keeps all") << QString() << Indexes{0, 1, 2, 3, 4, 5};
+    QTest::newRow("name or e-mail, any case, malformed too") << "DRA" << Indexes{1, 2, 3};
+    QTest::newRow("e-mail") << "@example" << Indexes{0};
+    QTest::newRow("non-ASCII folded") << "áBEL" << Indexes{1};
+    QTest::newRow("folds to ASCII") << "SAM" << Indexes{4};
+    QTest::newRow("star") << "a*7" << Indexes{2};
+    QTest::newRow("question mark") << "?7@" << Indexes{0};
+    QTest::newRow("only stars") << "**" << Indexes{0, 1, 2, 3, 4, 5};
+    QTest::newRow("none") << "zz" << Indexes{};
+}
+
+void AccountTableTest::filter()
+{
+    QFETCH(QString, text);
+    QFETCH(Indexes, kept);
+    ServerFolder server(browsedFile());
+    AccountTable table;
+    QVERIFY(table.load(server.path()).ok);
+    QCOMPARE(table.filter(text), kept);
+}
+
+void AccountTableTest::sort_data()
+{
+    QTest::addColumn<int>("field");
+    QTest::addColumn<Qt::SortOrder>("order");
+    QTest::addColumn<Indexes>("sorted");
+
+    // Equal keys (bob, BOB) keep their order either way; the malformed line stays last.
+    QTest::newRow("username") << int(UsernameField) << Qt::AscendingOrder
+                              << Indexes{0, 5, 2, 4, 1, 3};
+    QTest::newRow("username, descending")
+        << int(UsernameField) << Qt::DescendingOrder << Indexes{1, 4, 2, 0, 5, 3};
+    QTest::newRow("e-mail") << int(EmailField) << Qt::AscendingOrder << Indexes{1, 5, 0, 2, 4, 3};
+    QTest::newRow("password") << int(PasswordField) << Qt::AscendingOrder
+                              << Indexes{4, 0, 1, 5, 2, 3};
+    QTest::newRow("gender") << int(GenderField) << Qt::AscendingOrder << Indexes{1, 4, 0, 2, 5, 3};
+    QTest::newRow("GM flags by number")
+        << int(GmFlagsField) << Qt::AscendingOrder << Indexes{2, 0, 5, 1, 4, 3};
+}
+
+void AccountTableTest::sort()
+{
+    QFETCH(int, field);
+    QFETCH(Qt::SortOrder, order);
+    QFETCH(Indexes, sorted);
+    ServerFolder server(browsedFile());
+    AccountTable table;
+    QVERIFY(table.load(server.path()).ok);
+    Indexes indexes = table.filter(QString());
+    table.sort(indexes, RecordField(field), order);
+    QCOMPARE(indexes, sorted);
+}
+
+void AccountTableTest::find_data()
+{
+    QTest::addColumn<QString>("username");
+    QTest::addColumn<qsizetype>("index");
+
+    QTest::newRow("first of two in other case") << "BoB" << qsizetype(0);
+    QTest::newRow("non-ASCII") << "ábel" << qsizetype(1);
+    QTest::newRow("malformed line") << "drake" << qsizetype(3);
+    QTest::newRow("part of a name") << "dra" << qsizetype(-1);
+}
+
+void AccountTableTest::find()
+{
+    QFETCH(QString, username);
+    QFETCH(qsizetype, index);
+    ServerFolder server(browsedFile());
+    AccountTable table;
+    QVERIFY(table.load(server.path()).ok);
+    QCOMPARE(table.find(username), index);
+}
+
+QTEST_GUILESS_MAIN(AccountTableTest)
+#include "tst_accounttable.moc"
