@@ -6,8 +6,7 @@
 
 AccountTableLoader::AccountTableLoader(const QString &applicationFolder, QObject *parent)
     : QObject(parent), m_applicationFolder(applicationFolder)
-{
-}
+{}
 
 AccountTableLoader::~AccountTableLoader()
 {

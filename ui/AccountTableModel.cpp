@@ -113,9 +113,8 @@ QString AccountTableModel::cellText(int row, int column) const
     const AccountRecord record = recordAt(row);
     // A malformed line shows why only: its fields may hold anything, a password among them.
     if (!record.malformed.isEmpty())
-        return column == UsernameColumn
-                   ? QStringLiteral("Malformed line: %1").arg(record.malformed)
-                   : QString();
+        return column == UsernameColumn ? QStringLiteral("Malformed line: %1").arg(record.malformed)
+                                        : QString();
     switch (column) {
     case UsernameColumn:
         return record.username;

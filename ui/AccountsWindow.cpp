@@ -50,8 +50,7 @@ QPushButton *makeButton(QWidget *window, const char *name, const QString &captio
 
 AccountsWindow::AccountsWindow(const QString &applicationFolder, QWidget *parent)
     : QWidget(parent, Qt::Window), m_applicationFolder(applicationFolder),
-      m_accountPath(accountFilePath(applicationFolder)),
-      m_model(new AccountTableModel(this)),
+      m_accountPath(accountFilePath(applicationFolder)), m_model(new AccountTableModel(this)),
       m_loader(new AccountTableLoader(applicationFolder, this)),
       m_watcher(new QFileSystemWatcher(this))
 {
@@ -71,8 +70,7 @@ AccountsWindow::AccountsWindow(const QString &applicationFolder, QWidget *parent
     connect(m_loader, &AccountTableLoader::failed, this, &AccountsWindow::showLoadError);
     connect(m_loader, &AccountTableLoader::progress, this, &AccountsWindow::showProgress);
     connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &AccountsWindow::fileTouched);
-    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this,
-            &AccountsWindow::fileTouched);
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &AccountsWindow::fileTouched);
     watchFile();
     reload();
 }
@@ -167,8 +165,7 @@ void AccountsWindow::createControls()
             lblStatus->setText(m_model->statusText());
         updateCommands();
     });
-    connect(chkShowPasswords, &QCheckBox::toggled, m_model,
-            &AccountTableModel::setPasswordsShown);
+    connect(chkShowPasswords, &QCheckBox::toggled, m_model, &AccountTableModel::setPasswordsShown);
     connect(tblAccounts->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &AccountsWindow::updateCommands);
     connect(m_model, &QAbstractItemModel::modelReset, this, &AccountsWindow::updateCommands);
@@ -343,9 +340,8 @@ void AccountsWindow::removeAccount()
         return;
     const QString username = m_model->recordAt(row).username;
     auto *dialog = new RemoveAccountDialog(username, this);
-    connect(dialog, &RemoveAccountDialog::submitted, this, [this, dialog, username] {
-        apply(dialog, removal(username, dialog->keepBackup()));
-    });
+    connect(dialog, &RemoveAccountDialog::submitted, this,
+            [this, dialog, username] { apply(dialog, removal(username, dialog->keepBackup())); });
     openDialog(dialog);
 }
 

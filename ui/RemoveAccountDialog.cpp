@@ -6,8 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-RemoveAccountDialog::RemoveAccountDialog(const QString &username, QWidget *parent)
-    : QDialog(parent)
+RemoveAccountDialog::RemoveAccountDialog(const QString &username, QWidget *parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Remove Account"));
     setAccessibleName(windowTitle());
@@ -17,8 +16,7 @@ RemoveAccountDialog::RemoveAccountDialog(const QString &username, QWidget *paren
     question->setObjectName(QStringLiteral("lblQuestion"));
     question->setTextFormat(Qt::PlainText);
     layout->addWidget(question);
-    chkKeepBackup =
-        new QCheckBox(QStringLiteral("&Keep the previous file as kAdd.txt.bak"), this);
+    chkKeepBackup = new QCheckBox(QStringLiteral("&Keep the previous file as kAdd.txt.bak"), this);
     chkKeepBackup->setObjectName(QStringLiteral("chkKeepBackup"));
     chkKeepBackup->setAccessibleName(QStringLiteral("Keep the previous file as kAdd.txt.bak"));
     chkKeepBackup->setChecked(true);
