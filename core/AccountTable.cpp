@@ -1,14 +1,16 @@
 #include "core/AccountTable.h"
 
 #include "core/AccountFile.h"
+#include "core/GmFlags.h"
 #include "core/internal/AccountFileUpdate.h"
-#include "core/internal/format/AccountFileFormat.h"
 #include "core/internal/format/NameKey.h"
 #include "core/internal/scan/AccountLineReader.h"
+#include "core/internal/scan/CoreAffinity.h"
 
 #include <algorithm>
 #include <cstring>
 #include <numeric>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -23,6 +25,10 @@ enum LineKind : quint8
 // Far above a record's few dozen bytes, and small enough that a plain line's field offsets fit
 // in a byte each.
 constexpr qsizetype plainLineLimit = 255;
+
+// Past this many lines the filter takes the second core too: starting a thread costs about what
+// filtering a few thousand lines does.
+constexpr qsizetype filterSplitLines = 100000;
 
 // How often the load reports its progress.
 constexpr qsizetype progressStep = 1024 * 1024;
@@ -58,8 +64,9 @@ qint32 plainNumberValue(QByteArrayView field)
     return value;
 }
 
-// The bytes of one field of a line, or nothing when the line has fewer fields. Commas are
-// commas in every code page the file may be in, so the bytes split as the text does.
+// The bytes of one field of a line, or nothing when the line has fewer fields. A comma byte is a
+// comma in every code page the file may be in (the second byte of a double-byte character is
+// never below 0x40), so the bytes split as the text does.
 QByteArrayView fieldBytes(QByteArrayView line, RecordField field)
 {
     qsizetype from = 0;
@@ -73,79 +80,75 @@ QByteArrayView fieldBytes(QByteArrayView line, RecordField field)
     return line.sliced(from, (comma < 0 ? line.size() : comma) - from);
 }
 
-// The filter text as the runs between its stars, in the duplicate check's key. A field matches
-// when it holds every run, in order, with '?' standing for any one character: "contains" is the
-// text with a star before and after it.
+// The length of the UTF-8 sequence that starts with the byte: one character of a key.
+qsizetype sequenceLength(char lead)
+{
+    const auto byte = static_cast<unsigned char>(lead);
+    return byte < 0xC0 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
+}
+
+// The filter text as the runs between its stars, in the duplicate check's key and in UTF-8. A
+// field matches when it holds every run, in order, with '?' standing for any one character:
+// "contains" is the text with a star before and after it.
 class ContainsPattern
 {
 public:
     explicit ContainsPattern(const QString &text)
     {
-        QList<uint> run;
-        const auto endRun = [&] {
-            if (!run.isEmpty())
-                m_runs.append(run);
-            run.clear();
-        };
-        for (const uint c : caseInsensitiveKey(text).toUcs4()) {
-            if (c == '*')
-                endRun();
-            else
-                run.append(c);
-        }
-        endRun();
-        m_ascii = std::all_of(m_runs.cbegin(), m_runs.cend(), [](const QList<uint> &each) {
-            return std::all_of(each.cbegin(), each.cend(), [](uint c) { return c < 0x80; });
-        });
-        if (m_ascii) {
-            for (const QList<uint> &each : std::as_const(m_runs)) {
-                QByteArray bytes;
-                for (const uint c : each)
-                    bytes.append(char(c));
-                m_asciiRuns.append(bytes);
-            }
-        }
+        const QString key = caseInsensitiveKey(text);
+        for (const QStringView run : QStringView(key).split(u'*', Qt::SkipEmptyParts))
+            m_runs.append(run.toUtf8());
+        m_ascii = std::all_of(m_runs.cbegin(), m_runs.cend(),
+                              [](const QByteArray &run) { return isAscii(run); });
     }
 
     bool matchesEverything() const { return m_runs.isEmpty(); }
     // The key of ASCII text is ASCII: a pattern with any other character matches no such text.
     bool canMatchAscii() const { return m_ascii; }
-    // An ASCII field, folded as it is read.
-    bool matchesAscii(QByteArrayView field) const
+    // ASCII text, folded as it is read.
+    bool matchesAscii(QByteArrayView text) const { return holdsRuns<false>(text, asciiFold); }
+    bool matchesKey(QByteArrayView key) const
     {
-        return holdsRuns(field.data(), field.size(), m_asciiRuns, asciiFold);
-    }
-    bool matches(const QString &field) const
-    {
-        const QList<uint> key = caseInsensitiveKey(field).toUcs4();
-        return holdsRuns(key.constData(), key.size(), m_runs, [](uint c) { return c; });
+        return holdsRuns<true>(key, [](char c) { return c; });
     }
 
 private:
     // Each run is taken where it first occurs, which leaves the most room for those after it.
-    template <typename Char, typename Runs, typename Fold>
-    static bool holdsRuns(const Char *text, qsizetype size, const Runs &runs, Fold fold)
+    // Runs start on a character, and '?' takes a whole one.
+    template <bool utf8, typename Fold> bool holdsRuns(QByteArrayView text, Fold fold) const
     {
+        const qsizetype size = text.size();
         qsizetype from = 0;
-        for (const auto &run : runs) {
-            const qsizetype length = run.size();
-            qsizetype at = from;
-            for (; at + length <= size; ++at) {
-                qsizetype k = 0;
-                while (k < length && (run.at(k) == '?' || fold(text[at + k]) == run.at(k)))
-                    ++k;
-                if (k == length)
-                    break;
+        for (const QByteArray &run : m_runs) {
+            qsizetype end = -1;
+            for (qsizetype at = from; end < 0 && at + run.size() <= size;
+                 at += utf8 ? sequenceLength(text[at]) : 1) {
+                qsizetype t = at;
+                for (const char c : run) {
+                    if (t >= size) {
+                        t = -1;
+                        break;
+                    }
+                    if (c == '?') {
+                        t += utf8 ? sequenceLength(text[t]) : 1;
+                    } else if (fold(text[t]) == c) {
+                        ++t;
+                    } else {
+                        t = -1;
+                        break;
+                    }
+                }
+                if (t >= 0 && t <= size)
+                    end = t;
             }
-            if (at + length > size)
+            if (end < 0)
                 return false;
-            from = at + length;
+            from = end;
         }
         return true;
     }
 
-    QList<QList<uint>> m_runs; // code points
-    QList<QByteArray> m_asciiRuns;
+    QList<QByteArray> m_runs;
     bool m_ascii = true;
 };
 
@@ -175,7 +178,59 @@ void AccountTable::clear()
     m_bytes.clear();
     m_lineStarts.clear();
     m_shapes.clear();
+    m_otherLines.clear();
+    m_otherKeys.clear();
     m_malformedCount = 0;
+}
+
+void AccountTable::addLine(QByteArrayView line, bool cut)
+{
+    const qsizetype index = m_lineStarts.size();
+    m_lineStarts.append(m_bytes.size());
+    m_bytes.append(line);
+    LineShape shape;
+    if (cut)
+        shape.kind |= Cut;
+    if (line.size() <= plainLineLimit && isAscii(line)) {
+        shape.kind |= Plain;
+        constexpr qsizetype wanted = RecordFieldCount - 1;
+        qsizetype commas[wanted] = {};
+        qsizetype found = 0;
+        for (qsizetype i = 0; i < line.size(); ++i) {
+            if (line.at(i) == ',' && found++ < wanted)
+                commas[found - 1] = i;
+        }
+        shape.nameEnd = quint8(found > 0 ? commas[0] : line.size());
+        const bool fiveFields = found == wanted;
+        if (fiveFields) {
+            shape.emailStart = quint8(commas[EmailField - 1] + 1);
+            shape.emailEnd = quint8(commas[EmailField]);
+        }
+        // An ASCII line always decodes, to the same characters: this is parseRecord's verdict,
+        // without building the record.
+        const char gender = fiveFields ? line.at(commas[GenderField - 1] + 1) : 0;
+        const bool wellFormed =
+            fiveFields && shape.nameEnd > 0 && commas[GenderField] == commas[GenderField - 1] + 2 &&
+            (gender == '0' || gender == '1') &&
+            plainNumberBytes(line.sliced(commas[GmFlagsField - 1] + 1), allGmFlags);
+        if (!wellFormed)
+            shape.kind |= Malformed;
+    } else {
+        const AccountRecord shown = parseRecord(line);
+        if (!shown.malformed.isEmpty())
+            shape.kind |= Malformed;
+        OtherLine other;
+        other.index = index;
+        other.keyStart = m_otherKeys.size();
+        m_otherKeys.append(caseInsensitiveKey(shown.username).toUtf8());
+        other.nameKeyLength = quint32(m_otherKeys.size() - other.keyStart);
+        m_otherKeys.append(caseInsensitiveKey(shown.email).toUtf8());
+        other.emailKeyLength = quint32(m_otherKeys.size() - other.keyStart - other.nameKeyLength);
+        m_otherLines.append(other);
+    }
+    if (shape.kind & Malformed)
+        ++m_malformedCount;
+    m_shapes.append(shape);
 }
 
 AccountTable::LoadResult
@@ -211,39 +266,7 @@ AccountTable::load(const QString &applicationFolder,
             clear();
             return result;
         }
-        m_lineStarts.append(m_bytes.size());
-        m_bytes.append(line);
-        LineShape shape;
-        if (reader.lineIsCut())
-            shape.kind |= Cut;
-        if (line.size() <= plainLineLimit && isAscii(line)) {
-            shape.kind |= Plain;
-            qsizetype commas[RecordFieldCount - 1] = {};
-            qsizetype found = 0;
-            for (qsizetype i = 0; i < line.size(); ++i) {
-                if (line.at(i) == ',' && found++ < RecordFieldCount - 1)
-                    commas[found - 1] = i;
-            }
-            shape.nameEnd = quint8(found > 0 ? commas[0] : line.size());
-            const bool fiveFields = found == RecordFieldCount - 1;
-            if (fiveFields) {
-                shape.emailStart = quint8(commas[EmailField - 1] + 1);
-                shape.emailEnd = quint8(commas[EmailField]);
-            }
-            // An ASCII line always decodes, to the same characters: this is parseRecord's
-            // verdict, without building the record.
-            const bool wellFormed =
-                fiveFields && shape.nameEnd > 0 && commas[2] == commas[1] + 2 &&
-                (line.at(commas[1] + 1) == '0' || line.at(commas[1] + 1) == '1') &&
-                plainNumberBytes(line.sliced(commas[3] + 1), 65535);
-            if (!wellFormed)
-                shape.kind |= Malformed;
-        } else if (!parseRecord(line).malformed.isEmpty()) {
-            shape.kind |= Malformed;
-        }
-        if (shape.kind & Malformed)
-            ++m_malformedCount;
-        m_shapes.append(shape);
+        addLine(line, reader.lineIsCut());
         bytesRead += line.size() + 1;
         if (progress && bytesRead >= nextProgress) {
             progress(std::min(bytesRead, fileSize), fileSize);
@@ -255,6 +278,9 @@ AccountTable::load(const QString &applicationFolder,
         result.errorText = fileReadErrorText(accountPath, reader.errorText());
         return result;
     }
+    // Room reserved for lines shorter than expected is given back.
+    m_lineStarts.squeeze();
+    m_shapes.squeeze();
     if (progress)
         progress(fileSize, fileSize);
     m_accountPath = accountPath;
@@ -297,6 +323,23 @@ QByteArrayView AccountTable::plainEmail(qsizetype index) const
                           shape.emailEnd - shape.emailStart);
 }
 
+QList<AccountTable::OtherLine>::const_iterator AccountTable::otherLineFrom(qsizetype index) const
+{
+    return std::lower_bound(m_otherLines.cbegin(), m_otherLines.cend(), index,
+                            [](const OtherLine &other, qsizetype i) { return other.index < i; });
+}
+
+QByteArrayView AccountTable::nameKey(const OtherLine &other) const
+{
+    return QByteArrayView(m_otherKeys).sliced(other.keyStart, other.nameKeyLength);
+}
+
+QByteArrayView AccountTable::emailKey(const OtherLine &other) const
+{
+    return QByteArrayView(m_otherKeys)
+        .sliced(other.keyStart + other.nameKeyLength, other.emailKeyLength);
+}
+
 QList<qsizetype> AccountTable::filter(const QString &text) const
 {
     const ContainsPattern pattern(text);
@@ -306,19 +349,37 @@ QList<qsizetype> AccountTable::filter(const QString &text) const
         std::iota(kept.begin(), kept.end(), qsizetype(0));
         return kept;
     }
-    for (qsizetype i = 0; i < lineCount(); ++i) {
-        bool matches = false;
-        if (isPlain(i)) {
-            matches = pattern.canMatchAscii() &&
-                      (pattern.matchesAscii(plainName(i)) || pattern.matchesAscii(plainEmail(i)));
-        } else {
-            // The fields as the row shows them.
-            const AccountRecord shown = record(i);
-            matches = pattern.matches(shown.username) || pattern.matches(shown.email);
+    const auto filterLines = [&](qsizetype from, qsizetype to, QList<qsizetype> &matching) {
+        auto other = otherLineFrom(from);
+        for (qsizetype i = from; i < to; ++i) {
+            bool matches = false;
+            if (isPlain(i)) {
+                matches = pattern.canMatchAscii() && (pattern.matchesAscii(plainName(i)) ||
+                                                      pattern.matchesAscii(plainEmail(i)));
+            } else {
+                matches =
+                    pattern.matchesKey(nameKey(*other)) || pattern.matchesKey(emailKey(*other));
+                ++other;
+            }
+            if (matches)
+                matching.append(i);
         }
-        if (matches)
-            kept.append(i);
+    };
+    if (lineCount() < filterSplitLines) {
+        filterLines(0, lineCount(), kept);
+        return kept;
     }
+    // Each keystroke filters the whole file again: the second half goes to the second core.
+    const qsizetype half = lineCount() / 2;
+    QList<qsizetype> secondHalf;
+    const int starterCore = currentCore();
+    std::thread helper([&] {
+        leaveCore(starterCore);
+        filterLines(half, lineCount(), secondHalf);
+    });
+    filterLines(0, half, kept);
+    helper.join();
+    kept.append(secondHalf);
     return kept;
 }
 
@@ -332,61 +393,44 @@ void AccountTable::sort(QList<qsizetype> &indexes, RecordField field, Qt::SortOr
 
     QByteArray keys;
     std::vector<SortEntry> entries;
-    entries.reserve(wellFormed);
+    entries.reserve(size_t(wellFormed));
     const auto addKey = [&](SortEntry &entry, QByteArrayView key) {
         entry.prefix = keyPrefix(key);
         entry.keyStart = keys.size();
         entry.keyLength = key.size();
         keys.append(key);
     };
+    QByteArray folded;
     for (qsizetype k = 0; k < wellFormed; ++k) {
         const qsizetype index = indexes.at(k);
         SortEntry entry;
         entry.index = index;
         const QByteArrayView text = line(index);
-        if (isPlain(index)) {
-            const LineShape &shape = m_shapes.at(index);
-            switch (field) {
-            case UsernameField:
-            case EmailField: {
-                // The key of ASCII text: the bytes folded one by one.
+        const bool plain = isPlain(index);
+        switch (field) {
+        case UsernameField:
+        case EmailField:
+            if (plain) {
+                // The key of ASCII text: its bytes folded one by one.
                 const QByteArrayView bytes =
                     field == UsernameField ? plainName(index) : plainEmail(index);
-                QByteArray folded(bytes.size(), Qt::Uninitialized);
+                folded.resize(bytes.size());
                 std::transform(bytes.begin(), bytes.end(), folded.begin(), asciiFold);
                 addKey(entry, folded);
-                break;
+            } else {
+                const OtherLine &other = *otherLineFrom(index);
+                addKey(entry, field == UsernameField ? nameKey(other) : emailKey(other));
             }
-            case PasswordField:
-                addKey(entry,
-                       text.sliced(shape.nameEnd + 1, shape.emailStart - 3 - shape.nameEnd - 1));
-                break;
-            case GenderField:
-                entry.prefix = quint64(text.at(shape.emailStart - 2) - '0');
-                break;
-            default:
-                entry.prefix = quint64(plainNumberValue(text.sliced(shape.emailEnd + 1)));
-                break;
-            }
-        } else {
-            const AccountRecord fields = parseRecord(text);
-            switch (field) {
-            case UsernameField:
-                addKey(entry, caseInsensitiveKey(fields.username).toUtf8());
-                break;
-            case EmailField:
-                addKey(entry, caseInsensitiveKey(fields.email).toUtf8());
-                break;
-            case PasswordField:
-                addKey(entry, fieldBytes(text, PasswordField));
-                break;
-            case GenderField:
-                entry.prefix = fields.male ? 1 : 0;
-                break;
-            default:
-                entry.prefix = quint64(fields.gmFlags);
-                break;
-            }
+            break;
+        case PasswordField:
+            addKey(entry, fieldBytes(text, PasswordField));
+            break;
+        case GenderField:
+            entry.prefix = quint64(fieldBytes(text, GenderField).at(0) - '0');
+            break;
+        default:
+            entry.prefix = quint64(plainNumberValue(fieldBytes(text, GmFlagsField)));
+            break;
         }
         entries.push_back(entry);
     }

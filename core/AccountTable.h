@@ -58,8 +58,7 @@ public:
 private:
     // What the load learnt of a line, so that the filter and the sort need not read it again.
     // A plain line (ASCII, at most plainLineLimit bytes) is all that a generated or typed record
-    // is: its fields are known by their offsets and its text by its bytes. Any other line is
-    // read through parseRecord whenever it is needed.
+    // is: its fields are found by their offsets, and the key of its text is its bytes folded.
     struct LineShape
     {
         quint8 kind = 0;       // LineKind bits
@@ -67,11 +66,25 @@ private:
         quint8 emailStart = 0; // of a plain line of five fields; both 0 otherwise
         quint8 emailEnd = 0;
     };
+    // Any other line has the duplicate check's keys of the username and e-mail it shows made
+    // once, at load, in UTF-8 (whose bytes order as its code points do).
+    struct OtherLine
+    {
+        qsizetype index = 0;
+        qsizetype keyStart = 0; // in m_otherKeys: the username's key, then the e-mail's
+        quint32 nameKeyLength = 0;
+        quint32 emailKeyLength = 0;
+    };
 
     void clear();
+    void addLine(QByteArrayView line, bool cut);
     bool isPlain(qsizetype index) const;
     QByteArrayView plainName(qsizetype index) const;
     QByteArrayView plainEmail(qsizetype index) const;
+    // The first line from index on that is not plain.
+    QList<OtherLine>::const_iterator otherLineFrom(qsizetype index) const;
+    QByteArrayView nameKey(const OtherLine &other) const;
+    QByteArrayView emailKey(const OtherLine &other) const;
 
     QString m_accountPath;
     QByteArray m_bytes; // the lines back to back, without their ends
@@ -79,5 +92,7 @@ private:
     // end of m_bytes.
     QList<qsizetype> m_lineStarts;
     QList<LineShape> m_shapes;
+    QList<OtherLine> m_otherLines; // in file order
+    QByteArray m_otherKeys;
     qsizetype m_malformedCount = 0;
 };

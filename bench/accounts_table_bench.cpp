@@ -1,0 +1,155 @@
+// Times what the Accounts window asks of its table at 10^6 records of about 55 bytes: the load
+// and a reload of the same file, the filter as a name is typed into it letter by letter and with
+// wildcards, and the sort by each field; and what the loaded table costs in memory.
+//
+//   accounts-table-bench [RECORDS] [ROUNDS] [NON-ASCII]
+//
+// defaults 1000000, 5 and 1: the figures are medians over the rounds, and NON-ASCII in a hundred
+// names hold a letter outside ASCII.
+
+#include "core/AccountTable.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+// Names as players choose them: a word, a number, now and then capitals; nonAscii in a hundred
+// carry a letter outside ASCII, which the table decodes.
+QByteArray accountLine(quint64 i, int nonAscii)
+{
+    static const char *const words[] = {"dragon", "knight", "shadow", "mage",  "hunter",
+                                        "storm",  "wolf",   "blade",  "raven", "drake"};
+    static const char *const domains[] = {"@example.org", "@mail.net", "@post.com"};
+    // A fixed scramble, so that every run reads the same file.
+    const quint64 r = (i + 1) * 0x9E3779B97F4A7C15ull;
+    QByteArray name = words[r % 10];
+    if ((r >> 8) % 4 == 0)
+        name[0] = char(name[0] - 'a' + 'A');
+    if (int((r >> 16) % 100) < nonAscii)
+        name += "\xC3\xA9"; // é
+    name += QByteArray::number(i);
+    return name + ",secret" + QByteArray::number((r >> 24) % 99991) + ',' +
+           QByteArray::number((r >> 40) % 2) + ',' + name.toLower() + domains[(r >> 44) % 3] + ',' +
+           QByteArray::number((r >> 48) % 70 == 0 ? (r >> 32) % 65536 : 0) + "\r\n";
+}
+
+bool writeAccountFile(const QString &path, qint64 records, int nonAscii)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QByteArray chunk;
+    for (qint64 i = 0; i < records; ++i) {
+        chunk += accountLine(quint64(i), nonAscii);
+        if (chunk.size() > (1 << 20)) {
+            if (file.write(chunk) != chunk.size())
+                return false;
+            chunk.clear();
+        }
+    }
+    return file.write(chunk) == chunk.size() && file.flush();
+}
+
+// The resident memory in MiB, or -1 where /proc does not tell.
+double residentMiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+    }
+    return -1;
+}
+
+double medianMs(int rounds, const std::function<void()> &work)
+{
+    std::vector<double> times;
+    for (int round = 0; round < rounds; ++round) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        times.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const qint64 records = argc > 1 ? QByteArray(argv[1]).toLongLong() : 1000000;
+    const int rounds = argc > 2 ? QByteArray(argv[2]).toInt() : 5;
+    const int nonAscii = argc > 3 ? QByteArray(argv[3]).toInt() : 1;
+    QTemporaryDir folder(QDir::currentPath() + QStringLiteral("/accounts-table-bench-XXXXXX"));
+    const QString server = folder.path();
+    const QString accounts = server + QStringLiteral("/kData/kPlayer/kAdd.txt");
+    if (records <= 0 || rounds <= 0 || !folder.isValid() ||
+        !QDir().mkpath(server + QStringLiteral("/kData/kPlayer")) ||
+        !writeAccountFile(accounts, records, nonAscii)) {
+        std::fprintf(stderr, "cannot write the account file\n");
+        return 1;
+    }
+    std::printf("%lld records, %.1f MB, %d%% of the names not ASCII, medians of %d rounds\n",
+                records, QFile(accounts).size() / 1e6, nonAscii, rounds);
+
+    const double before = residentMiB();
+    AccountTable table;
+    QElapsedTimer timer;
+    timer.start();
+    if (!table.load(server).ok) {
+        std::fprintf(stderr, "cannot load the account file\n");
+        return 1;
+    }
+    const double firstLoad = timer.nsecsElapsed() / 1e6;
+    const double after = residentMiB();
+    std::printf("%-28s %9.1f ms\n", "load", firstLoad);
+    const double reload = medianMs(rounds, [&] { table.load(server); });
+    std::printf("%-28s %9.1f ms\n", "reload", reload);
+    if (before < 0)
+        std::printf("%-28s %12s\n", "memory of the table", "n/a");
+    else
+        std::printf("%-28s %9.1f MiB (file %.1f MiB, %lld lines, %lld malformed)\n",
+                    "memory of the table", after - before, QFile(accounts).size() / 1048576.0,
+                    qlonglong(table.lineCount()), qlonglong(table.malformedCount()));
+
+    for (const char *text : {"d", "dr", "dra", "drag", "drago", "dragon", "dragon7", "dragon77",
+                             "@example", "a*7", "dr?g*9", "é", "zzz"}) {
+        qsizetype kept = 0;
+        const double ms =
+            medianMs(rounds, [&] { kept = table.filter(QString::fromUtf8(text)).size(); });
+        std::printf("filter %-21s %9.1f ms  %8lld lines\n",
+                    (QByteArray("\"") + text + '"').constData(), ms, qlonglong(kept));
+    }
+
+    const QList<qsizetype> all = table.filter(QString());
+    const struct
+    {
+        RecordField field;
+        const char *name;
+    } fields[] = {{UsernameField, "username"},
+                  {EmailField, "e-mail"},
+                  {PasswordField, "password"},
+                  {GmFlagsField, "GM flags"}};
+    for (const auto &field : fields) {
+        const double ms = medianMs(rounds, [&] {
+            QList<qsizetype> indexes = all;
+            table.sort(indexes, field.field, Qt::AscendingOrder);
+        });
+        std::printf("sort by %-20s %9.1f ms\n", field.name, ms);
+    }
+    const double find = medianMs(rounds, [&] { table.find(QStringLiteral("nobody")); });
+    std::printf("%-28s %9.1f ms\n", "find a name that is not there", find);
+    return 0;
+}
