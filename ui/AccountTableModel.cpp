@@ -6,6 +6,7 @@
 #include <QBrush>
 #include <QColor>
 #include <QStringList>
+#include <QThread>
 
 #include <algorithm>
 
@@ -24,23 +25,26 @@ QString gmFlagsText(qint32 total)
 
 } // namespace
 
+AccountTableModel::AccountTableModel(QObject *parent) : QAbstractTableModel(parent) {}
+
+AccountTableModel::~AccountTableModel()
+{
+    if (m_worker) {
+        m_worker->wait();
+        delete m_worker;
+    }
+}
+
 void AccountTableModel::setTable(std::shared_ptr<const AccountTable> table)
 {
-    beginResetModel();
-    m_table = std::move(table);
-    m_cachedLine = -1;
-    m_filtered = m_table ? m_table->filter(m_filterText) : QList<qsizetype>();
-    applyOrder();
-    endResetModel();
+    m_request.table = std::move(table);
+    update();
 }
 
 void AccountTableModel::setFilterText(const QString &text)
 {
-    beginResetModel();
-    m_filterText = text;
-    m_filtered = m_table ? m_table->filter(m_filterText) : QList<qsizetype>();
-    applyOrder();
-    endResetModel();
+    m_request.filterText = text;
+    update();
 }
 
 void AccountTableModel::setPasswordsShown(bool shown)
@@ -56,24 +60,72 @@ void AccountTableModel::sort(int column, Qt::SortOrder order)
 {
     if (column < 0 || column >= ColumnCount)
         return;
-    emit layoutAboutToBeChanged();
-    m_sortColumn = column;
-    m_sortOrder = order;
-    applyOrder();
-    emit layoutChanged();
+    m_request.sortColumn = column;
+    m_request.sortOrder = order;
+    update();
 }
 
-void AccountTableModel::applyOrder()
+QList<qsizetype> AccountTableModel::rowsFor(const Request &request)
 {
-    m_rows = m_filtered;
-    if (!m_table)
-        return;
-    if (m_sortColumn == LineColumn) {
-        if (m_sortOrder == Qt::DescendingOrder)
-            std::reverse(m_rows.begin(), m_rows.end());
+    if (!request.table)
+        return {};
+    QList<qsizetype> rows = request.table->filter(request.filterText);
+    if (request.sortColumn == LineColumn) {
+        if (request.sortOrder == Qt::DescendingOrder)
+            std::reverse(rows.begin(), rows.end());
+    } else {
+        request.table->sort(rows, RecordField(request.sortColumn - UsernameColumn),
+                            request.sortOrder);
+    }
+    return rows;
+}
+
+void AccountTableModel::update()
+{
+    ++m_generation;
+    if (!m_request.table || m_request.table->lineCount() < m_backgroundFrom) {
+        showRows(m_request.table, rowsFor(m_request));
         return;
     }
-    m_table->sort(m_rows, RecordField(m_sortColumn - UsernameColumn), m_sortOrder);
+    m_requestWaiting = true;
+    startWorker();
+}
+
+void AccountTableModel::startWorker()
+{
+    // One at a time: a request made meanwhile waits, and only the latest then runs.
+    if (m_worker || !m_requestWaiting)
+        return;
+    m_requestWaiting = false;
+    const Request request = m_request;
+    const quint64 generation = m_generation;
+    m_worker = QThread::create([this, request, generation] {
+        QList<qsizetype> rows = rowsFor(request);
+        QMetaObject::invokeMethod(
+            this,
+            [this, request, generation, rows = std::move(rows)]() mutable {
+                if (generation == m_generation)
+                    showRows(request.table, std::move(rows));
+            },
+            Qt::QueuedConnection);
+    });
+    connect(m_worker, &QThread::finished, this, [this] {
+        m_worker->deleteLater();
+        m_worker = nullptr;
+        startWorker();
+    });
+    m_worker->start();
+}
+
+void AccountTableModel::showRows(std::shared_ptr<const AccountTable> table, QList<qsizetype> rows)
+{
+    emit rowsAboutToBeReplaced();
+    beginResetModel();
+    m_shownTable = std::move(table);
+    m_rows = std::move(rows);
+    m_cachedLine = -1;
+    endResetModel();
+    emit rowsReplaced();
 }
 
 int AccountTableModel::rowOfLine(qsizetype line) const
@@ -85,7 +137,7 @@ AccountRecord AccountTableModel::recordAt(int row) const
 {
     const qsizetype line = m_rows.at(row);
     if (line != m_cachedLine) {
-        m_cachedRecord = m_table->record(line);
+        m_cachedRecord = m_shownTable->record(line);
         m_cachedLine = line;
     }
     return m_cachedRecord;
@@ -93,17 +145,17 @@ AccountRecord AccountTableModel::recordAt(int row) const
 
 bool AccountTableModel::isMalformedAt(int row) const
 {
-    return m_table->isMalformed(m_rows.at(row));
+    return m_shownTable->isMalformed(m_rows.at(row));
 }
 
 QString AccountTableModel::statusText() const
 {
-    if (!m_table)
+    if (!m_shownTable)
         return {};
     return QStringLiteral("%L1 of %L2 lines shown, %L3 malformed")
         .arg(m_rows.size())
-        .arg(m_table->lineCount())
-        .arg(m_table->malformedCount());
+        .arg(m_shownTable->lineCount())
+        .arg(m_shownTable->malformedCount());
 }
 
 QString AccountTableModel::cellText(int row, int column) const

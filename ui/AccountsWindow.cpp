@@ -32,7 +32,7 @@ namespace {
 
 // Long enough to take a replacing save (write, rename, lock files) as one change, short enough
 // that the table follows the file within a second.
-constexpr int reloadDelayMs = 300;
+constexpr int reloadDelayMs = 200;
 constexpr int progressDelayMs = 300;
 constexpr int progressSteps = 1000;
 
@@ -154,21 +154,12 @@ void AccountsWindow::createControls()
     setTabOrder(cmdEdit, cmdRemove);
     setTabOrder(cmdRemove, chkShowPasswords);
 
-    connect(txtFilter, &QLineEdit::textChanged, this, [this](const QString &text) {
-        // The selected line stays selected when the new filter keeps it.
-        const int row = selectedRow();
-        const qsizetype line = row >= 0 ? m_model->lineAt(row) : -1;
-        m_model->setFilterText(text);
-        if (line >= 0)
-            selectRow(m_model->rowOfLine(line));
-        if (m_model->table())
-            lblStatus->setText(m_model->statusText());
-        updateCommands();
-    });
+    connect(txtFilter, &QLineEdit::textChanged, m_model, &AccountTableModel::setFilterText);
+    connect(m_model, &AccountTableModel::rowsAboutToBeReplaced, this, &AccountsWindow::keepPlace);
+    connect(m_model, &AccountTableModel::rowsReplaced, this, &AccountsWindow::returnToPlace);
     connect(chkShowPasswords, &QCheckBox::toggled, m_model, &AccountTableModel::setPasswordsShown);
     connect(tblAccounts->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &AccountsWindow::updateCommands);
-    connect(m_model, &QAbstractItemModel::modelReset, this, &AccountsWindow::updateCommands);
     connect(tblAccounts, &QTableView::doubleClicked, this, &AccountsWindow::editAccount);
     connect(cmdPassword, &QPushButton::clicked, this, &AccountsWindow::changePassword);
     connect(cmdEdit, &QPushButton::clicked, this, &AccountsWindow::editAccount);
@@ -235,33 +226,52 @@ void AccountsWindow::showProgress(qint64 bytesRead, qint64 fileSize)
 
 void AccountsWindow::showTable(std::shared_ptr<const AccountTable> table)
 {
-    // Where the operator was, by name: lines added or removed above move every line number.
-    QString selectedName;
-    QString topName;
-    if (m_model->table()) {
-        if (const int row = selectedRow(); row >= 0)
-            selectedName = m_model->recordAt(row).username;
-        if (const int top = tblAccounts->rowAt(0); top >= 0)
-            topName = m_model->recordAt(top).username;
-    }
-    const int scroll = tblAccounts->verticalScrollBar()->value();
-
+    m_loadShowing = true;
     m_model->setTable(std::move(table));
-    m_progressDelay.stop();
-    prgLoad->hide();
+}
 
-    const auto rowOf = [this](const QString &name) {
-        const qsizetype line = name.isEmpty() ? -1 : m_model->table()->find(name);
+void AccountsWindow::keepPlace()
+{
+    m_place = {m_model->table(), -1, {}, -1, {}, tblAccounts->verticalScrollBar()->value()};
+    if (const int row = selectedRow(); row >= 0) {
+        m_place.selectedLine = m_model->lineAt(row);
+        m_place.selectedName = m_model->recordAt(row).username;
+    }
+    if (const int top = tblAccounts->rowAt(0); top >= 0) {
+        m_place.topLine = m_model->lineAt(top);
+        m_place.topName = m_model->recordAt(top).username;
+    }
+}
+
+void AccountsWindow::returnToPlace()
+{
+    const AccountTable *table = m_model->table();
+    const bool sameFile = table == m_place.table;
+    // Line numbers move when lines are added or removed above: a new version is searched by name.
+    const auto rowOf = [&](qsizetype line, const QString &name) {
+        if (!sameFile)
+            line = name.isEmpty() || !table ? -1 : table->find(name);
         return line < 0 ? -1 : m_model->rowOfLine(line);
     };
-    selectRow(rowOf(selectedName));
-    if (const int top = rowOf(topName); top >= 0)
+    const int selected = rowOf(m_place.selectedLine, m_place.selectedName);
+    selectRow(selected);
+    if (sameFile) {
+        // A new filter or order: the selected account stays in view.
+        if (selected >= 0)
+            tblAccounts->scrollTo(m_model->index(selected, 0), QAbstractItemView::PositionAtCenter);
+    } else if (const int top = rowOf(m_place.topLine, m_place.topName); top >= 0) {
         tblAccounts->scrollTo(m_model->index(top, 0), QAbstractItemView::PositionAtTop);
-    else
-        tblAccounts->verticalScrollBar()->setValue(scroll);
+    } else {
+        tblAccounts->verticalScrollBar()->setValue(m_place.scroll);
+    }
     lblStatus->setText(m_model->statusText());
     updateCommands();
-    emit tableLoaded();
+    if (m_loadShowing) {
+        m_loadShowing = false;
+        m_progressDelay.stop();
+        prgLoad->hide();
+        emit tableLoaded();
+    }
 }
 
 void AccountsWindow::showLoadError(const QString &errorText)

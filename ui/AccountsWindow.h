@@ -55,6 +55,8 @@ private:
     void watchFile();
     void fileTouched();
     void showTable(std::shared_ptr<const AccountTable> table);
+    void keepPlace();
+    void returnToPlace();
     void showLoadError(const QString &errorText);
     void showProgress(qint64 bytesRead, qint64 fileSize);
     void updateCommands();
@@ -69,8 +71,22 @@ private:
     AccountTableModel *m_model = nullptr;
     AccountTableLoader *m_loader = nullptr;
     QFileSystemWatcher *m_watcher = nullptr;
-    QTimer m_reloadTimer;   // a burst of changes gives one reload
-    QTimer m_progressDelay; // a quick load shows no progress bar
+    QTimer m_reloadTimer;       // a burst of changes gives one reload
+    QTimer m_progressDelay;     // a quick load shows no progress bar
+    bool m_loadShowing = false; // a loaded table is being filtered and sorted for the view
+
+    // Where the operator was before the rows were replaced: the selected and the topmost line,
+    // by index within the same table, by name in a new version of the file.
+    struct Place
+    {
+        const AccountTable *table = nullptr;
+        qsizetype selectedLine = -1;
+        QString selectedName;
+        qsizetype topLine = -1;
+        QString topName;
+        int scroll = 0;
+    };
+    Place m_place;
 
     QLineEdit *txtFilter = nullptr;
     QCheckBox *chkShowPasswords = nullptr;

@@ -32,6 +32,7 @@ private slots:
 
     void rows_data();
     void rows();
+    void filterAndSort_data();
     void filterAndSort();
     void copyLeavesHiddenPasswordsOut_data();
     void copyLeavesHiddenPasswordsOut();
@@ -168,16 +169,32 @@ void AccountsWindowTest::rows()
     QCOMPARE(model.index(row, column).data().toString(), shown);
 }
 
+void AccountsWindowTest::filterAndSort_data()
+{
+    QTest::addColumn<qsizetype>("backgroundFrom");
+
+    QTest::newRow("at once") << qsizetype(1000);
+    QTest::newRow("in the background") << qsizetype(0);
+}
+
 void AccountsWindowTest::filterAndSort()
 {
+    QFETCH(qsizetype, backgroundFrom);
+
     AccountTableModel model;
-    model.setTable(loadedTable(*m_server));
-    model.setFilterText(QStringLiteral("*a*"));
+    model.setBackgroundFrom(backgroundFrom);
+    const auto replaced = [&model](const std::function<void()> &step) {
+        QSignalSpy rows(&model, &AccountTableModel::rowsReplaced);
+        step();
+        return !rows.isEmpty() || rows.wait(5000);
+    };
+    QVERIFY(replaced([&] { model.setTable(loadedTable(*m_server)); }));
+    QVERIFY(replaced([&] { model.setFilterText(QStringLiteral("*a*")); }));
     QCOMPARE(column(model, AccountTableModel::UsernameColumn),
              (QStringList{"alice", "carol", "dave"}));
-    model.sort(AccountTableModel::UsernameColumn, Qt::DescendingOrder);
+    QVERIFY(replaced([&] { model.sort(AccountTableModel::UsernameColumn, Qt::DescendingOrder); }));
     QCOMPARE(column(model, AccountTableModel::LineColumn), (QStringList{"5", "4", "1"}));
-    model.sort(AccountTableModel::LineColumn, Qt::AscendingOrder);
+    QVERIFY(replaced([&] { model.sort(AccountTableModel::LineColumn, Qt::AscendingOrder); }));
     QCOMPARE(column(model, AccountTableModel::LineColumn), (QStringList{"1", "4", "5"}));
     QCOMPARE(model.statusText(), QStringLiteral("3 of 5 lines shown, 1 malformed"));
 }
