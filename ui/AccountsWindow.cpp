@@ -158,7 +158,10 @@ void AccountsWindow::createControls()
     connect(m_model, &AccountTableModel::rowsAboutToBeReplaced, this, &AccountsWindow::keepPlace);
     connect(m_model, &AccountTableModel::rowsReplaced, this, &AccountsWindow::returnToPlace);
     connect(chkShowPasswords, &QCheckBox::toggled, m_model, &AccountTableModel::setPasswordsShown);
+    // A click makes the row current before it selects it: both are followed.
     connect(tblAccounts->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &AccountsWindow::updateCommands);
+    connect(tblAccounts->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &AccountsWindow::updateCommands);
     connect(tblAccounts, &QTableView::doubleClicked, this, &AccountsWindow::editAccount);
     connect(cmdPassword, &QPushButton::clicked, this, &AccountsWindow::changePassword);
