@@ -12,7 +12,8 @@ QLineEdit *makePasswordBox(QWidget *dialog, const char *name, const QString &acc
     auto *box = new QLineEdit(dialog);
     box->setObjectName(QLatin1String(name));
     box->setAccessibleName(accessibleName);
-    box->setEchoMode(QLineEdit::Password);
+    // Nothing of a password shows, not even its length, as at kadd's prompt.
+    box->setEchoMode(QLineEdit::NoEcho);
     return box;
 }
 

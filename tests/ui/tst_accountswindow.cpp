@@ -2,6 +2,7 @@
 #include "core/AccountTable.h"
 #include "tests/support/ServerFolder.h"
 #include "tests/ui/ModalMessageCatcher.h"
+#include "tests/ui/WindowProbe.h"
 #include "ui/AccountDetailsDialog.h"
 #include "ui/AccountTableModel.h"
 #include "ui/AccountsWindow.h"
@@ -40,6 +41,7 @@ private slots:
     void changesMatchEditAccount();
     void accountRemovedMeanwhile();
     void accessibleNames();
+    void tabOrder();
     void ctrlMOpensOneWindow();
 
 private:
@@ -326,6 +328,16 @@ void AccountsWindowTest::accessibleNames()
         if (widget->focusPolicy() & Qt::TabFocus)
             QVERIFY2(!nameOf(widget).isEmpty(), qPrintable(widget->objectName()));
     }
+}
+
+void AccountsWindowTest::tabOrder()
+{
+    openWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    select(QStringLiteral("alice"));
+    m_window->findChild<QLineEdit *>(QStringLiteral("txtFilter"))->setFocus();
+    QCOMPARE(tabWalk(m_window.get(), 6), (QStringList{"txtFilter", "tblAccounts", "cmdPassword",
+                                                      "cmdEdit", "cmdRemove", "chkShowPasswords"}));
 }
 
 void AccountsWindowTest::ctrlMOpensOneWindow()
