@@ -56,7 +56,7 @@ AccountsWindow::AccountsWindow(const QString &applicationFolder, QWidget *parent
 {
     setObjectName(QStringLiteral("frmAccounts"));
     setWindowTitle(
-        QStringLiteral("Accounts \u2013 %1").arg(QDir::toNativeSeparators(m_accountPath)));
+        QStringLiteral("Accounts – %1").arg(QDir::toNativeSeparators(m_accountPath)));
     createControls();
 
     m_reloadTimer.setSingleShot(true);
@@ -122,7 +122,7 @@ void AccountsWindow::createControls()
     layout->addWidget(tblAccounts, 1);
 
     auto *statusRow = new QHBoxLayout;
-    lblStatus = new QLabel(QStringLiteral("Reading the account file\u2026"), this);
+    lblStatus = new QLabel(QStringLiteral("Reading the account file…"), this);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     lblStatus->setAccessibleName(QStringLiteral("Status"));
     lblStatus->setTextFormat(Qt::PlainText);
@@ -137,11 +137,11 @@ void AccountsWindow::createControls()
     layout->addLayout(statusRow);
 
     auto *buttons = new QHBoxLayout;
-    cmdPassword = makeButton(this, "cmdPassword", QStringLiteral("Change &password\u2026"),
+    cmdPassword = makeButton(this, "cmdPassword", QStringLiteral("Change &password…"),
                              QStringLiteral("Change password"));
-    cmdEdit = makeButton(this, "cmdEdit", QStringLiteral("&Edit\u2026"), QStringLiteral("Edit"));
+    cmdEdit = makeButton(this, "cmdEdit", QStringLiteral("&Edit…"), QStringLiteral("Edit"));
     cmdRemove =
-        makeButton(this, "cmdRemove", QStringLiteral("&Remove\u2026"), QStringLiteral("Remove"));
+        makeButton(this, "cmdRemove", QStringLiteral("&Remove…"), QStringLiteral("Remove"));
     buttons->addWidget(cmdPassword);
     buttons->addWidget(cmdEdit);
     buttons->addWidget(cmdRemove);

@@ -301,7 +301,7 @@ void frmKeltoAccountCreator::contextMenuEvent(QContextMenuEvent *event)
                    &frmKeltoAccountCreator::changeServerFolder)
         ->setEnabled(bool(m_chooseServerFolder));
     // The shortcut is the window's own (see connectHandlers); the menu only shows it.
-    menu.addAction(QStringLiteral("Manage accounts\u2026"), this,
+    menu.addAction(QStringLiteral("Manage accounts…"), this,
                    &frmKeltoAccountCreator::openAccountsWindow)
         ->setShortcut(accountsShortcut());
     menu.exec(event->globalPos());
@@ -310,8 +310,10 @@ void frmKeltoAccountCreator::contextMenuEvent(QContextMenuEvent *event)
 void frmKeltoAccountCreator::openAccountsWindow()
 {
     // One Accounts window, on the folder in use: after a change of folder the old one goes.
-    if (m_accountsWindow && m_accountsWindow->applicationFolder() != m_applicationFolder)
-        m_accountsWindow->close();
+    if (m_accountsWindow && m_accountsWindow->applicationFolder() != m_applicationFolder) {
+        m_accountsWindow->close(); // deleted later
+        m_accountsWindow = nullptr;
+    }
     if (!m_accountsWindow) {
         m_accountsWindow = new AccountsWindow(m_applicationFolder, this);
         m_accountsWindow->setAttribute(Qt::WA_DeleteOnClose);

@@ -351,6 +351,14 @@ void AccountsWindowTest::ctrlMOpensOneWindow()
     QTest::keyClick(&main, Qt::Key_M, Qt::ControlModifier);
     QCOMPARE(main.accountsWindow(), opened);
     QCOMPARE(opened->applicationFolder(), m_server->path());
+
+    // Another server folder chosen: the next Ctrl+M opens a window on it.
+    const ServerFolder other(accounts);
+    main.setServerFolderChooser([&other](QWidget *, const QString &) { return other.path(); });
+    main.changeServerFolder();
+    QTest::keyClick(&main, Qt::Key_M, Qt::ControlModifier);
+    QVERIFY(main.accountsWindow());
+    QCOMPARE(main.accountsWindow()->applicationFolder(), other.path());
 }
 
 QTEST_MAIN(AccountsWindowTest)
