@@ -47,10 +47,14 @@ public:
 
     // The lines whose username or e-mail contains the text, in file order: letter case ignored
     // as the duplicate check ignores it, '*' standing for any run of characters and '?' for one.
-    // An empty text keeps every line.
+    // An empty text keeps every line. The fields are those record(index) shows, so a malformed
+    // line is found by what can be read of it. At a million lines it uses a second thread.
     QList<qsizetype> filter(const QString &text) const;
     // Orders the lines by one field; lines that compare equal keep their order, so that sorting
     // by nothing else restores file order. Usernames compare as the duplicate check's keys.
+    // E-mails compare by such keys too, passwords by their bytes, gender and GM flags by value.
+    // Malformed lines have no fields to compare: in either order they go after the well-formed
+    // ones, keeping their order among themselves.
     void sort(QList<qsizetype> &indexes, RecordField field, Qt::SortOrder order) const;
     // The line whose name field names the account, or -1.
     qsizetype find(const QString &username) const;
