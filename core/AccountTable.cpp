@@ -29,9 +29,11 @@ constexpr qsizetype plainLineLimit = 255;
 // Past this many lines the filter takes the second core too: starting a thread costs about what
 // filtering a few thousand lines does.
 constexpr qsizetype filterSplitLines = 100000;
+// The same for shaping the lines a load read.
+constexpr qsizetype shapeSplitLines = 4096;
 
-// How often the load reports its progress.
-constexpr qsizetype progressStep = 1024 * 1024;
+// The load reads this many bytes of lines, then shapes them and reports its progress.
+constexpr qsizetype batchBytes = 2 * 1024 * 1024;
 
 bool isAscii(QByteArrayView bytes)
 {
@@ -183,24 +185,20 @@ void AccountTable::clear()
     m_malformedCount = 0;
 }
 
-void AccountTable::addLine(QByteArrayView line, bool cut)
+AccountTable::LineShape AccountTable::shapeLine(qsizetype index, OtherLines &others) const
 {
-    const qsizetype index = m_lineStarts.size();
-    m_lineStarts.append(m_bytes.size());
-    m_bytes.append(line);
+    const QByteArrayView text = line(index);
     LineShape shape;
-    if (cut)
-        shape.kind |= Cut;
-    if (line.size() <= plainLineLimit && isAscii(line)) {
+    if (text.size() <= plainLineLimit && isAscii(text)) {
         shape.kind |= Plain;
         constexpr qsizetype wanted = RecordFieldCount - 1;
         qsizetype commas[wanted] = {};
         qsizetype found = 0;
-        for (qsizetype i = 0; i < line.size(); ++i) {
-            if (line.at(i) == ',' && found++ < wanted)
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text.at(i) == ',' && found++ < wanted)
                 commas[found - 1] = i;
         }
-        shape.nameEnd = quint8(found > 0 ? commas[0] : line.size());
+        shape.nameEnd = quint8(found > 0 ? commas[0] : text.size());
         const bool fiveFields = found == wanted;
         if (fiveFields) {
             shape.emailStart = quint8(commas[EmailField - 1] + 1);
@@ -208,29 +206,60 @@ void AccountTable::addLine(QByteArrayView line, bool cut)
         }
         // An ASCII line always decodes, to the same characters: this is parseRecord's verdict,
         // without building the record.
-        const char gender = fiveFields ? line.at(commas[GenderField - 1] + 1) : 0;
+        const char gender = fiveFields ? text.at(commas[GenderField - 1] + 1) : 0;
         const bool wellFormed =
             fiveFields && shape.nameEnd > 0 && commas[GenderField] == commas[GenderField - 1] + 2 &&
             (gender == '0' || gender == '1') &&
-            plainNumberBytes(line.sliced(commas[GmFlagsField - 1] + 1), allGmFlags);
+            plainNumberBytes(text.sliced(commas[GmFlagsField - 1] + 1), allGmFlags);
         if (!wellFormed)
             shape.kind |= Malformed;
-    } else {
-        const AccountRecord shown = parseRecord(line);
-        if (!shown.malformed.isEmpty())
-            shape.kind |= Malformed;
-        OtherLine other;
-        other.index = index;
-        other.keyStart = m_otherKeys.size();
-        m_otherKeys.append(caseInsensitiveKey(shown.username).toUtf8());
-        other.nameKeyLength = quint32(m_otherKeys.size() - other.keyStart);
-        m_otherKeys.append(caseInsensitiveKey(shown.email).toUtf8());
-        other.emailKeyLength = quint32(m_otherKeys.size() - other.keyStart - other.nameKeyLength);
-        m_otherLines.append(other);
+        return shape;
     }
-    if (shape.kind & Malformed)
-        ++m_malformedCount;
-    m_shapes.append(shape);
+    const AccountRecord shown = parseRecord(text);
+    if (!shown.malformed.isEmpty())
+        shape.kind |= Malformed;
+    OtherLine other;
+    other.index = index;
+    other.keyStart = others.keys.size();
+    others.keys.append(caseInsensitiveKey(shown.username).toUtf8());
+    other.nameKeyLength = quint32(others.keys.size() - other.keyStart);
+    others.keys.append(caseInsensitiveKey(shown.email).toUtf8());
+    other.emailKeyLength = quint32(others.keys.size() - other.keyStart - other.nameKeyLength);
+    others.lines.append(other);
+    return shape;
+}
+
+// Lines read but not yet shaped, from the first on.
+void AccountTable::shapeLines(qsizetype from, qsizetype to)
+{
+    m_shapes.resize(to);
+    LineShape *const shapes = m_shapes.data();
+    const auto shapeRun = [&](qsizetype first, qsizetype end, OtherLines &others) {
+        for (qsizetype i = first; i < end; ++i)
+            shapes[i] = shapeLine(i, others);
+    };
+    OtherLines parts[2];
+    const qsizetype half = from + (to - from) / 2;
+    if (to - from < shapeSplitLines) {
+        shapeRun(from, to, parts[0]);
+    } else {
+        // Decoding the lines that are not ASCII is most of a load's work when there are many.
+        const int starterCore = currentCore();
+        std::thread helper([&] {
+            leaveCore(starterCore);
+            shapeRun(half, to, parts[1]);
+        });
+        shapeRun(from, half, parts[0]);
+        helper.join();
+    }
+    for (OtherLines &part : parts) {
+        for (OtherLine &other : part.lines)
+            other.keyStart += m_otherKeys.size();
+        m_otherLines.append(part.lines);
+        m_otherKeys.append(part.keys);
+    }
+    m_malformedCount += std::count_if(
+        shapes + from, shapes + to, [](const LineShape &shape) { return shape.kind & Malformed; });
 }
 
 AccountTable::LoadResult
@@ -259,24 +288,37 @@ AccountTable::load(const QString &applicationFolder,
 
     AccountLineReader reader(update.source());
     QByteArrayView line;
+    QList<qsizetype> cutLines;
     qint64 bytesRead = 0;
-    qint64 nextProgress = progressStep;
-    while (reader.next(line)) {
+    bool more = true;
+    while (more) {
+        // A batch is read, and then shaped on both cores while no line is added.
+        const qsizetype batchStart = lineCount();
+        const qsizetype batchEnd = m_bytes.size() + batchBytes;
+        while ((more = reader.next(line))) {
+            if (reader.lineIsCut())
+                cutLines.append(lineCount());
+            m_lineStarts.append(m_bytes.size());
+            m_bytes.append(line);
+            bytesRead += line.size() + 1;
+            if (m_bytes.size() >= batchEnd)
+                break;
+        }
+        if (reader.failed()) {
+            clear();
+            result.errorText = fileReadErrorText(accountPath, reader.errorText());
+            return result;
+        }
         if (cancel && cancel->load(std::memory_order_relaxed)) {
             clear();
             return result;
         }
-        addLine(line, reader.lineIsCut());
-        bytesRead += line.size() + 1;
-        if (progress && bytesRead >= nextProgress) {
+        shapeLines(batchStart, lineCount());
+        for (const qsizetype cut : std::as_const(cutLines))
+            m_shapes[cut].kind |= Cut;
+        cutLines.clear();
+        if (progress && more)
             progress(std::min(bytesRead, fileSize), fileSize);
-            nextProgress = bytesRead + progressStep;
-        }
-    }
-    if (reader.failed()) {
-        clear();
-        result.errorText = fileReadErrorText(accountPath, reader.errorText());
-        return result;
     }
     // Room reserved for lines shorter than expected is given back.
     m_lineStarts.squeeze();
@@ -457,8 +499,22 @@ void AccountTable::sort(QList<qsizetype> &indexes, RecordField field, Qt::SortOr
 qsizetype AccountTable::find(const QString &username) const
 {
     const NameMatcher matcher(username);
+    const QByteArray key = caseInsensitiveKey(username).toUtf8();
+    auto other = m_otherLines.cbegin();
     for (qsizetype i = 0; i < lineCount(); ++i) {
-        const QByteArrayView name = isPlain(i) ? plainName(i) : nameField(line(i));
+        if (isPlain(i)) {
+            if (matcher.matches(plainName(i)))
+                return i;
+            continue;
+        }
+        const QByteArrayView storedKey = nameKey(*other++);
+        // A well-formed line is valid text, and the key of its name was made at load.
+        if (!isMalformed(i)) {
+            if (storedKey == key)
+                return i;
+            continue;
+        }
+        const QByteArrayView name = nameField(line(i));
         // A name field that the reader cut short names no account.
         if ((m_shapes.at(i).kind & Cut) && name.size() == line(i).size())
             continue;

@@ -30,8 +30,9 @@ public:
     // progress(bytesRead, fileSize) is called now and then; a set cancel stops the reading, and
     // the table is then left empty.
     // A table loaded before is emptied first. A cancelled load is not ok and has no error text.
-    // progress is called on the loading thread, about every megabyte; bytesRead counts each
-    // line end as one byte, so it may stay a little short of fileSize until the last call.
+    // progress is called on the loading thread, about every two megabytes; bytesRead counts each
+    // line end as one byte, so it may stay a little short of fileSize until the last call. The
+    // load uses a second thread for part of its work.
     LoadResult load(const QString &applicationFolder,
                     const std::function<void(qint64 bytesRead, qint64 fileSize)> &progress = {},
                     const std::atomic_bool *cancel = nullptr);
@@ -80,8 +81,16 @@ private:
         quint32 emailKeyLength = 0;
     };
 
+    // The lines that are not plain among a run of lines, with their keys.
+    struct OtherLines
+    {
+        QList<OtherLine> lines;
+        QByteArray keys; // keyStart counts from the start of these
+    };
+
     void clear();
-    void addLine(QByteArrayView line, bool cut);
+    LineShape shapeLine(qsizetype index, OtherLines &others) const;
+    void shapeLines(qsizetype from, qsizetype to);
     bool isPlain(qsizetype index) const;
     QByteArrayView plainName(qsizetype index) const;
     QByteArrayView plainEmail(qsizetype index) const;
