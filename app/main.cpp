@@ -1,6 +1,7 @@
 #include "app/ServerFolderChooser.h"
 #include "core/FileSizeLimit.h"
 #include "core/ServerLocation.h"
+#include "ui/AccountsWindow.h"
 #include "ui/frmKeltoAccountCreator.h"
 
 #include <QApplication>
@@ -43,7 +44,19 @@ struct Options
                        "when that does, else the folder that KELTO_APP_DIR names, else the folder "
                        "chosen last time; failing all of them the program asks for one."),
         QStringLiteral("DIR")};
+    QCommandLineOption accounts{
+        QStringLiteral("accounts"),
+        QStringLiteral("Open only the Accounts window, to look up, change and remove the "
+                       "accounts of the server folder.")};
 };
+
+// kelto-accounts.exe on Windows is this program built to open the Accounts window by default,
+// so that it can be started by a double-click.
+#ifdef KELTO_ACCOUNTS_BY_DEFAULT
+constexpr bool accountsByDefault = true;
+#else
+constexpr bool accountsByDefault = false;
+#endif
 
 void describe(QCommandLineParser &parser, const Options &options)
 {
@@ -51,6 +64,7 @@ void describe(QCommandLineParser &parser, const Options &options)
         "Adds player accounts to a game server's account file, kData/kPlayer/kAdd.txt below "
         "the server folder, one account at a time through a window."));
     parser.addOption(options.appDir);
+    parser.addOption(options.accounts);
     parser.addHelpOption();
     parser.addVersionOption();
 }
@@ -138,6 +152,12 @@ int main(int argc, char *argv[])
             return EXIT_FAILURE;
     }
     setServerLocationInUse(server);
+
+    if (accountsByDefault || parser.isSet(options.accounts)) {
+        AccountsWindow accounts(server.path);
+        accounts.show();
+        return app.exec();
+    }
 
     frmKeltoAccountCreator window(server.path);
     window.setServerFolderChooser([](QWidget *parent, const QString &current) {

@@ -7,7 +7,7 @@ if(NOT TARGET kelto-account-creator)
     return()
 endif()
 
-install(TARGETS kelto-account-creator kadd RUNTIME DESTINATION . COMPONENT windows_zip)
+install(TARGETS kelto-account-creator kelto-accounts kadd RUNTIME DESTINATION . COMPONENT windows_zip)
 foreach(module Core Gui Widgets)
     install(FILES $<TARGET_FILE:Qt6::${module}> DESTINATION . COMPONENT windows_zip)
 endforeach()
@@ -90,5 +90,6 @@ set(CPACK_NSIS_MUI_FINISHPAGE_RUN kelto-account-creator.exe)
 # The programs lie at the top of the installed folder, not in bin\. One Start-menu entry per
 # window program (pairs of file name and caption); the Uninstall entry comes with CPack.
 set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
-set(CPACK_PACKAGE_EXECUTABLES kelto-account-creator "Kelto Account Creator")
+set(CPACK_PACKAGE_EXECUTABLES kelto-account-creator "Kelto Account Creator"
+                               kelto-accounts "Kelto Accounts")
 include(CPack)

@@ -16,3 +16,7 @@ if(TARGET kelto-account-creator)
     kelto_add_version_info(kelto-account-creator
                            "Kelto Account Creator: adds player accounts to a game server's account file")
 endif()
+if(TARGET kelto-accounts)
+    kelto_add_version_info(kelto-accounts
+                           "Kelto Account Creator: looks up, changes and removes player accounts")
+endif()

@@ -1,5 +1,6 @@
 #!/bin/sh
-# Writes docs/main-window.png and docs/gm-window.png from the real program running under Xvfb.
+# Writes docs/main-window.png, docs/gm-window.png and docs/accounts-window.png from the real
+# program running under Xvfb.
 # Usage: tools/screenshots.sh [build folder]   (needs xvfb, xdotool and imagemagick)
 set -eu
 cd "$(dirname "$0")/.."
@@ -49,4 +50,14 @@ xdotool mousemove --window "$gm" 60 308 click 1
 xdotool mousemove --window "$gm" 240 28 click 1
 sleep 0.5
 import -window "$gm" docs/gm-window.png
-echo "screenshots: wrote docs/main-window.png and docs/gm-window.png"
+
+# The Accounts window on its own, on the same folder: the account created above is in it.
+(cd "$scratch" && exec ./kelto-account-creator --accounts) &
+accounts_pid=$!
+accounts=$(xdotool search --sync --name '^Accounts – ' | head -n 1)
+xdotool windowmove "$accounts" 0 0
+xdotool windowfocus --sync "$accounts"
+sleep 1
+import -window "$accounts" docs/accounts-window.png
+kill "$accounts_pid"
+echo "screenshots: wrote docs/main-window.png, docs/gm-window.png and docs/accounts-window.png"

@@ -152,6 +152,18 @@ zip_check() {
         return 1
     fi
     echo "kelto-account-creator.exe from the ZIP showed its window"
+
+    # The Accounts window on its own, as a double-click on kelto-accounts.exe starts it.
+    (cd "$server" && exec "$wine" KeltoAccountCreator/kelto-accounts.exe) >/dev/null 2>&1 &
+    program=$!
+    window=$(timeout 60 xdotool search --sync --name '^Accounts – ' | head -n 1 || true)
+    kill "$program" 2>/dev/null || true
+    wait "$program" 2>/dev/null || true
+    if [ -z "$window" ]; then
+        echo "kelto-accounts.exe from the ZIP showed no Accounts window within 60 s"
+        return 1
+    fi
+    echo "kelto-accounts.exe from the ZIP showed the Accounts window"
 }
 begin=$SECONDS
 if zip_check; then
@@ -178,11 +190,11 @@ installer_check() {
     timeout 300 "$wine" cmd /c "$("$wine" winepath -w "$installer") /S /D=$target" \
         >"$results/install.log" 2>&1 || { echo "the installer failed (exit status $?)"; return 1; }
     local file
-    for file in kelto-account-creator.exe kadd.exe Qt6Widgets.dll platforms/qwindows.dll \
+    for file in kelto-account-creator.exe kelto-accounts.exe kadd.exe Qt6Widgets.dll platforms/qwindows.dll \
         libstdc++-6.dll README.txt LICENSE.txt THIRD-PARTY-NOTICES.txt Uninstall.exe; do
         [ -f "$installed/$file" ] || { echo "the installer did not install $file"; return 1; }
     done
-    for file in "Kelto Account Creator.lnk" "Uninstall.lnk"; do
+    for file in "Kelto Account Creator.lnk" "Kelto Accounts.lnk" "Uninstall.lnk"; do
         [ -f "$menu/$file" ] || { echo "the Start menu has no $file"; return 1; }
     done
     echo "installed into $target, with $(cd "$menu" && ls | tr '\n' ' ')in the Start menu"

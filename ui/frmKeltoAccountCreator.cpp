@@ -1,6 +1,7 @@
 #include "ui/frmKeltoAccountCreator.h"
 
 #include "core/CreateAccount.h"
+#include "ui/AccountsWindow.h"
 #include "ui/CommandButton.h"
 #include "ui/ControlFonts.h"
 #include "ui/ModalMessage.h"
@@ -18,11 +19,17 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 
 #include <iterator>
 #include <limits>
 
 namespace {
+
+QKeySequence accountsShortcut()
+{
+    return QKeySequence(Qt::CTRL | Qt::Key_M);
+}
 
 void paintText(QWidget *widget, const QColor &colour)
 {
@@ -160,6 +167,7 @@ void frmKeltoAccountCreator::connectHandlers()
     connect(CmdExit, &QPushButton::clicked, this, &frmKeltoAccountCreator::CmdExit_Click);
     connect(optGenderMale, &QRadioButton::toggled, this,
             &frmKeltoAccountCreator::keepTabStopOnSelectedGender);
+    new QShortcut(accountsShortcut(), this, this, &frmKeltoAccountCreator::openAccountsWindow);
 }
 
 void frmKeltoAccountCreator::applyTabOrder()
@@ -292,7 +300,32 @@ void frmKeltoAccountCreator::contextMenuEvent(QContextMenuEvent *event)
     menu.addAction(QStringLiteral("Change server folder…"), this,
                    &frmKeltoAccountCreator::changeServerFolder)
         ->setEnabled(bool(m_chooseServerFolder));
+    // The shortcut is the window's own (see connectHandlers); the menu only shows it.
+    menu.addAction(QStringLiteral("Manage accounts…"), this,
+                   &frmKeltoAccountCreator::openAccountsWindow)
+        ->setShortcut(accountsShortcut());
     menu.exec(event->globalPos());
+}
+
+void frmKeltoAccountCreator::openAccountsWindow()
+{
+    // One Accounts window, on the folder in use: after a change of folder the old one goes.
+    if (m_accountsWindow && m_accountsWindow->applicationFolder() != m_applicationFolder) {
+        m_accountsWindow->close(); // deleted later
+        m_accountsWindow = nullptr;
+    }
+    if (!m_accountsWindow) {
+        m_accountsWindow = new AccountsWindow(m_applicationFolder, this);
+        m_accountsWindow->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_accountsWindow->show();
+    m_accountsWindow->raise();
+    m_accountsWindow->activateWindow();
+}
+
+AccountsWindow *frmKeltoAccountCreator::accountsWindow() const
+{
+    return m_accountsWindow;
 }
 
 void frmKeltoAccountCreator::Form_Load()

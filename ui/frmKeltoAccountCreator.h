@@ -13,6 +13,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class AccountsWindow;
 class frmGmSelect;
 
 // The main window: the entry, the record label and the four buttons. It is the entry view
@@ -52,6 +53,10 @@ public:
     void setServerFolderChooser(ServerFolderChooser chooser);
     void changeServerFolder();
 
+    // Opens the Accounts window on the server folder in use, or raises the one already open.
+    void openAccountsWindow();
+    AccountsWindow *accountsWindow() const;
+
     void Form_Load();
     void cmdCreate_Click();
     void cmdClear_Click();
@@ -90,5 +95,6 @@ private:
     QString m_applicationFolder; // recorded by Form_Load
     CreateAccountState m_kept;
     QPointer<frmGmSelect> m_gmWindow;
+    QPointer<AccountsWindow> m_accountsWindow;
     ServerFolderChooser m_chooseServerFolder;
 };

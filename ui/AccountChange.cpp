@@ -1,0 +1,64 @@
+#include "ui/AccountChange.h"
+
+#include "core/CreateAccount.h"
+
+AccountChange passwordChange(const QString &username, const QString &password,
+                             const QString &repeated)
+{
+    AccountChange change;
+    change.edit.username = username;
+    if (password != repeated) {
+        change.refused = ValidationResult::fail(
+            QStringLiteral("The two passwords are not the same"), QStringLiteral("Password"));
+        return change;
+    }
+    if (ValidationResult check = validateNewPassword(password); !check.passed) {
+        change.refused = check;
+        return change;
+    }
+    change.edit.values.append({PasswordField, password});
+    return change;
+}
+
+AccountChange detailsChange(const AccountRecord &shown, bool male, const QString &email,
+                            qint32 gmFlags)
+{
+    AccountChange change;
+    change.edit.username = shown.username;
+    if (gmFlags != shown.gmFlags)
+        change.edit.values.append({GmFlagsField, QString::number(gmFlags)});
+    if (email != shown.email) {
+        QString checked = email;
+        if (ValidationResult check = validateNewEmail(checked); !check.passed) {
+            change.refused = check;
+            return change;
+        }
+        if (checked != shown.email)
+            change.edit.values.append({EmailField, checked});
+    }
+    if (male != shown.male)
+        change.edit.values.append({GenderField, male ? QStringLiteral("1") : QStringLiteral("0")});
+    return change;
+}
+
+AccountChange removal(const QString &username, bool keepBackup)
+{
+    AccountChange change;
+    change.edit.username = username;
+    change.edit.remove = true;
+    change.edit.backup = keepBackup;
+    return change;
+}
+
+std::optional<ChangeMessage> editMessage(const QString &username, const EditResult &result)
+{
+    switch (result.outcome) {
+    case EditOutcome::Done:
+        return std::nullopt;
+    case EditOutcome::NoSuchAccount:
+        return ChangeMessage{QStringLiteral("No such account: %1").arg(username), std::nullopt};
+    case EditOutcome::FileError:
+        break;
+    }
+    return ChangeMessage{result.errorText, fileErrorTitle};
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "core/AccountEdit.h"
+#include "core/AccountRecord.h"
+#include "core/EntryValidation.h"
+
+#include <QString>
+
+#include <optional>
+
+// What a change made in the Accounts window sends to the account file, decided here without a
+// window, with the rules and the words kadd passwd, set and remove use.
+struct AccountChange
+{
+    std::optional<ValidationResult> refused; // a rule refused a value: nothing is to be sent
+    AccountEdit edit;                        // by name; no values and no removal: nothing to do
+
+    bool isEmpty() const { return !edit.remove && edit.values.isEmpty(); }
+};
+
+// The password typed twice; both must match before the rules of creation look at it.
+AccountChange passwordChange(const QString &username, const QString &password,
+                             const QString &repeated);
+
+// Only the fields that differ from the account as shown are sent, so that a value nobody
+// touched is never written back over a change another program made meanwhile. The e-mail is
+// checked only when it changed: an old entry that creation would refuse may keep its e-mail.
+AccountChange detailsChange(const AccountRecord &shown, bool male, const QString &email,
+                            qint32 gmFlags);
+
+AccountChange removal(const QString &username, bool keepBackup);
+
+// The message box an edit's outcome calls for, in kadd's words; none when it is done.
+struct ChangeMessage
+{
+    QString text;
+    std::optional<QString> title; // none: the program's own
+};
+std::optional<ChangeMessage> editMessage(const QString &username, const EditResult &result);

@@ -1,0 +1,387 @@
+#include "ui/AccountsWindow.h"
+
+#include "core/AccountFile.h"
+#include "core/AccountTable.h"
+#include "ui/AccountDetailsDialog.h"
+#include "ui/AccountTableLoader.h"
+#include "ui/AccountTableModel.h"
+#include "ui/ModalMessage.h"
+#include "ui/PasswordDialog.h"
+#include "ui/RemoveAccountDialog.h"
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+// Long enough to take a replacing save (write, rename, lock files) as one change, short enough
+// that the table follows the file within a second.
+constexpr int reloadDelayMs = 200;
+constexpr int progressDelayMs = 300;
+constexpr int progressSteps = 1000;
+
+QPushButton *makeButton(QWidget *window, const char *name, const QString &caption,
+                        const QString &accessibleName)
+{
+    auto *button = new QPushButton(caption, window);
+    button->setObjectName(QLatin1String(name));
+    button->setAccessibleName(accessibleName);
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+AccountsWindow::AccountsWindow(const QString &applicationFolder, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_applicationFolder(applicationFolder),
+      m_accountPath(accountFilePath(applicationFolder)), m_model(new AccountTableModel(this)),
+      m_loader(new AccountTableLoader(applicationFolder, this)),
+      m_watcher(new QFileSystemWatcher(this))
+{
+    setObjectName(QStringLiteral("frmAccounts"));
+    setWindowTitle(
+        QStringLiteral("Accounts – %1").arg(QDir::toNativeSeparators(m_accountPath)));
+    createControls();
+
+    m_reloadTimer.setSingleShot(true);
+    m_reloadTimer.setInterval(reloadDelayMs);
+    connect(&m_reloadTimer, &QTimer::timeout, this, &AccountsWindow::reload);
+    m_progressDelay.setSingleShot(true);
+    m_progressDelay.setInterval(progressDelayMs);
+    connect(&m_progressDelay, &QTimer::timeout, prgLoad, &QWidget::show);
+
+    connect(m_loader, &AccountTableLoader::loaded, this, &AccountsWindow::showTable);
+    connect(m_loader, &AccountTableLoader::failed, this, &AccountsWindow::showLoadError);
+    connect(m_loader, &AccountTableLoader::progress, this, &AccountsWindow::showProgress);
+    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &AccountsWindow::fileTouched);
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &AccountsWindow::fileTouched);
+    watchFile();
+    reload();
+}
+
+AccountsWindow::~AccountsWindow() = default;
+
+void AccountsWindow::createControls()
+{
+    resize(900, 560);
+    auto *layout = new QVBoxLayout(this);
+
+    auto *top = new QHBoxLayout;
+    auto *filterLabel = new QLabel(QStringLiteral("&Filter:"), this);
+    txtFilter = new QLineEdit(this);
+    txtFilter->setObjectName(QStringLiteral("txtFilter"));
+    txtFilter->setAccessibleName(QStringLiteral("Filter"));
+    txtFilter->setPlaceholderText(QStringLiteral("Username or e-mail; * and ? as wildcards"));
+    txtFilter->setClearButtonEnabled(true);
+    filterLabel->setBuddy(txtFilter);
+    chkShowPasswords = new QCheckBox(QStringLiteral("&Show passwords"), this);
+    chkShowPasswords->setObjectName(QStringLiteral("chkShowPasswords"));
+    chkShowPasswords->setAccessibleName(QStringLiteral("Show passwords"));
+    top->addWidget(filterLabel);
+    top->addWidget(txtFilter, 1);
+    top->addWidget(chkShowPasswords);
+    layout->addLayout(top);
+
+    tblAccounts = new QTableView(this);
+    tblAccounts->setObjectName(QStringLiteral("tblAccounts"));
+    tblAccounts->setAccessibleName(QStringLiteral("Accounts"));
+    tblAccounts->setModel(m_model);
+    tblAccounts->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tblAccounts->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    tblAccounts->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tblAccounts->setTabKeyNavigation(false);
+    tblAccounts->setWordWrap(false);
+    tblAccounts->verticalHeader()->hide();
+    // A fixed row height spares the view from measuring a million rows.
+    tblAccounts->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    tblAccounts->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    QHeaderView *header = tblAccounts->horizontalHeader();
+    header->setStretchLastSection(true);
+    const int widths[] = {70, 160, 130, 70, 220};
+    for (int column = 0; column < int(std::size(widths)); ++column)
+        header->resizeSection(column, widths[column]);
+    header->setSortIndicator(AccountTableModel::LineColumn, Qt::AscendingOrder);
+    tblAccounts->setSortingEnabled(true);
+    tblAccounts->installEventFilter(this);
+    layout->addWidget(tblAccounts, 1);
+
+    auto *statusRow = new QHBoxLayout;
+    lblStatus = new QLabel(QStringLiteral("Reading the account file…"), this);
+    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    lblStatus->setAccessibleName(QStringLiteral("Status"));
+    lblStatus->setTextFormat(Qt::PlainText);
+    lblStatus->setWordWrap(true);
+    prgLoad = new QProgressBar(this);
+    prgLoad->setObjectName(QStringLiteral("prgLoad"));
+    prgLoad->setAccessibleName(QStringLiteral("Reading the account file"));
+    prgLoad->setRange(0, progressSteps);
+    prgLoad->hide();
+    statusRow->addWidget(lblStatus, 1);
+    statusRow->addWidget(prgLoad);
+    layout->addLayout(statusRow);
+
+    auto *buttons = new QHBoxLayout;
+    cmdPassword = makeButton(this, "cmdPassword", QStringLiteral("Change &password…"),
+                             QStringLiteral("Change password"));
+    cmdEdit = makeButton(this, "cmdEdit", QStringLiteral("&Edit…"), QStringLiteral("Edit"));
+    cmdRemove =
+        makeButton(this, "cmdRemove", QStringLiteral("&Remove…"), QStringLiteral("Remove"));
+    buttons->addWidget(cmdPassword);
+    buttons->addWidget(cmdEdit);
+    buttons->addWidget(cmdRemove);
+    buttons->addStretch();
+    layout->addLayout(buttons);
+
+    setTabOrder(txtFilter, tblAccounts);
+    setTabOrder(tblAccounts, cmdPassword);
+    setTabOrder(cmdPassword, cmdEdit);
+    setTabOrder(cmdEdit, cmdRemove);
+    setTabOrder(cmdRemove, chkShowPasswords);
+
+    connect(txtFilter, &QLineEdit::textChanged, m_model, &AccountTableModel::setFilterText);
+    connect(m_model, &AccountTableModel::rowsAboutToBeReplaced, this, &AccountsWindow::keepPlace);
+    connect(m_model, &AccountTableModel::rowsReplaced, this, &AccountsWindow::returnToPlace);
+    connect(chkShowPasswords, &QCheckBox::toggled, m_model, &AccountTableModel::setPasswordsShown);
+    // A click makes the row current before it selects it: both are followed.
+    connect(tblAccounts->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &AccountsWindow::updateCommands);
+    connect(tblAccounts->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &AccountsWindow::updateCommands);
+    connect(tblAccounts, &QTableView::doubleClicked, this, &AccountsWindow::editAccount);
+    connect(cmdPassword, &QPushButton::clicked, this, &AccountsWindow::changePassword);
+    connect(cmdEdit, &QPushButton::clicked, this, &AccountsWindow::editAccount);
+    connect(cmdRemove, &QPushButton::clicked, this, &AccountsWindow::removeAccount);
+    updateCommands();
+    txtFilter->setFocus();
+}
+
+bool AccountsWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == tblAccounts && event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->matches(QKeySequence::Copy)) {
+            copySelection();
+            return true;
+        }
+        if (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier) {
+            switch (key->key()) {
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+                editAccount();
+                return true;
+            case Qt::Key_Delete:
+                removeAccount();
+                return true;
+            default:
+                break;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void AccountsWindow::watchFile()
+{
+    // A save that replaces the file leaves the watch on a file that is gone: watch the new one.
+    if (!m_watcher->files().contains(m_accountPath) && QFileInfo::exists(m_accountPath))
+        m_watcher->addPath(m_accountPath);
+    const QString folder = QFileInfo(m_accountPath).absolutePath();
+    if (!m_watcher->directories().contains(folder) && QFileInfo::exists(folder))
+        m_watcher->addPath(folder);
+}
+
+void AccountsWindow::fileTouched()
+{
+    watchFile();
+    m_reloadTimer.start();
+}
+
+void AccountsWindow::reload()
+{
+    m_reloadTimer.stop();
+    if (!m_progressDelay.isActive() && prgLoad->isHidden())
+        m_progressDelay.start();
+    prgLoad->setValue(0);
+    m_loader->start();
+}
+
+void AccountsWindow::showProgress(qint64 bytesRead, qint64 fileSize)
+{
+    if (fileSize > 0)
+        prgLoad->setValue(int(std::min(bytesRead, fileSize) * progressSteps / fileSize));
+}
+
+void AccountsWindow::showTable(std::shared_ptr<const AccountTable> table)
+{
+    m_loadShowing = true;
+    m_model->setTable(std::move(table));
+}
+
+void AccountsWindow::keepPlace()
+{
+    m_place = {m_model->table(), -1, {}, -1, {}, tblAccounts->verticalScrollBar()->value()};
+    if (const int row = selectedRow(); row >= 0) {
+        m_place.selectedLine = m_model->lineAt(row);
+        m_place.selectedName = m_model->recordAt(row).username;
+    }
+    if (const int top = tblAccounts->rowAt(0); top >= 0) {
+        m_place.topLine = m_model->lineAt(top);
+        m_place.topName = m_model->recordAt(top).username;
+    }
+}
+
+void AccountsWindow::returnToPlace()
+{
+    const AccountTable *table = m_model->table();
+    const bool sameFile = table == m_place.table;
+    // Line numbers move when lines are added or removed above: a new version is searched by name.
+    const auto rowOf = [&](qsizetype line, const QString &name) {
+        if (!sameFile)
+            line = name.isEmpty() || !table ? -1 : table->find(name);
+        return line < 0 ? -1 : m_model->rowOfLine(line);
+    };
+    const int selected = rowOf(m_place.selectedLine, m_place.selectedName);
+    selectRow(selected);
+    if (sameFile) {
+        // A new filter or order: the selected account stays in view.
+        if (selected >= 0)
+            tblAccounts->scrollTo(m_model->index(selected, 0), QAbstractItemView::PositionAtCenter);
+    } else if (const int top = rowOf(m_place.topLine, m_place.topName); top >= 0) {
+        tblAccounts->scrollTo(m_model->index(top, 0), QAbstractItemView::PositionAtTop);
+    } else {
+        tblAccounts->verticalScrollBar()->setValue(m_place.scroll);
+    }
+    lblStatus->setText(m_model->statusText());
+    updateCommands();
+    if (m_loadShowing) {
+        m_loadShowing = false;
+        m_progressDelay.stop();
+        prgLoad->hide();
+        emit tableLoaded();
+    }
+}
+
+void AccountsWindow::showLoadError(const QString &errorText)
+{
+    // The table keeps the last version read; the status line says why it is not the latest.
+    m_progressDelay.stop();
+    prgLoad->hide();
+    lblStatus->setText(errorText);
+    emit tableLoaded();
+}
+
+int AccountsWindow::selectedRow() const
+{
+    const QModelIndex current = tblAccounts->selectionModel()->currentIndex();
+    if (!current.isValid() || !tblAccounts->selectionModel()->isRowSelected(current.row()))
+        return -1;
+    return current.row();
+}
+
+void AccountsWindow::selectRow(int row)
+{
+    if (row < 0)
+        return;
+    tblAccounts->selectionModel()->setCurrentIndex(
+        m_model->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void AccountsWindow::updateCommands()
+{
+    // A malformed line has no fields to change safely; kadd or an editor mends it.
+    const int row = selectedRow();
+    const bool account = row >= 0 && !m_model->isMalformedAt(row);
+    cmdPassword->setEnabled(account);
+    cmdEdit->setEnabled(account);
+    cmdRemove->setEnabled(account);
+}
+
+void AccountsWindow::openDialog(QDialog *dialog)
+{
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->open();
+}
+
+void AccountsWindow::changePassword()
+{
+    const int row = selectedRow();
+    if (row < 0 || m_model->isMalformedAt(row))
+        return;
+    const QString username = m_model->recordAt(row).username;
+    auto *dialog = new PasswordDialog(username, this);
+    connect(dialog, &PasswordDialog::submitted, this, [this, dialog, username] {
+        apply(dialog, passwordChange(username, dialog->password(), dialog->repeated()));
+    });
+    openDialog(dialog);
+}
+
+void AccountsWindow::editAccount()
+{
+    const int row = selectedRow();
+    if (row < 0 || m_model->isMalformedAt(row))
+        return;
+    const AccountRecord record = m_model->recordAt(row);
+    auto *dialog = new AccountDetailsDialog(record, this);
+    connect(dialog, &AccountDetailsDialog::submitted, this, [this, dialog, record] {
+        apply(dialog, detailsChange(record, dialog->isMaleSelected(), dialog->email(),
+                                    dialog->gmFlagTotal()));
+    });
+    openDialog(dialog);
+}
+
+void AccountsWindow::removeAccount()
+{
+    const int row = selectedRow();
+    if (row < 0 || m_model->isMalformedAt(row))
+        return;
+    const QString username = m_model->recordAt(row).username;
+    auto *dialog = new RemoveAccountDialog(username, this);
+    connect(dialog, &RemoveAccountDialog::submitted, this,
+            [this, dialog, username] { apply(dialog, removal(username, dialog->keepBackup())); });
+    openDialog(dialog);
+}
+
+void AccountsWindow::apply(QDialog *dialog, const AccountChange &change)
+{
+    if (change.refused) {
+        ModalMessage::show(dialog, change.refused->text, change.refused->title,
+                           MessageIcon::Critical);
+        return;
+    }
+    dialog->accept();
+    if (change.isEmpty())
+        return;
+    const EditResult result = EditAccount(m_applicationFolder, change.edit);
+    if (const std::optional<ChangeMessage> message = editMessage(change.edit.username, result))
+        ModalMessage::show(this, message->text, message->title, MessageIcon::Critical);
+    // Whatever the outcome, the table shows the file as it now is.
+    reload();
+}
+
+void AccountsWindow::copySelection()
+{
+    QList<int> rows;
+    for (const QModelIndex &index : tblAccounts->selectionModel()->selectedRows())
+        rows << index.row();
+    if (rows.isEmpty())
+        return;
+    std::sort(rows.begin(), rows.end());
+    QGuiApplication::clipboard()->setText(m_model->copyText(rows));
+}

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "ui/AccountChange.h"
+
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+#include <memory>
+
+class AccountTable;
+class AccountTableLoader;
+class AccountTableModel;
+class QCheckBox;
+class QDialog;
+class QFileSystemWatcher;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTableView;
+
+// The Accounts window: every line of the account file in a table, with a filter, and the
+// password, details and removal of the selected account changed through EditAccount, as kadd
+// passwd, set and remove change them. It follows the file: a change by any program reloads the
+// table, in the background, keeping the selected account in view.
+class AccountsWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit AccountsWindow(const QString &applicationFolder, QWidget *parent = nullptr);
+    ~AccountsWindow() override;
+
+    QString applicationFolder() const { return m_applicationFolder; }
+    AccountTableModel *model() const { return m_model; }
+
+    // The commands on the selected account; each opens its dialog.
+    void changePassword();
+    void editAccount();
+    void removeAccount();
+    void copySelection();
+    // Reads the file again now, as a change noticed on disk does after a short wait.
+    void reload();
+
+signals:
+    // A load finished and the table shows it (or its error).
+    void tableLoaded();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void createControls();
+    void watchFile();
+    void fileTouched();
+    void showTable(std::shared_ptr<const AccountTable> table);
+    void keepPlace();
+    void returnToPlace();
+    void showLoadError(const QString &errorText);
+    void showProgress(qint64 bytesRead, qint64 fileSize);
+    void updateCommands();
+    int selectedRow() const;
+    void selectRow(int row);
+    // Sends the change a dialog asked for; the dialog closes unless a rule refused a value.
+    void apply(QDialog *dialog, const AccountChange &change);
+    void openDialog(QDialog *dialog);
+
+    QString m_applicationFolder;
+    QString m_accountPath;
+    AccountTableModel *m_model = nullptr;
+    AccountTableLoader *m_loader = nullptr;
+    QFileSystemWatcher *m_watcher = nullptr;
+    QTimer m_reloadTimer;       // a burst of changes gives one reload
+    QTimer m_progressDelay;     // a quick load shows no progress bar
+    bool m_loadShowing = false; // a loaded table is being filtered and sorted for the view
+
+    // Where the operator was before the rows were replaced: the selected and the topmost line,
+    // by index within the same table, by name in a new version of the file.
+    struct Place
+    {
+        const AccountTable *table = nullptr;
+        qsizetype selectedLine = -1;
+        QString selectedName;
+        qsizetype topLine = -1;
+        QString topName;
+        int scroll = 0;
+    };
+    Place m_place;
+
+    QLineEdit *txtFilter = nullptr;
+    QCheckBox *chkShowPasswords = nullptr;
+    QTableView *tblAccounts = nullptr;
+    QLabel *lblStatus = nullptr;
+    QProgressBar *prgLoad = nullptr;
+    QPushButton *cmdPassword = nullptr;
+    QPushButton *cmdEdit = nullptr;
+    QPushButton *cmdRemove = nullptr;
+};

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QDialog>
+
+class QCheckBox;
+
+// Asks before an account's line is taken out of the account file, naming the account, and
+// offers to keep the file as it was beside it.
+class RemoveAccountDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    RemoveAccountDialog(const QString &username, QWidget *parent);
+
+    bool keepBackup() const;
+
+signals:
+    void submitted();
+
+private:
+    QCheckBox *chkKeepBackup = nullptr;
+};
