@@ -68,14 +68,16 @@ Failure streamAccountFile(AccountFileUpdate &update, AccountFileScanner &scanner
 }
 
 // The bytes that need no change go into the copy without passing through here: shared with the
-// account file where the file system can (the whole file only), else copied by the system.
-Failure copyUnchanged(AccountFileUpdate &update, qint64 length, bool wholeFile)
+// account file where the file system can (the whole file only; cloned tells), else copied by
+// the system.
+Failure copyUnchanged(AccountFileUpdate &update, qint64 length, bool wholeFile, bool &cloned)
 {
     if (length == 0)
         return {};
     CheckedFile &copy = update.copy();
     bool refused = true;
-    if (wholeFile && copy.cloneFrom(update.source(), length, refused))
+    cloned = wholeFile && copy.cloneFrom(update.source(), length, refused);
+    if (cloned)
         return {};
     if (!refused || !copy.copyFrom(update.source(), length))
         return update.copyFailure();
@@ -104,7 +106,8 @@ Failure writeCopy(AccountFileUpdate &update, const Update &request, const Accoun
     const bool asScanned =
         size == scan.bytesSeen() && FileOperationHooks::current().systemCopyAllowed();
     const qint64 unchanged = asScanned ? scan.unchangedBytes() : 0;
-    if (Failure failure = copyUnchanged(update, unchanged, unchanged == size))
+    bool cloned = false;
+    if (Failure failure = copyUnchanged(update, unchanged, unchanged == size, cloned))
         return failure;
     if (unchanged < size) {
         AccountFileScanner rest(scan, unchanged > 0 ? AccountFileScanner::Start::AtLineStart
@@ -117,7 +120,14 @@ Failure writeCopy(AccountFileUpdate &update, const Update &request, const Accoun
     }
     if (!update.copy().write(request.newRecords))
         return update.copyFailure();
-    return update.commit();
+    if (Failure failure = update.commit())
+        return failure;
+    // A clone shares the old file's blocks but none of its cached pages: the next add would read
+    // the whole file from the disk. Asked for once the new file is in place, the reading runs
+    // while this add ends and the next one starts.
+    if (cloned)
+        adviseReadAhead(request.accountPath);
+    return {};
 }
 
 // Nothing is written before the scan has found every name free: a duplicate leaves no

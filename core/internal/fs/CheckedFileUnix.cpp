@@ -682,3 +682,15 @@ bool CheckedFilePlatform::syncFolderOnce(const QString &folder, QString &error)
     ::close(fd);
     return synced;
 }
+
+// posix_fadvise only queues the reads: the caller goes on (and may end) while they run. Never
+// blocking: whatever lies at the path by now (a FIFO, say) is opened without waiting.
+void adviseReadAhead(const QString &path)
+{
+    const int fd =
+        ::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return;
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_WILLNEED);
+    ::close(fd);
+}

@@ -457,3 +457,7 @@ bool linkMayBeFollowed(const QString &, QString &)
 {
     return true;
 }
+
+// Windows keeps a file's cached pages with the file, not with one name of it, and has no clones
+// whose pages start uncached.
+void adviseReadAhead(const QString &) {}
