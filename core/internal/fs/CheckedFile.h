@@ -143,5 +143,5 @@ bool linkMayBeFollowed(const QString &path, QString &reason);
 // The reason of the last failed system call, in plain words.
 QString lastSystemError();
 // Asks the system to read the file at path into its cache in the background, for whoever reads
-// it next. Only a hint: nothing waits for the reading, and a failure is no error.
+// it next. Only a hint: the caller does not wait for the reading, and a failure is no error.
 void adviseReadAhead(const QString &path);

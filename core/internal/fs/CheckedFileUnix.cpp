@@ -16,6 +16,7 @@
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #ifdef Q_OS_LINUX
 #include <linux/fs.h>
@@ -683,14 +684,34 @@ bool CheckedFilePlatform::syncFolderOnce(const QString &folder, QString &error)
     return synced;
 }
 
-// posix_fadvise only queues the reads: the caller goes on (and may end) while they run. Never
-// blocking: whatever lies at the path by now (a FIFO, say) is opened without waiting.
+// The system reads no more than the device's read-ahead window (a few MiB) for one request, and
+// sets up every page it reads before it returns: for a whole account file that is many requests
+// and some milliseconds. A process of its own makes them, so that the caller waits for none of
+// it; a grandchild, so that the caller has no child to reap. It calls only what is safe after a
+// fork in a program with threads, and first lets go of every inherited descriptor: a pipe the
+// caller writes to must see its end when the caller ends.
 void adviseReadAhead(const QString &path)
 {
-    const int fd =
-        ::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
+    const QByteArray native = nativePath(path);
+    const pid_t child = ::fork();
+    if (child < 0)
         return;
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_WILLNEED);
-    ::close(fd);
+    if (child == 0) {
+        if (::fork() == 0) {
+            ::close_range(0, ~0U, 0);
+            // Never blocking: whatever lies at the path by now (a FIFO, say) is opened without
+            // waiting, and only a regular file is read.
+            const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+            struct stat info;
+            if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+                constexpr off_t step = 2 * 1024 * 1024;
+                for (off_t at = 0; at < info.st_size; at += step)
+                    ::posix_fadvise(fd, at, step, POSIX_FADV_WILLNEED);
+            }
+            ::_exit(0);
+        }
+        ::_exit(0);
+    }
+    while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
 }
