@@ -684,14 +684,17 @@ bool CheckedFilePlatform::syncFolderOnce(const QString &folder, QString &error)
     return synced;
 }
 
-// The system reads no more than the device's read-ahead window (a few MiB) for one request, and
-// sets up every page it reads before it returns: for a whole account file that is many requests
-// and some milliseconds. A process of its own makes them, so that the caller waits for none of
-// it; a grandchild, so that the caller has no child to reap. It calls only what is safe after a
-// fork in a program with threads, and first lets go of every inherited descriptor: a pipe the
-// caller writes to must see its end when the caller ends.
+// Read through the ordinary read path, into /dev/null, which takes the pages without copying
+// them: posix_fadvise(WILLNEED) and readahead(2) read no more than the device's read-ahead window
+// (a few MiB) per request, and make the caller set up every page before they return; on Linux
+// 6.x they also fill the cache with single pages, which the next add then read more slowly than
+// a file not cached at all. A process of its own does the reading, so that the caller waits for
+// none of it; a grandchild, so that the caller has no child to reap. It calls only what is safe
+// after a fork in a program with threads, and first lets go of every inherited descriptor: a
+// pipe the caller writes to must see its end when the caller ends.
 void adviseReadAhead(const QString &path)
 {
+#ifdef Q_OS_LINUX
     const QByteArray native = nativePath(path);
     const pid_t child = ::fork();
     if (child < 0)
@@ -702,11 +705,12 @@ void adviseReadAhead(const QString &path)
             // Never blocking: whatever lies at the path by now (a FIFO, say) is opened without
             // waiting, and only a regular file is read.
             const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+            const int sink = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
             struct stat info;
-            if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-                constexpr off_t step = 2 * 1024 * 1024;
-                for (off_t at = 0; at < info.st_size; at += step)
-                    ::posix_fadvise(fd, at, step, POSIX_FADV_WILLNEED);
+            if (fd >= 0 && sink >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+                off_t at = 0;
+                while (at<info.st_size && ::sendfile(sink, fd, &at, size_t(info.st_size - at))> 0) {
+                }
             }
             ::_exit(0);
         }
@@ -714,4 +718,7 @@ void adviseReadAhead(const QString &path)
     }
     while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
     }
+#else
+    Q_UNUSED(path);
+#endif
 }
