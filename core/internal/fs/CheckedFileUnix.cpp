@@ -8,12 +8,14 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <system_error>
 #include <utility>
 
 #include <fcntl.h>
 #include <grp.h>
+#include <pthread.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -696,7 +698,14 @@ void adviseReadAhead(const QString &path)
 {
 #ifdef Q_OS_LINUX
     const QByteArray native = nativePath(path);
+    // The children start with every signal blocked: a handler of the caller's must never run in
+    // them (one that removes the caller's lock file would remove the next holder's).
+    sigset_t all, previous;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &previous);
     const pid_t child = ::fork();
+    if (child != 0)
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     if (child < 0)
         return;
     if (child == 0) {
@@ -709,8 +718,9 @@ void adviseReadAhead(const QString &path)
             struct stat info;
             if (fd >= 0 && sink >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
                 off_t at = 0;
-                while (at<info.st_size && ::sendfile(sink, fd, &at, size_t(info.st_size - at))> 0) {
-                }
+                ssize_t sent = 1;
+                while (at < info.st_size && sent > 0)
+                    sent = ::sendfile(sink, fd, &at, size_t(info.st_size - at));
             }
             ::_exit(0);
         }
