@@ -717,10 +717,14 @@ void adviseReadAhead(const QString &path)
             const int sink = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
             struct stat info;
             if (fd >= 0 && sink >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+                // A file that another update has replaced in the meantime is of use to nobody.
+                constexpr size_t step = 8 * 1024 * 1024;
+                struct stat named;
                 off_t at = 0;
-                ssize_t sent = 1;
-                while (at < info.st_size && sent > 0)
-                    sent = ::sendfile(sink, fd, &at, size_t(info.st_size - at));
+                while (at < info.st_size && ::stat(native.constData(), &named) == 0 &&
+                       named.st_dev == info.st_dev && named.st_ino == info.st_ino &&
+                       ::sendfile(sink, fd, &at, step) > 0) {
+                }
             }
             ::_exit(0);
         }
