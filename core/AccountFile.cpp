@@ -126,7 +126,7 @@ Failure writeCopy(AccountFileUpdate &update, const Update &request, const Accoun
     // the whole file from the disk. Asked for once the new file is in place, the reading runs
     // while this add ends and the next one starts.
     if (cloned)
-        adviseReadAhead(request.accountPath);
+        readAheadInBackground(request.accountPath);
     return {};
 }
 

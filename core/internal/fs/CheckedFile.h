@@ -144,4 +144,4 @@ bool linkMayBeFollowed(const QString &path, QString &reason);
 QString lastSystemError();
 // Asks the system to read the file at path into its cache in the background, for whoever reads
 // it next. Only a hint: the caller does not wait for the reading, and a failure is no error.
-void adviseReadAhead(const QString &path);
+void readAheadInBackground(const QString &path);

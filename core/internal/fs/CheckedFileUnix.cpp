@@ -689,12 +689,12 @@ bool CheckedFilePlatform::syncFolderOnce(const QString &folder, QString &error)
 // Read through the ordinary read path, into /dev/null, which takes the pages without copying
 // them: posix_fadvise(WILLNEED) and readahead(2) read no more than the device's read-ahead window
 // (a few MiB) per request, and make the caller set up every page before they return; on Linux
-// 6.x they also fill the cache with single pages, which the next add then read more slowly than
-// a file not cached at all. A process of its own does the reading, so that the caller waits for
+// 6.18 they also fill the cache with single pages, which are then read more slowly than a file
+// not cached at all. A process of its own does the reading, so that the caller waits for
 // none of it; a grandchild, so that the caller has no child to reap. It calls only what is safe
 // after a fork in a program with threads, and first lets go of every inherited descriptor: a
 // pipe the caller writes to must see its end when the caller ends.
-void adviseReadAhead(const QString &path)
+void readAheadInBackground(const QString &path)
 {
 #ifdef Q_OS_LINUX
     const QByteArray native = nativePath(path);

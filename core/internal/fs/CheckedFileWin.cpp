@@ -458,6 +458,6 @@ bool linkMayBeFollowed(const QString &, QString &)
     return true;
 }
 
-// Windows keeps a file's cached pages with the file, not with one name of it, and has no clones
-// whose pages start uncached.
-void adviseReadAhead(const QString &) {}
+// Files are not cloned here (cloneFrom() refuses), and a copy's pages stay in the cache as it is
+// written.
+void readAheadInBackground(const QString &) {}
