@@ -6,9 +6,14 @@
 // figures are medians over the rounds.
 //
 // Then the same on a scratch copy-on-write file system (XFS, made when running as root), beside
-// the floor of cloning the file instead of copying it.
+// the floor of cloning the file instead of copying it, and consecutive adds there: each add
+// starts from the file the previous one left, as a script adding accounts one by one has them.
+// Last, listing 10^6 records as text and as JSON.
 //
 //   account-bench [ROUNDS]     default 11; run it in a folder on the disk you care about
+//   account-bench ROUNDS RECORDS...        only those sizes, on this disk
+//   account-bench --xfs [ROUNDS]           only the rows on XFS
+//   account-bench --list [ROUNDS]          only the listings
 
 #include "tests/support/ScratchCowFileSystem.h"
 
@@ -160,6 +165,87 @@ bool measure(const QString &base, qint64 records, int rounds, bool withCloneFloo
     return true;
 }
 
+// Adds that follow one another on the same file, interleaved with the floor doing the same to a
+// file of its own. On XFS each add leaves a clone, whose pages are not in the cache as the
+// copy's pages are after a plain copy.
+bool printConsecutive(const QString &base, qint64 records, int rounds)
+{
+    QTemporaryDir dir(base + QStringLiteral("/kelto-bench-XXXXXX"));
+    const QString server = dir.filePath(QStringLiteral("server"));
+    const QString work = dir.filePath(QStringLiteral("work"));
+    const QString accounts = server + QStringLiteral("/kData/kPlayer/kAdd.txt");
+    const QString floorFile = work + QStringLiteral("/floor.txt");
+    if (!dir.isValid() || !QDir().mkpath(server + QStringLiteral("/kData/kPlayer")) ||
+        !QDir().mkpath(work) || !writeAccountFile(accounts, records) ||
+        !writeAccountFile(floorFile, records)) {
+        std::fprintf(stderr, "account-bench: cannot make the account files in %s\n",
+                     qPrintable(base));
+        return false;
+    }
+    std::vector<double> floor, add;
+    double peakMiB = 0;
+    // The first round only makes each file the previous run's own.
+    for (int round = -1; round < rounds; ++round) {
+        const Run plain = runProgram({QStringLiteral(FLOOR_PATH), floorFile}, work);
+        const Run created =
+            runProgram({QStringLiteral(KADD_PATH), QStringLiteral("add"),
+                        QStringLiteral("follower%1").arg(round + 1), QStringLiteral("secret1"),
+                        QStringLiteral("--app-dir"), server},
+                       work);
+        if (plain.exitCode != 0 || created.exitCode != 0) {
+            std::fprintf(stderr, "account-bench: unexpected exit codes %d %d\n", plain.exitCode,
+                         created.exitCode);
+            return false;
+        }
+        if (round < 0)
+            continue;
+        floor.push_back(plain.milliseconds);
+        add.push_back(created.milliseconds);
+        peakMiB = std::max(peakMiB, created.peakMiB);
+    }
+    std::printf("%9s %9s %8s %9s %9s\n", "records", "floor ms", "add ms", "add/floor", "peak MiB");
+    std::printf("%9lld %9.2f %8.2f %8.2fx %9.1f\n", records, median(floor), median(add),
+                median(add) / median(floor), peakMiB);
+    std::fflush(stdout);
+    return true;
+}
+
+// kadd list and kadd list --json of every record, into /dev/null.
+bool printListings(const QString &base, qint64 records, int rounds)
+{
+    QTemporaryDir dir(base + QStringLiteral("/kelto-bench-XXXXXX"));
+    const QString server = dir.filePath(QStringLiteral("server"));
+    if (!dir.isValid() || !QDir().mkpath(server + QStringLiteral("/kData/kPlayer")) ||
+        !writeAccountFile(server + QStringLiteral("/kData/kPlayer/kAdd.txt"), records)) {
+        std::fprintf(stderr, "account-bench: cannot make the account file in %s\n",
+                     qPrintable(base));
+        return false;
+    }
+    std::printf("%9s %-22s %8s %9s\n", "records", "command", "ms", "peak MiB");
+    for (const QStringList &options : {QStringList(), QStringList{QStringLiteral("--json")}}) {
+        std::vector<double> times;
+        double peakMiB = 0;
+        for (int round = 0; round < rounds; ++round) {
+            const Run listed =
+                runProgram(QStringList{QStringLiteral(KADD_PATH), QStringLiteral("list"),
+                                       QStringLiteral("--app-dir"), server} +
+                               options,
+                           dir.path());
+            if (listed.exitCode != 0) {
+                std::fprintf(stderr, "account-bench: kadd list ended with %d\n", listed.exitCode);
+                return false;
+            }
+            times.push_back(listed.milliseconds);
+            peakMiB = std::max(peakMiB, listed.peakMiB);
+        }
+        std::printf("%9lld %-22s %8.1f %9.1f\n", records,
+                    qPrintable((QStringList{QStringLiteral("kadd list")} + options).join(u' ')),
+                    median(times), peakMiB);
+        std::fflush(stdout);
+    }
+    return true;
+}
+
 bool printSizes(const QString &base, const std::vector<qint64> &sizes, int rounds, bool cow)
 {
     std::printf("%9s %7s %9s %8s %9s %8s %9s %9s", "records", "MB", "floor ms", "add ms",
@@ -181,12 +267,45 @@ bool printSizes(const QString &base, const std::vector<qint64> &sizes, int round
     return true;
 }
 
+// The rows on a scratch XFS: warm adds (the floor wrote the file just before) and consecutive
+// adds.
+int printCopyOnWrite(int rounds)
+{
+    std::printf("\nOn a copy-on-write file system (scratch XFS on a loop device):\n");
+    const ScratchCowFileSystem cow;
+    if (!cow.isValid()) {
+        std::printf("skipped: %s\n", qPrintable(cow.reason()));
+        return 0;
+    }
+    if (!printSizes(cow.path(), {1000, 1000000}, rounds, true))
+        return 1;
+    std::printf("\nConsecutive adds on XFS, each from the file the previous one left, beside the "
+                "floor doing the same to its own file:\n");
+    return printConsecutive(cow.path(), 1000000, std::max(rounds, 7)) ? 0 : 1;
+}
+
+int printListingRows(int rounds)
+{
+    std::printf("\nListing every record into /dev/null, medians of %d rounds:\n", rounds);
+    return printListings(QDir::currentPath(), 1000000, rounds) ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const int rounds = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 11;
+    const QByteArray section = argc > 1 && argv[1][0] == '-' ? QByteArray(argv[1]) : QByteArray();
+    const int first = section.isEmpty() ? 1 : 2;
+    const int rounds = argc > first ? std::max(1, QByteArray(argv[first]).toInt()) : 11;
+    if (section == "--xfs")
+        return printCopyOnWrite(rounds);
+    if (section == "--list")
+        return printListingRows(rounds);
+    if (!section.isEmpty()) {
+        std::fprintf(stderr, "usage: account-bench [--xfs | --list] [ROUNDS] [RECORDS...]\n");
+        return 64;
+    }
 
     std::vector<double> startUp;
     for (int i = 0; i < rounds; ++i)
@@ -207,12 +326,7 @@ int main(int argc, char *argv[])
         return 1;
     if (!allSizes)
         return 0;
-
-    std::printf("\nOn a copy-on-write file system (scratch XFS on a loop device):\n");
-    const ScratchCowFileSystem cow;
-    if (!cow.isValid()) {
-        std::printf("skipped: %s\n", qPrintable(cow.reason()));
-        return 0;
-    }
-    return printSizes(cow.path(), {1000, 1000000}, rounds, true) ? 0 : 1;
+    if (const int status = printCopyOnWrite(rounds))
+        return status;
+    return printListingRows(rounds);
 }

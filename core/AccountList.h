@@ -2,6 +2,7 @@
 
 #include "core/AccountRecord.h"
 
+#include <QByteArrayView>
 #include <QString>
 
 #include <functional>
@@ -13,6 +14,9 @@ class NamePattern
 public:
     explicit NamePattern(const QString &pattern);
     bool matches(const QString &username) const;
+    // The same for a name of plain ASCII, as the file's bytes: its key is its bytes folded one by
+    // one, with nothing to decode.
+    bool matches(QByteArrayView asciiName) const;
 
 private:
     QList<uint> m_pattern; // code points, lower-cased
@@ -29,3 +33,23 @@ struct ListResult
 // records are handed over too, marked as such.
 ListResult ListAccounts(const QString &applicationFolder, const NamePattern &pattern,
                         const std::function<void(int lineNumber, const AccountRecord &)> &visit);
+
+// A well-formed record all of whose bytes are printable ASCII, as views of its line: nearly every
+// line of a real file, and one that is shown as it is, without decoding or escaping. The views
+// are valid during the visit only.
+struct PlainRecord
+{
+    QByteArrayView username;
+    QByteArrayView password;
+    bool male = true;
+    QByteArrayView email;
+    qint32 gmFlags = 0;
+};
+
+// The same, with every plain record handed to visitPlain instead, as the line's bytes: a listing
+// of a million accounts then builds no text for them. Every other line goes to visitRecord as
+// parseRecord() reads it.
+ListResult
+ListAccounts(const QString &applicationFolder, const NamePattern &pattern,
+             const std::function<void(int lineNumber, const PlainRecord &)> &visitPlain,
+             const std::function<void(int lineNumber, const AccountRecord &)> &visitRecord);

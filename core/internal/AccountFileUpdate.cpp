@@ -277,6 +277,11 @@ Failure AccountFileUpdate::commit()
                                               "should the system stop before it writes the "
                                               "folder, the change may be lost"),
                                nativeName(folder));
+    // A clone shares the old file's blocks but none of its cached pages: the next add would read
+    // the whole file from the disk. Asked for once the new file is in place, the reading runs
+    // while this update ends and the next one starts.
+    if (m_copy->isClone())
+        readAheadInBackground(m_target);
     return {};
 }
 

@@ -285,14 +285,15 @@ void KaddManageTest::list()
 
 void KaddManageTest::listAsJson()
 {
-    // A terminal escape in a hand-edited line reaches the script as data, not as a command.
-    ServerFolder server(existing + "\r\nesc\x1b[2J\x7f,pw,0,none,x\r\n");
+    // A terminal escape in a hand-edited line reaches the script as data, not as a command; a
+    // quote and a backslash in a plain record are escaped as Qt escapes them.
+    ServerFolder server(existing + "\r\nesc\x1b[2J\x7f,pw,0,none,x\r\nq\"\\,pw,1,a\"\\b,1\r\n");
     const KaddResult result = runKadd(inServer({"list", "--json"}, server), server.workFolder());
     QCOMPARE(result.exitCode, 0);
     QJsonParseError error;
     const QJsonArray accounts = QJsonDocument::fromJson(result.out, &error).array();
     QCOMPARE(error.error, QJsonParseError::NoError);
-    QCOMPARE(accounts.size(), 5);
+    QCOMPARE(accounts.size(), 6);
     const QJsonObject bobObject = accounts.at(1).toObject();
     QCOMPARE(bobObject.value("username").toString(), "bob");
     QCOMPARE(bobObject.value("gender").toString(), "female");

@@ -75,6 +75,8 @@ public:
     // moves to its end, which must lie at length. An Unsupported failure when the file system
     // cannot clone between the two; nothing was changed then.
     Failure cloneFrom(CheckedFile &source, qint64 length);
+    // Whether cloneFrom() made this file.
+    bool isClone() const { return m_clone; }
     // Appends the first length bytes of source, whatever its position: in the system where it
     // can (which shares the blocks where the file system allows), else through a buffer.
     Failure copyFrom(CheckedFile &source, qint64 length);
@@ -111,6 +113,7 @@ private:
 #endif
     FileIdentity m_created; // of the file createPrivate() made
     bool m_madeHere = false;
+    bool m_clone = false;
     qint64 m_notWrittenBack = 0; // bytes written since the disk was last set writing
 };
 
@@ -136,3 +139,6 @@ Failure linkMayBeFollowed(const QString &path);
 // The last failed system call's reason, in plain words, and whether it was refused access.
 FailureReason lastSystemFailure();
 QString lastSystemError();
+// Asks the system to read the file at path into its cache in the background, for whoever reads
+// it next. Only a hint: the caller does not wait for the reading, and a failure is no error.
+void readAheadInBackground(const QString &path);

@@ -457,3 +457,7 @@ Failure linkMayBeFollowed(const QString &)
 {
     return std::nullopt;
 }
+
+// Files are not cloned here (cloneFrom() refuses), and a copy's pages stay in the cache as it is
+// written.
+void readAheadInBackground(const QString &) {}
