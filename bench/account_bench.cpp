@@ -17,6 +17,8 @@
 
 #include "tests/support/ScratchCowFileSystem.h"
 
+#include "bench/GeneratedAccounts.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -82,22 +84,10 @@ QByteArray recordName(qint64 index)
     return QByteArrayLiteral("player") + QByteArray::number(index).rightJustified(7, '0');
 }
 
-bool writeAccountFile(const QString &path, qint64 records)
+QByteArray recordLine(qint64 index)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    QByteArray chunk;
-    for (qint64 i = 0; i < records; ++i) {
-        chunk += recordName(i) + ",secret" + QByteArray::number(i % 9973) + "," +
-                 QByteArray::number(i % 2) + "," + recordName(i) + "@example.org,0\r\n";
-        if (chunk.size() > (1 << 20)) {
-            if (file.write(chunk) != chunk.size())
-                return false;
-            chunk.clear();
-        }
-    }
-    return file.write(chunk) == chunk.size() && file.flush();
+    return recordName(index) + ",secret" + QByteArray::number(index % 9973) + "," +
+           QByteArray::number(index % 2) + "," + recordName(index) + "@example.org,0\r\n";
 }
 
 double median(std::vector<double> values)
@@ -123,7 +113,7 @@ bool measure(const QString &base, qint64 records, int rounds, bool withCloneFloo
     const QString work = dir.filePath(QStringLiteral("work"));
     const QString accounts = server + QStringLiteral("/kData/kPlayer/kAdd.txt");
     if (!dir.isValid() || !QDir().mkpath(server + QStringLiteral("/kData/kPlayer")) ||
-        !QDir().mkpath(work) || !writeAccountFile(accounts, records)) {
+        !QDir().mkpath(work) || !writeAccountFile(accounts, records, recordLine)) {
         std::fprintf(stderr, "account-bench: cannot make the account file in %s\n",
                      qPrintable(base));
         return false;
@@ -176,8 +166,8 @@ bool printConsecutive(const QString &base, qint64 records, int rounds)
     const QString accounts = server + QStringLiteral("/kData/kPlayer/kAdd.txt");
     const QString floorFile = work + QStringLiteral("/floor.txt");
     if (!dir.isValid() || !QDir().mkpath(server + QStringLiteral("/kData/kPlayer")) ||
-        !QDir().mkpath(work) || !writeAccountFile(accounts, records) ||
-        !writeAccountFile(floorFile, records)) {
+        !QDir().mkpath(work) || !writeAccountFile(accounts, records, recordLine) ||
+        !writeAccountFile(floorFile, records, recordLine)) {
         std::fprintf(stderr, "account-bench: cannot make the account files in %s\n",
                      qPrintable(base));
         return false;
@@ -216,7 +206,8 @@ bool printListings(const QString &base, qint64 records, int rounds)
     QTemporaryDir dir(base + QStringLiteral("/kelto-bench-XXXXXX"));
     const QString server = dir.filePath(QStringLiteral("server"));
     if (!dir.isValid() || !QDir().mkpath(server + QStringLiteral("/kData/kPlayer")) ||
-        !writeAccountFile(server + QStringLiteral("/kData/kPlayer/kAdd.txt"), records)) {
+        !writeAccountFile(server + QStringLiteral("/kData/kPlayer/kAdd.txt"), records,
+                          recordLine)) {
         std::fprintf(stderr, "account-bench: cannot make the account file in %s\n",
                      qPrintable(base));
         return false;

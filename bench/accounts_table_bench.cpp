@@ -9,6 +9,8 @@
 
 #include "core/AccountTable.h"
 
+#include "bench/GeneratedAccounts.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QElapsedTimer>
@@ -41,23 +43,6 @@ QByteArray accountLine(quint64 i, int nonAscii)
     return name + ",secret" + QByteArray::number((r >> 24) % 99991) + ',' +
            QByteArray::number((r >> 40) % 2) + ',' + name.toLower() + domains[(r >> 44) % 3] + ',' +
            QByteArray::number((r >> 48) % 70 == 0 ? (r >> 32) % 65536 : 0) + "\r\n";
-}
-
-bool writeAccountFile(const QString &path, qint64 records, int nonAscii)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    QByteArray chunk;
-    for (qint64 i = 0; i < records; ++i) {
-        chunk += accountLine(quint64(i), nonAscii);
-        if (chunk.size() > (1 << 20)) {
-            if (file.write(chunk) != chunk.size())
-                return false;
-            chunk.clear();
-        }
-    }
-    return file.write(chunk) == chunk.size() && file.flush();
 }
 
 // The resident memory in MiB, or -1 where /proc does not tell.
@@ -116,7 +101,8 @@ int main(int argc, char **argv)
     const QString accounts = server + QStringLiteral("/kData/kPlayer/kAdd.txt");
     if (records <= 0 || rounds <= 0 || !folder.isValid() ||
         !QDir().mkpath(server + QStringLiteral("/kData/kPlayer")) ||
-        !writeAccountFile(accounts, records, nonAscii)) {
+        !writeAccountFile(accounts, records,
+                          [nonAscii](qint64 i) { return accountLine(quint64(i), nonAscii); })) {
         std::fprintf(stderr, "cannot write the account file\n");
         return 1;
     }

@@ -8,6 +8,8 @@
 #include "ui/AccountTableModel.h"
 #include "ui/AccountsWindow.h"
 
+#include "bench/GeneratedAccounts.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -24,23 +26,13 @@
 
 namespace {
 
-bool writeAccountFile(const QString &path, qint64 records)
+// Names out of order, so that a sort has work to do.
+QByteArray recordLine(qint64 index, qint64 records)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    QByteArray chunk;
-    for (qint64 i = 0; i < records; ++i) {
-        const QByteArray name = "player" + QByteArray::number((i * 7919) % records);
-        chunk += name + ",secret" + QByteArray::number(i % 9973) + ',' + QByteArray::number(i % 2) +
-                 ',' + name + "@example.org," + QByteArray::number(i % 50 == 0 ? 384 : 0) + "\r\n";
-        if (chunk.size() > (1 << 20)) {
-            if (file.write(chunk) != chunk.size())
-                return false;
-            chunk.clear();
-        }
-    }
-    return file.write(chunk) == chunk.size() && file.flush();
+    const QByteArray name = "player" + QByteArray::number((index * 7919) % records);
+    return name + ",secret" + QByteArray::number(index % 9973) + ',' +
+           QByteArray::number(index % 2) + ',' + name + "@example.org," +
+           QByteArray::number(index % 50 == 0 ? 384 : 0) + "\r\n";
 }
 
 // Runs the step and waits for the signal it leads to; the longest gap between two ticks of a
@@ -90,7 +82,8 @@ int main(int argc, char *argv[])
     const QString folder = scratch.path();
     const QString accountFile = folder + QStringLiteral("/kData/kPlayer/kAdd.txt");
     if (!QDir(folder).mkpath(QStringLiteral("kData/kPlayer")) ||
-        !writeAccountFile(accountFile, records)) {
+        !writeAccountFile(accountFile, records,
+                          [records](qint64 i) { return recordLine(i, records); })) {
         std::fprintf(stderr, "accounts-window-bench: cannot write %s\n", qPrintable(accountFile));
         return 1;
     }

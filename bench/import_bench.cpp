@@ -10,6 +10,8 @@
 #include "core/AccountFile.h"
 #include "core/RecordLine.h"
 
+#include "bench/GeneratedAccounts.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -39,23 +41,11 @@ QList<NewAccount> newAccounts(int count)
     return accounts;
 }
 
-bool writeAccountFile(const QString &path, int records)
+QByteArray recordLine(qint64 index)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QByteArray chunk;
-    for (int i = 0; i < records; ++i) {
-        chunk += QByteArrayLiteral("player") + QByteArray::number(i) + ",secret" +
-                 QByteArray::number(i % 9973) + ",1,player" + QByteArray::number(i) +
-                 "@example.org,0\r\n";
-        if (chunk.size() > (1 << 20)) {
-            if (file.write(chunk) != chunk.size())
-                return false;
-            chunk.clear();
-        }
-    }
-    return file.write(chunk) == chunk.size() && file.flush();
+    return QByteArrayLiteral("player") + QByteArray::number(index) + ",secret" +
+           QByteArray::number(index % 9973) + ",1,player" + QByteArray::number(index) +
+           "@example.org,0\r\n";
 }
 
 double seconds(const std::function<bool()> &step)
@@ -108,7 +98,7 @@ int main(int argc, char *argv[])
     const QString server = folder.path();
     QDir(server).mkpath(QStringLiteral("kData/kPlayer"));
     const QString accountPath = accountFilePath(server);
-    if (!writeAccountFile(accountPath, records)) {
+    if (!writeAccountFile(accountPath, records, recordLine)) {
         std::fprintf(stderr, "import-bench: cannot write %s\n", qPrintable(accountPath));
         return 1;
     }

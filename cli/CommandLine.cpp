@@ -174,8 +174,9 @@ void describeList(QCommandLineParser &parser, const Options &options)
 {
     parser.setApplicationDescription(QStringLiteral(
         "Lists the accounts in file order, one per line: username, gender, e-mail, GM flags as a "
-        "number and as names, separated by tabs. A line that is not a well-formed record is "
-        "listed too, marked as such, with its line number and the reason."));
+        "number and as names; in aligned columns on a terminal, else separated by tabs. A line "
+        "that is not a well-formed record is listed too, marked as such, with its line number "
+        "and the reason."));
     parser.addPositionalArgument(QStringLiteral("PATTERN"),
                                  QStringLiteral("Only usernames that match, in any letter case; "
                                                 "* stands for any characters, ? for one."),

@@ -44,10 +44,7 @@ std::optional<QString> promptAndRead(const QString &prompt)
 {
     if (!inputIsTerminal())
         return readInputLine();
-    const QByteArray promptBytes = printable(prompt).toLocal8Bit();
-    std::fwrite(promptBytes.constData(), 1, size_t(promptBytes.size()), stderr);
-    std::fflush(stderr);
-    return readTypedLine();
+    return readTypedLine(printable(prompt).toLocal8Bit());
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <termios.h>
 #include <unistd.h>
 
@@ -120,8 +121,10 @@ bool inputIsTerminal()
     return isatty(STDIN_FILENO) != 0;
 }
 
-std::optional<QString> readTypedLine()
+std::optional<QString> readTypedLine(QByteArrayView prompt)
 {
     const EchoOff echoOff;
+    std::fwrite(prompt.data(), 1, size_t(prompt.size()), stderr);
+    std::fflush(stderr);
     return readInputLine();
 }

@@ -34,9 +34,11 @@ private:
 // The console hands its bytes over in its own code page (the OEM one), not in the ANSI code
 // page in which the rest of kadd reads text: "ä" would arrive as another character. Read as
 // UTF-16, the line is what was typed.
-std::optional<QString> readTypedLine()
+std::optional<QString> readTypedLine(QByteArrayView prompt)
 {
     const EchoOff echoOff;
+    std::fwrite(prompt.data(), 1, size_t(prompt.size()), stderr);
+    std::fflush(stderr);
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     QString line;
     wchar_t chunk[256];

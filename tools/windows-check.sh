@@ -104,6 +104,27 @@ while IFS= read -r test; do
     grep -a '^SKIP' "$out" 2>/dev/null | sed 's/^SKIP *: */      skipped: /' || true
 done < <(ctest --test-dir "$build" --show-only=json-v1 | jq -c '.tests[]')
 
+# Starts a program of the unpacked ZIP in server and waits up to 60 s for a window whose title
+# matches; takes a screenshot of it when given a file for one.
+shows_window()
+{
+    local server=$1 exe=$2 title=$3 screenshot=${4:-}
+    (cd "$server" && exec "$wine" "KeltoAccountCreator/$exe") >/dev/null 2>&1 &
+    local program=$!
+    local window
+    window=$(timeout 60 xdotool search --sync --name "$title" | head -n 1 || true)
+    if [ -n "$window" ] && [ -n "$screenshot" ] && command -v import >/dev/null; then
+        import -window "$window" "$screenshot" 2>/dev/null || true
+    fi
+    kill "$program" 2>/dev/null || true
+    wait "$program" 2>/dev/null || true
+    if [ -z "$window" ]; then
+        echo "$exe from the ZIP showed no window within 60 s"
+        return 1
+    fi
+    echo "$exe from the ZIP showed its window"
+}
+
 # The ZIP as an operator uses it: unpacked into a server's folder, its own folder beside kData,
 # an account added with kadd.exe, and the window program started until its window shows.
 echo "== The portable ZIP on a throw-away server folder =="
@@ -137,33 +158,10 @@ zip_check() {
     fi
     echo "kadd.exe from the ZIP added an account"
 
-    (cd "$server" && exec "$wine" KeltoAccountCreator/kelto-account-creator.exe) >/dev/null 2>&1 &
-    local program=$!
-    local window
-    window=$(timeout 60 xdotool search --sync --name '^Kelto Account Creator by Falmoor$' | head -n 1 ||
-        true)
-    if [ -n "$window" ] && command -v import >/dev/null; then
-        import -window "$window" "$results/zip-main-window.png" 2>/dev/null || true
-    fi
-    kill "$program" 2>/dev/null || true
-    wait "$program" 2>/dev/null || true
-    if [ -z "$window" ]; then
-        echo "kelto-account-creator.exe from the ZIP showed no window within 60 s"
-        return 1
-    fi
-    echo "kelto-account-creator.exe from the ZIP showed its window"
-
+    shows_window "$server" kelto-account-creator.exe '^Kelto Account Creator by Falmoor$' \
+        "$results/zip-main-window.png" || return 1
     # The Accounts window on its own, as a double-click on kelto-accounts.exe starts it.
-    (cd "$server" && exec "$wine" KeltoAccountCreator/kelto-accounts.exe) >/dev/null 2>&1 &
-    program=$!
-    window=$(timeout 60 xdotool search --sync --name '^Accounts – ' | head -n 1 || true)
-    kill "$program" 2>/dev/null || true
-    wait "$program" 2>/dev/null || true
-    if [ -z "$window" ]; then
-        echo "kelto-accounts.exe from the ZIP showed no Accounts window within 60 s"
-        return 1
-    fi
-    echo "kelto-accounts.exe from the ZIP showed the Accounts window"
+    shows_window "$server" kelto-accounts.exe '^Accounts – ' || return 1
 }
 begin=$SECONDS
 if zip_check; then

@@ -51,15 +51,16 @@ public:
     QByteArrayView byteOrderMark() const { return m_byteOrderMark; }
 
 private:
-    qsizetype findLineEnd(qsizetype from, qsizetype to) const;
+    qsizetype findLineEnd(qsizetype from, qsizetype to);
     // Passes the end of a line at m_start; false when a CR may yet be followed by its LF.
     bool passLineEnd(End &end);
 
     const qsizetype m_longest;
     QByteArray m_buffer;
-    qint64 m_base = 0;        // the file offset of m_buffer's first byte
-    qsizetype m_start = 0;    // of the bytes not yet handed out
-    qsizetype m_searched = 0; // bytes after m_start known to hold no line end
+    qint64 m_base = 0;             // the file offset of m_buffer's first byte
+    qsizetype m_start = 0;         // of the bytes not yet handed out
+    qsizetype m_searched = 0;      // bytes after m_start known to hold no line end
+    qsizetype m_nextLineFeed = -1; // in m_buffer, at or after the last search; -1: not known
     bool m_finished = false;
     bool m_started = false;
     bool m_cut = false;
