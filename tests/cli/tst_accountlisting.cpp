@@ -25,7 +25,8 @@ QStringList listed(const ServerFolder &server, bool passwords, ListLayout layout
     QByteArray out;
     const ListResult result =
         writeListing(line, layout, width, [&](const QByteArray &piece) { out += piece; });
-    return result.ok ? QString::fromUtf8(out).split(u'\n', Qt::SkipEmptyParts) : QStringList();
+    // kadd writes text in the system's code page, as its terminal shows it.
+    return result.ok ? QString::fromLocal8Bit(out).split(u'\n', Qt::SkipEmptyParts) : QStringList();
 }
 
 } // namespace
