@@ -3,8 +3,9 @@
 #include "core/AccountFile.h"
 #include "core/UsernameKey.h"
 #include "core/internal/AccountFileUpdate.h"
-#include "core/internal/format/AccountFileFormat.h"
 #include "core/internal/scan/AccountLineReader.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -41,57 +42,10 @@ bool globMatches(const QList<uint> &pattern, qsizetype nameSize, NameAt nameAt)
     return p == pattern.size();
 }
 
-// A number of the file (the GM flags) as AccountFileFormat::plainNumber() reads it, from bytes.
-bool plainNumber(QByteArrayView digits, qint32 highest, qint32 &value)
+// Shown as it is: no control character may reach the terminal unescaped.
+bool isPrintable(QByteArrayView line)
 {
-    if (digits.isEmpty() || digits.size() > 5)
-        return false;
-    value = 0;
-    for (const char c : digits) {
-        if (c < '0' || c > '9')
-            return false;
-        value = value * 10 + (c - '0');
-    }
-    return value <= highest;
-}
-
-// Reads the line as a plain record, or tells that it is something else, which parseRecord() then
-// reads: bytes outside printable ASCII, a line too long to be a record, or one that is not well
-// formed (whose reason parseRecord() words).
-bool parsePlainRecord(QByteArrayView line, PlainRecord &record)
-{
-    constexpr qsizetype longestRecord = 4096; // as parseRecord() takes them
-    if (line.size() > longestRecord)
-        return false;
-    qsizetype commas[RecordFieldCount - 1];
-    int found = 0;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        const char c = line.at(i);
-        if (c < 0x20 || c > 0x7E)
-            return false;
-        if (c == ',') {
-            if (found == RecordFieldCount - 1)
-                return false;
-            commas[found++] = i;
-        }
-    }
-    if (found != RecordFieldCount - 1 || commas[0] == 0)
-        return false;
-    const auto field = [&](int index) {
-        const qsizetype from = index == 0 ? 0 : commas[index - 1] + 1;
-        const qsizetype to = index == RecordFieldCount - 1 ? line.size() : commas[index];
-        return line.sliced(from, to - from);
-    };
-    const QByteArrayView gender = field(GenderField);
-    if (gender != "1" && gender != "0")
-        return false;
-    if (!plainNumber(field(GmFlagsField), 65535, record.gmFlags))
-        return false;
-    record.username = field(UsernameField);
-    record.password = field(PasswordField);
-    record.male = gender == "1";
-    record.email = field(EmailField);
-    return true;
+    return std::all_of(line.cbegin(), line.cend(), [](char c) { return c >= 0x20 && c <= 0x7E; });
 }
 
 } // namespace
@@ -129,11 +83,11 @@ ListResult ListAccounts(const QString &applicationFolder, const NamePattern &pat
     }
     AccountLineReader reader(update.source());
     QByteArrayView line;
-    PlainRecord plain;
     while (reader.next(line)) {
-        if (parsePlainRecord(line, plain)) {
-            if (pattern.matches(plain.username))
-                visitPlain(reader.lineNumber(), plain);
+        if (const std::optional<PlainRecord> plain = parsePlainRecord(line);
+            plain && isPrintable(line)) {
+            if (pattern.matches(plain->username))
+                visitPlain(reader.lineNumber(), *plain);
             continue;
         }
         const AccountRecord record = parseRecord(line);

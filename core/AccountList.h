@@ -34,21 +34,10 @@ struct ListResult
 ListResult ListAccounts(const QString &applicationFolder, const NamePattern &pattern,
                         const std::function<void(int lineNumber, const AccountRecord &)> &visit);
 
-// A well-formed record all of whose bytes are printable ASCII, as views of its line: nearly every
-// line of a real file, and one that is shown as it is, without decoding or escaping. The views
-// are valid during the visit only.
-struct PlainRecord
-{
-    QByteArrayView username;
-    QByteArrayView password;
-    bool male = true;
-    QByteArrayView email;
-    qint32 gmFlags = 0;
-};
-
-// The same, with every plain record handed to visitPlain instead, as the line's bytes: a listing
-// of a million accounts then builds no text for them. Every other line goes to visitRecord as
-// parseRecord() reads it.
+// The same, with every plain record of printable ASCII handed to visitPlain instead, as the
+// line's bytes (valid during the visit only): a listing of a million accounts then builds no text
+// for them, and shows them as they are, without escaping. Every other line goes to visitRecord
+// as parseRecord() reads it.
 ListResult
 ListAccounts(const QString &applicationFolder, const NamePattern &pattern,
              const std::function<void(int lineNumber, const PlainRecord &)> &visitPlain,

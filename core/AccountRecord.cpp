@@ -9,11 +9,47 @@
 
 #include <optional>
 
+namespace {
+
+// A record is a few dozen bytes; a line of a gigabyte is shown by the start of its name rather
+// than turned into text many times its size.
+constexpr qsizetype longestRecord = 4096;
+
+} // namespace
+
+std::optional<PlainRecord> parsePlainRecord(QByteArrayView line)
+{
+    if (line.size() > longestRecord)
+        return std::nullopt;
+    qsizetype commas[RecordFieldCount - 1];
+    int found = 0;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const char c = line.at(i);
+        if (c & 0x80)
+            return std::nullopt;
+        if (c == ',') {
+            if (found == RecordFieldCount - 1)
+                return std::nullopt;
+            commas[found++] = i;
+        }
+    }
+    if (found != RecordFieldCount - 1 || commas[0] == 0)
+        return std::nullopt;
+    const auto field = [&](int index) {
+        const qsizetype from = index == 0 ? 0 : commas[index - 1] + 1;
+        const qsizetype to = index == RecordFieldCount - 1 ? line.size() : commas[index];
+        return line.sliced(from, to - from);
+    };
+    const QByteArrayView gender = field(GenderField);
+    const std::optional<qint32> gm = AccountFileFormat::plainNumber(field(GmFlagsField), 65535);
+    if ((gender != "1" && gender != "0") || !gm)
+        return std::nullopt;
+    return PlainRecord{field(UsernameField), field(PasswordField), gender == "1", field(EmailField),
+                       *gm};
+}
+
 AccountRecord parseRecord(QByteArrayView line)
 {
-    // A record is a few dozen bytes; a line of a gigabyte is shown by the start of its name
-    // rather than turned into text many times its size.
-    constexpr qsizetype longestRecord = 4096;
     AccountRecord record;
     QStringDecoder lossy(QStringConverter::System, QStringConverter::Flag::Stateless);
     if (line.size() > longestRecord) {

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <optional>
+
 // The fields of one line of the account file: username,password,gender,email,gmflags. Fields
 // hold no commas, so every comma ends one.
 enum RecordField
@@ -31,6 +33,22 @@ struct AccountRecord
 };
 
 AccountRecord parseRecord(QByteArrayView line);
+
+// A well-formed record of ASCII bytes alone, as views of its line: nearly every line of a real
+// file. parseRecord() would read it to the same values, so it can be looked at, shown and
+// compared without decoding. The views are valid as long as the line is.
+struct PlainRecord
+{
+    QByteArrayView username;
+    QByteArrayView password;
+    bool male = true;
+    QByteArrayView email;
+    qint32 gmFlags = 0;
+};
+
+// The line as a plain record, or nothing when parseRecord() must read it: a byte outside ASCII,
+// or a line that is not a well-formed record (whose reason parseRecord() words).
+std::optional<PlainRecord> parsePlainRecord(QByteArrayView line);
 
 // The line with the given fields replaced by new values in the system's code page; every other
 // byte stays as it was. The line must hold the five fields.

@@ -3,6 +3,7 @@
 #include "core/AccountFile.h"
 #include "core/GmFlags.h"
 #include "core/internal/AccountFileUpdate.h"
+#include "core/internal/format/AccountFileFormat.h"
 #include "core/internal/format/NameKey.h"
 #include "core/internal/scan/AccountLineReader.h"
 #include "core/internal/scan/CoreAffinity.h"
@@ -41,29 +42,6 @@ bool isAscii(QByteArrayView bytes)
     for (const char c : bytes)
         any |= static_cast<unsigned char>(c);
     return any < 0x80;
-}
-
-// A GM flags field as parseRecord accepts it, on the bytes: decimal digits alone, at most five
-// of them, and no more than highest.
-bool plainNumberBytes(QByteArrayView field, qint32 highest)
-{
-    if (field.isEmpty() || field.size() > 5)
-        return false;
-    qint32 value = 0;
-    for (const char c : field) {
-        if (c < '0' || c > '9')
-            return false;
-        value = value * 10 + (c - '0');
-    }
-    return value <= highest;
-}
-
-qint32 plainNumberValue(QByteArrayView field)
-{
-    qint32 value = 0;
-    for (const char c : field)
-        value = value * 10 + (c - '0');
-    return value;
 }
 
 // The bytes of one field of a line, or nothing when the line has fewer fields. A comma byte is a
@@ -204,14 +182,7 @@ AccountTable::LineShape AccountTable::shapeLine(qsizetype index, OtherLines &oth
             shape.emailStart = quint8(commas[EmailField - 1] + 1);
             shape.emailEnd = quint8(commas[EmailField]);
         }
-        // An ASCII line always decodes, to the same characters: this is parseRecord's verdict,
-        // without building the record.
-        const char gender = fiveFields ? text.at(commas[GenderField - 1] + 1) : 0;
-        const bool wellFormed =
-            fiveFields && shape.nameEnd > 0 && commas[GenderField] == commas[GenderField - 1] + 2 &&
-            (gender == '0' || gender == '1') &&
-            plainNumberBytes(text.sliced(commas[GmFlagsField - 1] + 1), allGmFlags);
-        if (!wellFormed)
+        if (!parsePlainRecord(text))
             shape.kind |= Malformed;
         return shape;
     }
@@ -472,7 +443,9 @@ void AccountTable::sort(QList<qsizetype> &indexes, RecordField field, Qt::SortOr
             entry.prefix = quint64(fieldBytes(text, GenderField).at(0) - '0');
             break;
         default:
-            entry.prefix = quint64(plainNumberValue(fieldBytes(text, GmFlagsField)));
+            entry.prefix =
+                quint64(AccountFileFormat::plainNumber(fieldBytes(text, GmFlagsField), allGmFlags)
+                            .value_or(0));
             break;
         }
         entries.push_back(entry);

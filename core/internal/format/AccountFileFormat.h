@@ -22,5 +22,7 @@ inline constexpr qint64 chunkSize = 256 * 1024;
 // A number as the file carries it (gender, GM flags): decimal digits alone, no sign or spaces,
 // at most highest.
 std::optional<qint32> plainNumber(QStringView text, qint32 highest);
+// The same read from the field's bytes, where the line need not be decoded.
+std::optional<qint32> plainNumber(QByteArrayView digits, qint32 highest);
 
 } // namespace AccountFileFormat

@@ -46,6 +46,32 @@ bool CheckedFile::did(FileOperationHooks::Step step)
     return true;
 }
 
+Result<qint64> CheckedFile::readAt(qint64 offset, char *buffer, qint64 size) const
+{
+    if (Failure failure = injectedFailure())
+        return *failure;
+    return readAtOnce(offset, buffer, size);
+}
+
+Failure CheckedFile::copyThroughBuffer(CheckedFile &source, qint64 from, qint64 length)
+{
+    if (from >= length)
+        return std::nullopt;
+    QByteArray buffer(qMin(length - from, CheckedFilePlatform::copyChunkSize), Qt::Uninitialized);
+    while (from < length) {
+        const Result<qint64> got =
+            source.readAtOnce(from, buffer.data(), qMin<qint64>(buffer.size(), length - from));
+        if (!got)
+            return got.failure();
+        if (*got == 0)
+            return FailureReason(CheckedFilePlatform::shrankReason());
+        if (Failure failure = writeAll(QByteArrayView(buffer.constData(), *got)))
+            return failure;
+        from += *got;
+    }
+    return std::nullopt;
+}
+
 Failure CheckedFile::write(QByteArrayView bytes)
 {
     if (Failure failure = injectedFailure())

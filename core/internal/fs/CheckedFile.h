@@ -102,6 +102,8 @@ private:
     bool stillNamesCreatedFile() const;
     bool isCreatedFile(const FileIdentity &identity) const;
     Failure copyThroughBuffer(CheckedFile &source, qint64 from, qint64 length);
+    // readAt() without the test hook, for the copy's own reads.
+    Result<qint64> readAtOnce(qint64 offset, char *buffer, qint64 size) const;
     Failure writeAll(QByteArrayView bytes);
     void wrote(qint64 count);
 

@@ -157,10 +157,8 @@ Result<qint64> CheckedFile::read(char *buffer, qint64 size)
     }
 }
 
-Result<qint64> CheckedFile::readAt(qint64 offset, char *buffer, qint64 size) const
+Result<qint64> CheckedFile::readAtOnce(qint64 offset, char *buffer, qint64 size) const
 {
-    if (Failure failure = injectedFailure())
-        return *failure;
     for (;;) {
         const ssize_t got = ::pread(m_fd, buffer, size_t(size), off_t(offset));
         if (got >= 0)
@@ -589,27 +587,6 @@ Failure CheckedFile::copyFrom(CheckedFile &source, qint64 length)
     }
 #endif
     return copyThroughBuffer(source, done, length);
-}
-
-Failure CheckedFile::copyThroughBuffer(CheckedFile &source, qint64 from, qint64 length)
-{
-    if (from >= length)
-        return std::nullopt;
-    QByteArray buffer(qMin(length - from, copyChunkSize), Qt::Uninitialized);
-    while (from < length) {
-        const size_t want = size_t(qMin<qint64>(buffer.size(), length - from));
-        const ssize_t got = ::pread(source.m_fd, buffer.data(), want, off_t(from));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return lastSystemFailure();
-        if (got == 0)
-            return FailureReason(shrankReason());
-        if (Failure failure = writeAll(QByteArrayView(buffer.constData(), got)))
-            return failure;
-        from += got;
-    }
-    return std::nullopt;
 }
 
 bool makeHardLink(const QString &existing, const QString &link)

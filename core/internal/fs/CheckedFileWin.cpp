@@ -129,10 +129,8 @@ Result<qint64> CheckedFile::read(char *buffer, qint64 size)
     return qint64(got);
 }
 
-Result<qint64> CheckedFile::readAt(qint64 offset, char *buffer, qint64 size) const
+Result<qint64> CheckedFile::readAtOnce(qint64 offset, char *buffer, qint64 size) const
 {
-    if (Failure failure = injectedFailure())
-        return *failure;
     OVERLAPPED at{};
     at.Offset = DWORD(quint64(offset));
     at.OffsetHigh = DWORD(quint64(offset) >> 32);
@@ -310,27 +308,6 @@ Failure CheckedFile::copyFrom(CheckedFile &source, qint64 length)
     if (Failure failure = injectedFailure())
         return failure;
     return copyThroughBuffer(source, 0, length);
-}
-
-Failure CheckedFile::copyThroughBuffer(CheckedFile &source, qint64 from, qint64 length)
-{
-    QByteArray buffer(qMin(length - from, copyChunkSize), Qt::Uninitialized);
-    while (from < length) {
-        OVERLAPPED at{};
-        at.Offset = DWORD(from);
-        at.OffsetHigh = DWORD(quint64(from) >> 32);
-        DWORD got = 0;
-        const DWORD want = DWORD(qMin<qint64>(buffer.size(), length - from));
-        if (!ReadFile(source.m_handle, buffer.data(), want, &got, &at) &&
-            GetLastError() != ERROR_HANDLE_EOF)
-            return lastSystemFailure();
-        if (got == 0)
-            return FailureReason(shrankReason());
-        if (Failure failure = writeAll(QByteArrayView(buffer.constData(), got)))
-            return failure;
-        from += got;
-    }
-    return std::nullopt;
 }
 
 bool makeHardLink(const QString &existing, const QString &link)
