@@ -54,12 +54,19 @@ void AccountTableModel::setPasswordsShown(bool shown)
     m_passwordsShown = shown;
     if (!m_rows.isEmpty())
         emit dataChanged(index(0, PasswordColumn), index(rowCount() - 1, PasswordColumn));
+    if (!shown && m_request.sortColumn == PasswordColumn)
+        sort(LineColumn);
 }
 
 void AccountTableModel::sort(int column, Qt::SortOrder order)
 {
     if (column < 0 || column >= ColumnCount)
         return;
+    // The order of the rows would tell hidden passwords apart, and which accounts share one.
+    if (column == PasswordColumn && !m_passwordsShown) {
+        emit sortRefused();
+        return;
+    }
     m_request.sortColumn = column;
     m_request.sortOrder = order;
     update();

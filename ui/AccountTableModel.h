@@ -42,6 +42,8 @@ public:
     void setFilterText(const QString &text);
     void setPasswordsShown(bool shown);
     bool passwordsShown() const { return m_passwordsShown; }
+    int sortColumn() const { return m_request.sortColumn; }
+    Qt::SortOrder sortOrder() const { return m_request.sortOrder; }
 
     // From how many lines on a table is filtered and sorted in the background.
     void setBackgroundFrom(qsizetype lines) { m_backgroundFrom = lines; }
@@ -62,6 +64,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     // The line column gives file order (or its reverse); every other column orders by its field.
+    // Passwords order the rows only while they are shown; hiding them brings back file order.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
 signals:
@@ -69,6 +72,8 @@ signals:
     // selected account and the scroll position across it.
     void rowsAboutToBeReplaced();
     void rowsReplaced();
+    // A sort asked for and not made: the view's sort indicator must go back to sortColumn().
+    void sortRefused();
 
 private:
     struct Request

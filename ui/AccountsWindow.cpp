@@ -23,6 +23,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -30,9 +31,10 @@
 
 namespace {
 
-// Long enough to take a replacing save (write, rename, lock files) as one change, short enough
-// that the table follows the file within a second.
+// A quiet moment this long takes a replacing save (write, rename, lock files) as one change; a
+// file that never goes quiet is still shown afresh this long after a burst's first change.
 constexpr int reloadDelayMs = 200;
+constexpr int longestReloadDelayMs = 1000;
 constexpr int progressDelayMs = 300;
 constexpr int progressSteps = 1000;
 
@@ -55,12 +57,10 @@ AccountsWindow::AccountsWindow(const QString &applicationFolder, QWidget *parent
       m_watcher(new QFileSystemWatcher(this))
 {
     setObjectName(QStringLiteral("frmAccounts"));
-    setWindowTitle(
-        QStringLiteral("Accounts – %1").arg(QDir::toNativeSeparators(m_accountPath)));
+    setWindowTitle(QStringLiteral("Accounts – %1").arg(QDir::toNativeSeparators(m_accountPath)));
     createControls();
 
     m_reloadTimer.setSingleShot(true);
-    m_reloadTimer.setInterval(reloadDelayMs);
     connect(&m_reloadTimer, &QTimer::timeout, this, &AccountsWindow::reload);
     m_progressDelay.setSingleShot(true);
     m_progressDelay.setInterval(progressDelayMs);
@@ -140,8 +140,7 @@ void AccountsWindow::createControls()
     cmdPassword = makeButton(this, "cmdPassword", QStringLiteral("Change &password…"),
                              QStringLiteral("Change password"));
     cmdEdit = makeButton(this, "cmdEdit", QStringLiteral("&Edit…"), QStringLiteral("Edit"));
-    cmdRemove =
-        makeButton(this, "cmdRemove", QStringLiteral("&Remove…"), QStringLiteral("Remove"));
+    cmdRemove = makeButton(this, "cmdRemove", QStringLiteral("&Remove…"), QStringLiteral("Remove"));
     buttons->addWidget(cmdPassword);
     buttons->addWidget(cmdEdit);
     buttons->addWidget(cmdRemove);
@@ -157,7 +156,11 @@ void AccountsWindow::createControls()
     connect(txtFilter, &QLineEdit::textChanged, m_model, &AccountTableModel::setFilterText);
     connect(m_model, &AccountTableModel::rowsAboutToBeReplaced, this, &AccountsWindow::keepPlace);
     connect(m_model, &AccountTableModel::rowsReplaced, this, &AccountsWindow::returnToPlace);
-    connect(chkShowPasswords, &QCheckBox::toggled, m_model, &AccountTableModel::setPasswordsShown);
+    connect(chkShowPasswords, &QCheckBox::toggled, this, [this](bool shown) {
+        m_model->setPasswordsShown(shown);
+        showSortIndicator();
+    });
+    connect(m_model, &AccountTableModel::sortRefused, this, &AccountsWindow::showSortIndicator);
     // A click makes the row current before it selects it: both are followed.
     connect(tblAccounts->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &AccountsWindow::updateCommands);
@@ -209,7 +212,10 @@ void AccountsWindow::watchFile()
 void AccountsWindow::fileTouched()
 {
     watchFile();
-    m_reloadTimer.start();
+    if (!m_reloadTimer.isActive())
+        m_burst.start();
+    const qint64 left = longestReloadDelayMs - m_burst.elapsed();
+    m_reloadTimer.start(int(std::clamp<qint64>(left, 0, reloadDelayMs)));
 }
 
 void AccountsWindow::reload()
@@ -300,6 +306,14 @@ void AccountsWindow::selectRow(int row)
         return;
     tblAccounts->selectionModel()->setCurrentIndex(
         m_model->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void AccountsWindow::showSortIndicator()
+{
+    QHeaderView *header = tblAccounts->horizontalHeader();
+    // The rows are already in this order: the header must not ask for it once more.
+    const QSignalBlocker quiet(header);
+    header->setSortIndicator(m_model->sortColumn(), m_model->sortOrder());
 }
 
 void AccountsWindow::updateCommands()

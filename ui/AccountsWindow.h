@@ -2,6 +2,7 @@
 
 #include "ui/AccountChange.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -60,6 +61,7 @@ private:
     void showLoadError(const QString &errorText);
     void showProgress(qint64 bytesRead, qint64 fileSize);
     void updateCommands();
+    void showSortIndicator();
     int selectedRow() const;
     void selectRow(int row);
     // Sends the change a dialog asked for; the dialog closes unless a rule refused a value.
@@ -72,6 +74,7 @@ private:
     AccountTableLoader *m_loader = nullptr;
     QFileSystemWatcher *m_watcher = nullptr;
     QTimer m_reloadTimer;       // a burst of changes gives one reload
+    QElapsedTimer m_burst;      // since the first change the next reload shows
     QTimer m_progressDelay;     // a quick load shows no progress bar
     bool m_loadShowing = false; // a loaded table is being filtered and sorted for the view
 

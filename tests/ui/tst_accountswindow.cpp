@@ -13,10 +13,12 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -37,7 +39,9 @@ private slots:
     void filterAndSort();
     void copyLeavesHiddenPasswordsOut_data();
     void copyLeavesHiddenPasswordsOut();
+    void hiddenPasswordsOrderNothing();
     void reloadKeepsSelectedAccount();
+    void busyFileShownEverySecond();
     void changesMatchEditAccount();
     void accountRemovedMeanwhile();
     void accessibleNames();
@@ -222,6 +226,27 @@ void AccountsWindowTest::copyLeavesHiddenPasswordsOut()
     QCOMPARE(model.copyText({1}), copied);
 }
 
+void AccountsWindowTest::hiddenPasswordsOrderNothing()
+{
+    openWindow();
+    QHeaderView *header = table()->horizontalHeader();
+    const auto lines = [this] {
+        return column(*m_window->model(), AccountTableModel::LineColumn);
+    };
+
+    header->setSortIndicator(AccountTableModel::PasswordColumn, Qt::AscendingOrder);
+    QCOMPARE(lines(), (QStringList{"1", "2", "3", "4", "5"}));
+    QCOMPARE(header->sortIndicatorSection(), int(AccountTableModel::LineColumn));
+
+    auto *show = m_window->findChild<QCheckBox *>(QStringLiteral("chkShowPasswords"));
+    show->setChecked(true);
+    header->setSortIndicator(AccountTableModel::PasswordColumn, Qt::AscendingOrder);
+    QCOMPARE(lines(), (QStringList{"2", "4", "5", "1", "3"})); // the malformed line last
+    show->setChecked(false);
+    QCOMPARE(lines(), (QStringList{"1", "2", "3", "4", "5"}));
+    QCOMPARE(header->sortIndicatorSection(), int(AccountTableModel::LineColumn));
+}
+
 void AccountsWindowTest::reloadKeepsSelectedAccount()
 {
     openWindow();
@@ -233,6 +258,23 @@ void AccountsWindowTest::reloadKeepsSelectedAccount()
     QCOMPARE(selected.size(), 1);
     QCOMPARE(m_window->model()->recordAt(selected.constFirst().row()).username, "carol");
     QCOMPARE(m_window->model()->lineAt(selected.constFirst().row()), 4);
+}
+
+// A writer appending every 100 ms never lets the file go quiet: the table follows it all the same.
+void AccountsWindowTest::busyFileShownEverySecond()
+{
+    openWindow();
+    QSignalSpy loads(m_window.get(), &AccountsWindow::tableLoaded);
+    QByteArray grown = accounts;
+    QTimer writer;
+    connect(&writer, &QTimer::timeout, this, [&] {
+        grown += "x" + QByteArray::number(grown.size()) + ",pw123456,1,none,0\r\n";
+        m_server->setAccounts(grown);
+    });
+    writer.start(100);
+    QTest::qWait(2600);
+    writer.stop();
+    QVERIFY2(loads.size() >= 2, qPrintable(QString::number(loads.size())));
 }
 
 void AccountsWindowTest::changesMatchEditAccount()
