@@ -36,6 +36,7 @@ private slots:
     void simultaneousAddsLoseNothing();
     void addsAndRemovesMatchOneOrder();
     void lockFileGoneBeforeTheLockIsFree();
+    void releaseLeavesTheNextHoldersLockFile();
 };
 
 namespace {
@@ -294,6 +295,26 @@ void ConcurrencyTest::lockFileGoneBeforeTheLockIsFree()
         lockedWhileNamed += named;
     }
     QCOMPARE(lockedWhileNamed, 0);
+#else
+    QSKIP("Windows deletes a lock file as its holder closes it");
+#endif
+}
+
+// A lock file removed by hand lets a second update lock a new one; the first, giving up, must
+// not remove it, or a third update could lock yet another while the second still writes.
+void ConcurrencyTest::releaseLeavesTheNextHoldersLockFile()
+{
+#ifdef Q_OS_UNIX
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("kAdd.txt.lock"));
+    std::optional<UpdateLock> first(std::in_place, path);
+    QVERIFY(!first->acquire(0));
+    QVERIFY(QFile::remove(path));
+    UpdateLock second(path);
+    QVERIFY(!second.acquire(0));
+    first.reset();
+    QVERIFY(second.stillHeld());
+    QVERIFY(UpdateLock(path).acquire(0));
 #else
     QSKIP("Windows deletes a lock file as its holder closes it");
 #endif

@@ -64,10 +64,13 @@ void UpdateLock::release()
 {
     if (m_fd < 0)
         return;
-    // Removed while still held, so that nobody can lock the file in between and then lose it.
-    // In a shared folder another user's leftover may not be ours to remove: it stays, harmless.
-    // A signal must not remove it after that, when it may be the next holder's.
+    // Removed while still held, so that nobody can lock the file in between and then lose it;
+    // but only while it is the file this update locked: one that was removed by hand and made
+    // afresh by the next update is that update's lock. In a shared folder another user's
+    // leftover may not be ours to remove: it stays, harmless. A signal must not remove it after
+    // that, when it may be the next holder's.
     m_signalCleanup.disarm();
-    ::unlink(QFile::encodeName(m_path).constData());
+    if (stillHeld())
+        ::unlink(QFile::encodeName(m_path).constData());
     ::close(std::exchange(m_fd, -1));
 }
