@@ -41,6 +41,9 @@ int runEdit(const CommandLine &line, AccountEdit edit, const Report &report)
         return noSuchAccount(line.username);
     case EditOutcome::FileError:
         return reportFileError(result.errorText, result.fileChanged);
+    case EditOutcome::Unchanged:
+        printOut(QStringLiteral("%1: nothing to change").arg(printable(result.before.username)));
+        return ExitDone;
     case EditOutcome::Done:
         break;
     }
@@ -74,6 +77,7 @@ int runCheck(const CommandLine &line)
             return noSuchAccount(line.username);
         return ExitNoSuchAccount;
     case EditOutcome::FileError:
+    case EditOutcome::Unchanged:
         break;
     }
     return reportFileError(result.errorText);

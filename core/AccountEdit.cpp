@@ -160,6 +160,14 @@ EditResult editOnce(const QString &accountPath, const AccountEdit &edit, Failure
         result.outcome = EditOutcome::NoSuchAccount;
         return result; // the copy goes with the update, under its locks
     }
+    // Rewriting the file for a line that stays as it is would only risk it, and log a change
+    // that is none.
+    if (!edit.remove && pass.newLine == pass.found->line) {
+        result.outcome = EditOutcome::Unchanged;
+        result.lineNumber = pass.found->lineNumber;
+        result.before = result.after = parseRecord(pass.newLine);
+        return result;
+    }
     if (copying)
         failure = commitWithBackup(update, edit.backup);
     foreignChange = update.foreignChange();

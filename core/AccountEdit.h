@@ -21,6 +21,7 @@ enum class EditOutcome
 {
     Done, // or, for a dry run, would be done
     NoSuchAccount,
+    Unchanged, // the account already holds the new values: nothing was written
     FileError,
 };
 

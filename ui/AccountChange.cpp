@@ -54,6 +54,7 @@ std::optional<ChangeMessage> editMessage(const QString &username, const EditResu
 {
     switch (result.outcome) {
     case EditOutcome::Done:
+    case EditOutcome::Unchanged:
         return std::nullopt;
     case EditOutcome::NoSuchAccount:
         return ChangeMessage{QStringLiteral("No such account: %1").arg(username), std::nullopt};

@@ -70,6 +70,9 @@ void KaddManageTest::commands_data()
         << QStringList{"passwd", "ALICE", "newpw1"} << none << 0
         << fileWith("Alice,newpw1,1,none,0", bob, carol)
         << QByteArray("Changed the password of Alice\n");
+    QTest::newRow("set to what it is: the file is not rewritten")
+        << QStringList{"set", "bob", "--gm", "384"} << none << 0 << none
+        << QByteArray("bob: nothing to change\n");
     QTest::newRow("passwd from input")
         << QStringList{"passwd", "Carol"} << QByteArray("frompipe\r\n") << 0
         << fileWith(alice, bob, "carol,frompipe,1,none,0")

@@ -87,6 +87,8 @@ void AuditTrailTest::records_data()
                                                   << false;
     QTest::newRow("duplicate") << adding("BOB", "BOB,pw12,1,none,0") << QStringList{} << false;
     QTest::newRow("dry run") << editing({}, true, true) << QStringList{} << false;
+    QTest::newRow("set to what it is")
+        << editing({{GmFlagsField, "0"}, {GenderField, "1"}}) << QStringList{} << false;
     QTest::newRow("file error") << adding("alice", "alice," + password + ",1,none,0")
                                 << QStringList{"file error adding account alice: " + notUpdated +
                                                "the file does not exist"}

@@ -11,9 +11,9 @@
 #include "core/AccountEdit.h"
 #include "core/AccountFile.h"
 #include "core/internal/AccountFileUpdate.h"
-#include "tests/support/ModelLines.h"
 #include "tests/fuzz/ScratchServerFolder.h"
 #include "tests/support/AuditSinks.h"
+#include "tests/support/ModelLines.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -70,6 +70,7 @@ Expected model(const QByteArray &input, const QString &username, Operation opera
     Expected expected;
     expected.file = input;
     int matches = 0;
+    bool unchanged = false;
     for (const QByteArray &each : std::as_const(lines)) {
         const qsizetype comma = each.indexOf(',');
         const QByteArray name = comma < 0 ? each : each.left(comma);
@@ -87,10 +88,13 @@ Expected model(const QByteArray &input, const QString &username, Operation opera
         }
         if (operation != Operation::Remove)
             out += changed(each, operation) + "\r\n";
+        unchanged = operation != Operation::Remove && changed(each, operation) == each;
     }
     if (matches == 0)
         return expected;
-    expected.outcome = EditOutcome::Done;
+    expected.outcome = unchanged ? EditOutcome::Unchanged : EditOutcome::Done;
+    if (unchanged)
+        return expected;
     if (!dryRun)
         expected.file = out;
     return expected;
