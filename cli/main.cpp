@@ -4,12 +4,14 @@
 #include "cli/ProgramArguments.h"
 #include "cli/StartedAlone.h"
 #include "core/FileSizeLimit.h"
+#include "core/ReportScope.h"
 #include "core/ServerLocation.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -76,6 +78,8 @@ int main(int argc, char *argv[])
     const bool keepConsoleOpen = arguments.size() == 1 && startedOnOwnConsole();
     if (keepConsoleOpen)
         arguments << QStringLiteral("--help");
+    // A change that reached the account file is printed before a Ctrl+C or a stop may end kadd.
+    std::optional<ReportScope> reporting(std::in_place);
     const int status =
         undecodable > 0
             ? usageError(QStringLiteral("argument %1 is not text in this system's encoding")
@@ -84,6 +88,8 @@ int main(int argc, char *argv[])
             : runCommand(parseCommandLine(arguments, programFolder,
                                           qEnvironmentVariable(qPrintable(serverFolderVariable))));
     const int reported = withLostOutputReported(status);
+    std::fflush(nullptr);
+    reporting.reset();
     if (keepConsoleOpen)
         waitForKeyBeforeClosing();
     endProgram(reported);

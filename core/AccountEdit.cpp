@@ -3,6 +3,7 @@
 #include "core/AccountFile.h"
 #include "core/AuditTrail.h"
 #include "core/RecordLine.h"
+#include "core/ReportScope.h"
 #include "core/internal/AccountBackup.h"
 #include "core/internal/AccountFileUpdate.h"
 #include "core/internal/format/AccountFileFormat.h"
@@ -209,6 +210,7 @@ EditResult editAccount(const QString &accountPath, const AccountEdit &edit)
 
 EditResult EditAccount(const QString &applicationFolder, const AccountEdit &edit)
 {
+    const ReportScope scope;
     const QString accountPath = accountFilePath(applicationFolder);
     const EditResult result = editAccount(accountPath, edit);
     auditEdit(accountPath, edit, result);

@@ -2,6 +2,7 @@
 
 #include "core/AuditTrail.h"
 #include "core/RecordLine.h"
+#include "core/ReportScope.h"
 #include "core/internal/AccountBackup.h"
 #include "core/internal/AccountFileUpdate.h"
 #include "core/internal/format/AccountFileFormat.h"
@@ -220,6 +221,7 @@ BatchResult addAccounts(const QString &accountPath, const QList<NewAccount> &acc
 BatchResult AddAccounts(const QString &applicationFolder, const QList<NewAccount> &accounts,
                         BatchMode mode, const QString &origin, bool backup)
 {
+    const ReportScope scope;
     const QString accountPath = accountFilePath(applicationFolder);
     const BatchResult result = addAccounts(accountPath, accounts, mode, backup);
     if (mode == BatchMode::Append)

@@ -1,6 +1,8 @@
 #include "core/internal/AccountFileUpdate.h"
 
 #include "core/internal/ServerFolderOrigin.h"
+#include "core/internal/fs/ReadAhead.h"
+#include "core/internal/fs/SignalCleanup.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -268,6 +270,12 @@ Failure AccountFileUpdate::commit()
         return failure;
     if (Failure failure = m_source->close())
         return failure->within(QStringLiteral("reading it failed: %1"));
+    // Asked for once the new file is in place, the reading runs while this update ends and the
+    // next one starts.
+    std::optional<ReadAhead> readAhead;
+    if (m_copy->isClone())
+        readAhead.emplace(*m_copy);
+    SignalCleanup::holdUntilReported();
     if (Failure failure = installCopy())
         return failure;
     m_installed = true;
@@ -277,11 +285,8 @@ Failure AccountFileUpdate::commit()
                                               "should the system stop before it writes the "
                                               "folder, the change may be lost"),
                                nativeName(folder));
-    // A clone shares the old file's blocks but none of its cached pages: the next add would read
-    // the whole file from the disk. Asked for once the new file is in place, the reading runs
-    // while this update ends and the next one starts.
-    if (m_copy->isClone())
-        readAheadInBackground(m_target);
+    if (readAhead)
+        readAhead->start();
     return {};
 }
 

@@ -55,6 +55,7 @@ private slots:
     void simultaneousUpdatesLoseNothing();
     void endingSignalLeavesNothingBehind_data();
     void endingSignalLeavesNothingBehind();
+    void endingSignalAfterTheRenameWaitsForTheReport();
     void everyFailingOperation_data();
     void everyFailingOperation();
     void copySwappedBeforeTheRename();
@@ -675,6 +676,36 @@ void FileFaultsTest::endingSignalLeavesNothingBehind()
     QCOMPARE(server.leftovers(), QStringList());
     QCOMPARE(QDir(work).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList());
+#endif
+}
+
+// Once the new file is in place the change is made: a stop then (during the folder's flush on a
+// slow disk, say) waits until the outcome is printed, and ends the program after it.
+void FileFaultsTest::endingSignalAfterTheRenameWaitsForTheReport()
+{
+#ifdef Q_OS_UNIX
+    ServerFolder server(accounts);
+    QProcess adder;
+    adder.setWorkingDirectory(server.workFolder());
+    adder.setChildProcessModifier([] { std::signal(SIGTERM, SIG_DFL); });
+    adder.start(builtProgram(KELTO_ACCOUNT_ADDER),
+                {QStringLiteral("--pause-after-rename"), server.path(), QStringLiteral("carol")});
+    QByteArray out;
+    while (!out.contains('P')) {
+        QVERIFY2(adder.waitForReadyRead(30000), "the update never put its file in place");
+        out += adder.readAllStandardOutput();
+    }
+    QCOMPARE(::kill(pid_t(adder.processId()), SIGTERM), 0);
+    QTest::qWait(50);
+    adder.closeWriteChannel();
+    QVERIFY(adder.waitForFinished(30000));
+    QCOMPARE(out + adder.readAllStandardOutput(), QByteArray("P\nC\n"));
+    QCOMPARE(adder.exitStatus(), QProcess::CrashExit);
+    QCOMPARE(adder.exitCode(), SIGTERM);
+    QVERIFY(server.accounts().endsWith("carol,pw,1,none,0\r\n"));
+    QCOMPARE(server.leftovers(), QStringList());
+#else
+    QSKIP("signals are a POSIX matter");
 #endif
 }
 

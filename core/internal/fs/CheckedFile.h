@@ -95,6 +95,7 @@ public:
     QString path() const { return m_path; }
 
 private:
+    friend class ReadAhead;
     Failure injectedFailure() const;
     bool did(FileOperationHooks::Step step);
     Failure copyAccessListFrom(const CheckedFile &other);
@@ -141,6 +142,3 @@ Failure linkMayBeFollowed(const QString &path);
 // The last failed system call's reason, in plain words, and whether it was refused access.
 FailureReason lastSystemFailure();
 QString lastSystemError();
-// Asks the system to read the file at path into its cache in the background, for whoever reads
-// it next. Only a hint: the caller does not wait for the reading, and a failure is no error.
-void readAheadInBackground(const QString &path);

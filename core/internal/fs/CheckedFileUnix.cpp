@@ -8,17 +8,14 @@
 #include <QFileInfo>
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <system_error>
 #include <utility>
 
 #include <fcntl.h>
 #include <grp.h>
-#include <pthread.h>
 #include <pwd.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #ifdef Q_OS_LINUX
 #include <linux/fs.h>
@@ -639,55 +636,4 @@ Failure CheckedFilePlatform::syncFolderOnce(const QString &folder)
         failure = lastSystemFailure();
     ::close(fd);
     return failure;
-}
-
-// Read through the ordinary read path, into /dev/null, which takes the pages without copying
-// them: posix_fadvise(WILLNEED) and readahead(2) read no more than the device's read-ahead window
-// (a few MiB) per request, and make the caller set up every page before they return; on Linux
-// 6.18 they also fill the cache with single pages, which are then read more slowly than a file
-// not cached at all. A process of its own does the reading, so that the caller waits for
-// none of it; a grandchild, so that the caller has no child to reap. It calls only what is safe
-// after a fork in a program with threads, and first lets go of every inherited descriptor: a
-// pipe the caller writes to must see its end when the caller ends.
-void readAheadInBackground(const QString &path)
-{
-#ifdef Q_OS_LINUX
-    const QByteArray native = nativePath(path);
-    // The children start with every signal blocked: a handler of the caller's must never run in
-    // them (one that removes the caller's lock file would remove the next holder's).
-    sigset_t all, previous;
-    sigfillset(&all);
-    pthread_sigmask(SIG_BLOCK, &all, &previous);
-    const pid_t child = ::fork();
-    if (child != 0)
-        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    if (child < 0)
-        return;
-    if (child == 0) {
-        if (::fork() == 0) {
-            ::close_range(0, ~0U, 0);
-            // Never blocking: whatever lies at the path by now (a FIFO, say) is opened without
-            // waiting, and only a regular file is read.
-            const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-            const int sink = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-            struct stat info;
-            if (fd >= 0 && sink >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-                // A file that another update has replaced in the meantime is of use to nobody.
-                constexpr size_t step = 8 * 1024 * 1024;
-                struct stat named;
-                off_t at = 0;
-                while (at < info.st_size && ::stat(native.constData(), &named) == 0 &&
-                       named.st_dev == info.st_dev && named.st_ino == info.st_ino &&
-                       ::sendfile(sink, fd, &at, step) > 0) {
-                }
-            }
-            ::_exit(0);
-        }
-        ::_exit(0);
-    }
-    while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
-    }
-#else
-    Q_UNUSED(path);
-#endif
 }

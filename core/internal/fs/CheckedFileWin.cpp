@@ -434,7 +434,3 @@ Failure linkMayBeFollowed(const QString &)
 {
     return std::nullopt;
 }
-
-// Files are not cloned here (cloneFrom() refuses), and a copy's pages stay in the cache as it is
-// written.
-void readAheadInBackground(const QString &) {}

@@ -40,7 +40,27 @@ static_assert(std::atomic<int>::is_always_lock_free &&
               "used in signal handlers");
 
 std::mutex handlersMutex;
-int armedCount = 0; // guarded by handlersMutex
+int armedCount = 0; // guarded by handlersMutex; a hold counts as one more
+
+// Scopes are a thread's own; the signals they hold are the process's.
+thread_local int reportScopeDepth = 0;
+thread_local bool holdingSignals = false;
+std::atomic<int> holders{0};
+std::atomic<int> heldSignal{0};
+
+void armHandlers()
+{
+    const std::lock_guard<std::mutex> guard(handlersMutex);
+    if (armedCount++ == 0)
+        installHandlers();
+}
+
+void disarmHandlers()
+{
+    const std::lock_guard<std::mutex> guard(handlersMutex);
+    if (--armedCount == 0)
+        restoreHandlers();
+}
 
 void removeStage(SignalCleanup::Stage stage)
 {
@@ -70,11 +90,7 @@ void SignalCleanup::arm(const QString &path, Stage stage)
             return;
         }
         table[i].stage = stage;
-        {
-            const std::lock_guard<std::mutex> guard(handlersMutex);
-            if (armedCount++ == 0)
-                installHandlers();
-        }
+        armHandlers();
         table[i].state.store(Armed, std::memory_order_release);
         m_slot = i;
         return;
@@ -97,9 +113,7 @@ void SignalCleanup::disarm()
         if (slot.state.compare_exchange_weak(expected, Free))
             break;
     }
-    const std::lock_guard<std::mutex> guard(handlersMutex);
-    if (--armedCount == 0)
-        restoreHandlers();
+    disarmHandlers();
 }
 
 void SignalCleanup::removeArmedPaths()
@@ -109,4 +123,45 @@ void SignalCleanup::removeArmedPaths()
     // Another thread's handler may still be at its removals; the program must not end first.
     while (removalsUnderway.load() > 0) {
     }
+}
+
+void SignalCleanup::enterReportScope()
+{
+    ++reportScopeDepth;
+}
+
+void SignalCleanup::leaveReportScope()
+{
+    if (--reportScopeDepth > 0 || !holdingSignals)
+        return;
+    holdingSignals = false;
+    --holders;
+    disarmHandlers();
+    if (holders.load() > 0)
+        return;
+    if (const int signalNumber = heldSignal.exchange(0))
+        actOnHeldSignal(signalNumber);
+}
+
+void SignalCleanup::holdUntilReported()
+{
+    if (reportScopeDepth == 0 || holdingSignals)
+        return;
+    holdingSignals = true;
+    armHandlers();
+    ++holders;
+}
+
+bool SignalCleanup::signalsHeld()
+{
+    return holders.load() > 0;
+}
+
+bool SignalCleanup::holdSignal(int signalNumber)
+{
+    if (holders.load() == 0)
+        return false;
+    heldSignal.store(signalNumber);
+    // Should the hold have ended meanwhile, whoever takes the signal back acts on it.
+    return holders.load() > 0 || heldSignal.exchange(0) == 0;
 }

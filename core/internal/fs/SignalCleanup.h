@@ -34,6 +34,16 @@ public:
     // For the platform's handler: async-signal-safe, and safe to run in several threads at once.
     static void removeArmedPaths();
 
+    // The hold behind ReportScope. holdUntilReported() starts it in the calling thread's scope
+    // (nothing outside a scope); it ends with the outermost scope.
+    static void enterReportScope();
+    static void leaveReportScope();
+    static void holdUntilReported();
+    // For the platform's handler: whether a hold is on; holdSignal() keeps the signal for its
+    // end and says so, or says that the hold is over and the handler must act on it now.
+    static bool signalsHeld();
+    static bool holdSignal(int signalNumber);
+
 private:
     int m_slot = -1;
 };

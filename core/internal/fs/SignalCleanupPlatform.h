@@ -20,5 +20,7 @@ void removePath(const NativeChar *path);
 // Called in turn, never at once: when the first path is armed and when the last is disarmed.
 void installHandlers();
 void restoreHandlers();
+// Once a hold is over: the signal it kept ends the program as it would have then.
+void actOnHeldSignal(int signalNumber);
 
 } // namespace SignalCleanupPlatform

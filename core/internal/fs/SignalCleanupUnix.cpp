@@ -18,6 +18,8 @@ bool installed[std::size(endingSignals)] = {};
 
 extern "C" void removeAndEnd(int signalNumber)
 {
+    if (SignalCleanup::holdSignal(signalNumber))
+        return;
     SignalCleanup::removeArmedPaths();
     struct sigaction plain = {};
     plain.sa_handler = SIG_DFL;
@@ -54,6 +56,8 @@ void SignalCleanupPlatform::installHandlers()
     // One handler at a time in a thread: a second signal must not interrupt the first's
     // removals and then wait for them.
     sigemptyset(&ours.sa_mask);
+    // A signal held while the outcome is printed must not cut the printing short.
+    ours.sa_flags = SA_RESTART;
     for (const int signalNumber : endingSignals)
         sigaddset(&ours.sa_mask, signalNumber);
     for (std::size_t i = 0; i < std::size(endingSignals); ++i) {
@@ -74,4 +78,11 @@ void SignalCleanupPlatform::restoreHandlers()
             sigaction(endingSignals[i], &plain, nullptr);
         installed[i] = false;
     }
+}
+
+// Our handler is gone by now unless another update still has paths armed, and then it ends the
+// program itself.
+void SignalCleanupPlatform::actOnHeldSignal(int signalNumber)
+{
+    raise(signalNumber);
 }

@@ -15,8 +15,12 @@ namespace {
 // program.
 BOOL WINAPI removeOnConsoleEnd(DWORD event)
 {
-    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT)
-        SignalCleanup::removeArmedPaths();
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT)
+        return FALSE;
+    // A change already in place is reported first; this thread waits, the program goes on.
+    while (SignalCleanup::signalsHeld())
+        Sleep(1);
+    SignalCleanup::removeArmedPaths();
     return FALSE;
 }
 
@@ -51,3 +55,6 @@ void SignalCleanupPlatform::restoreHandlers()
 {
     SetConsoleCtrlHandler(removeOnConsoleEnd, FALSE);
 }
+
+// The handler's own thread waits for the hold to end: nothing is kept for later.
+void SignalCleanupPlatform::actOnHeldSignal(int) {}
