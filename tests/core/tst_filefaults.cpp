@@ -1,5 +1,7 @@
 #include "core/AccountEdit.h"
 #include "core/AccountFile.h"
+#include "core/internal/fs/SignalCleanup.h"
+#include "core/internal/fs/UpdateLock.h"
 #include "tests/support/BuiltProgram.h"
 #include "tests/support/FaultInjection.h"
 #include "tests/support/ServerFolder.h"
@@ -18,6 +20,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #ifdef Q_OS_LINUX
+#include <sys/inotify.h>
 #include <sys/xattr.h>
 #endif
 #endif
@@ -44,6 +47,7 @@ private slots:
     void workingFolderOnAnotherFileSystem();
     void lockHeldByAnotherProgram_data();
     void lockHeldByAnotherProgram();
+    void lockHeldUntilTheNewFileIsInPlace();
     void lockOfADeadProgramIsTakenOver();
     void leftoverLockIsTakenOver_data();
     void leftoverLockIsTakenOver();
@@ -55,6 +59,7 @@ private slots:
     void simultaneousUpdatesLoseNothing();
     void endingSignalLeavesNothingBehind_data();
     void endingSignalLeavesNothingBehind();
+    void signalRemovesTheCopyBeforeItsLock();
     void everyFailingOperation_data();
     void everyFailingOperation();
     void copySwappedBeforeTheRename();
@@ -385,6 +390,30 @@ void FileFaultsTest::lockHeldByAnotherProgram()
     QVERIFY(!QFileInfo::exists(lockPath));
 }
 
+// Another update that took the lock before the rename would read the old file and write its own
+// copy of it over ours: the lock must stay busy until the new file is in place.
+void FileFaultsTest::lockHeldUntilTheNewFileIsInPlace()
+{
+    ServerFolder server(accounts);
+    WorkingFolder working(server.workFolder());
+    const QString copy = server.accountFile() + QStringLiteral(".new");
+    int tries = 0;
+    int taken = 0;
+    FaultInjection::setBeforeEachOperation([&] {
+        if (!QFileInfo::exists(copy))
+            return;
+        ++tries;
+        UpdateLock other(server.accountFile() + QStringLiteral(".lock"));
+        if (!other.acquire(0))
+            ++taken;
+    });
+
+    QCOMPARE(addCarol(server).outcome, AddOutcome::Created);
+    QCOMPARE(server.accounts(), withCarol);
+    QVERIFY(tries > 0);
+    QCOMPARE(taken, 0);
+}
+
 void FileFaultsTest::lockOfADeadProgramIsTakenOver()
 {
     ServerFolder server(accounts);
@@ -675,6 +704,45 @@ void FileFaultsTest::endingSignalLeavesNothingBehind()
     QCOMPARE(server.leftovers(), QStringList());
     QCOMPARE(QDir(work).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList());
+#endif
+}
+
+// Whoever takes a freed lock next must never meet the copy of the update that held it, with
+// every password in it: a signal's cleanup removes the copy first, however the two were armed.
+void FileFaultsTest::signalRemovesTheCopyBeforeItsLock()
+{
+#ifdef Q_OS_LINUX
+    QTemporaryDir folder;
+    const QString copy = folder.filePath(QStringLiteral("kAdd.tmp"));
+    const QString lock = copy + QStringLiteral(".lock");
+    for (const QString &path : {copy, lock}) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    const int events = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    QVERIFY(events >= 0);
+    const auto closeEvents = qScopeGuard([&] { ::close(events); });
+    QVERIFY(::inotify_add_watch(events, QFile::encodeName(folder.path()).constData(), IN_DELETE) >=
+            0);
+    {
+        SignalCleanup lockCleanup;
+        lockCleanup.arm(lock, SignalCleanup::Stage::Lock);
+        SignalCleanup copyCleanup;
+        copyCleanup.arm(copy, SignalCleanup::Stage::Copy);
+        SignalCleanup::removeArmedPaths();
+    }
+
+    QStringList removed;
+    alignas(inotify_event) char buffer[4096];
+    const ssize_t size = ::read(events, buffer, sizeof buffer);
+    for (ssize_t at = 0; at < size;) {
+        const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
+        removed << QFile::decodeName(event->name);
+        at += ssize_t(sizeof(inotify_event) + event->len);
+    }
+    QCOMPARE(removed, (QStringList{"kAdd.tmp", "kAdd.tmp.lock"}));
+#else
+    QSKIP("watches the folder through Linux's inotify");
 #endif
 }
 
