@@ -6,8 +6,10 @@
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTest>
+#include <QThread>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #ifdef Q_OS_LINUX
@@ -45,6 +47,7 @@ namespace {
 const QByteArray accounts = "alice,pw,1,none,0\r\nbob,pw,0,b@x,384\r\n";
 const QByteArray dave = "dave,pw,1,none,0\r\n";
 const QByteArray carol = "carol,pw,1,none,0\r\n";
+const QByteArray bea = "alice,pw,1,none,0\r\nbea,pw,0,b@x,384\r\n"; // bob renamed in place
 
 bool appendTo(const QString &path, const QByteArray &bytes)
 {
@@ -61,6 +64,34 @@ bool saveByRename(const QString &path, const QByteArray &bytes)
            (file.close(), QFile::rename(path, path + QStringLiteral(".old"))) &&
            QFile::rename(part, path) && QFile::remove(path + QStringLiteral(".old"));
 }
+
+#ifdef Q_OS_LINUX
+// As a program that covers its tracks saves: in place, the same size, and the old modification
+// time put back (touch -m -d). Only the change time, which nobody can set, tells.
+bool rewriteWithTimePutBack(const QString &path, const QByteArray &bytes)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat before;
+    QFile file(path);
+    if (::stat(native.constData(), &before) != 0 || !file.open(QIODevice::ReadWrite) ||
+        file.write(bytes) != bytes.size())
+        return false;
+    file.close();
+    const struct timespec times[2] = {{0, UTIME_OMIT}, before.st_mtim};
+    // The change time moves with the system's coarse clock: put the time back until it has.
+    for (int tries = 0; tries < 1000; ++tries) {
+        struct stat after;
+        if (::utimensat(AT_FDCWD, native.constData(), times, 0) != 0 ||
+            ::stat(native.constData(), &after) != 0)
+            return false;
+        if (after.st_ctim.tv_sec != before.st_ctim.tv_sec ||
+            after.st_ctim.tv_nsec != before.st_ctim.tv_nsec)
+            return after.st_size == before.st_size;
+        QThread::msleep(1);
+    }
+    return false;
+}
+#endif
 
 // Another copy of the tool, in a working folder of its own.
 bool addFromElsewhere(const ServerFolder &server)
@@ -118,8 +149,14 @@ void ForeignChangesTest::anotherProgramWritesBeforeTheRename_data()
                                           << "add" << accounts + dave + carol;
 #ifndef Q_OS_WIN
     // Windows lets nobody remove a lock file while it is held.
-    QTest::newRow("add, the lock removed and another add done")
-        << "add dave" << "add" << accounts + dave + carol;
+    QTest::newRow("add, the lock removed and another add done") << "add dave"
+                                                                << "add" << accounts + dave + carol;
+    QTest::newRow("add, the lock removed every time") << "remove the lock always"
+                                                      << "add" << QByteArray();
+#endif
+#ifdef Q_OS_LINUX
+    QTest::newRow("add, rewritten with its modification time put back") << "rewrite"
+                                                                        << "add" << bea + carol;
 #endif
     QTest::newRow("remove with a backup, a line appended") << "append"
                                                            << "remove"
@@ -147,11 +184,17 @@ void ForeignChangesTest::anotherProgramWritesBeforeTheRename()
     FaultInjection::setBeforeEachOperation([&] {
         if (done || !QFileInfo::exists(file + QStringLiteral(".new")))
             return;
-        done = change != "append always";
+        done = !change.endsWith("always");
         if (change == "rename")
             QVERIFY(saveByRename(file, server.accounts() + dave));
         else if (change == "add dave")
             QVERIFY(QFile::remove(file + QStringLiteral(".lock")) && addFromElsewhere(server));
+        else if (change == "remove the lock always")
+            QFile::remove(file + QStringLiteral(".lock"));
+#ifdef Q_OS_LINUX
+        else if (change == "rewrite")
+            QVERIFY(rewriteWithTimePutBack(file, bea));
+#endif
         else
             QVERIFY(appendTo(file, change == "append CAROL" ? "CAROL,pw,1,none,0\r\n" : dave));
     });
