@@ -305,16 +305,20 @@ void ForeignChangesTest::workingFolderRemovedMidway()
 
 void ForeignChangesTest::linkOfAnotherUser_data()
 {
-    QTest::addColumn<QString>("link");    // below the server folder
-    QTest::addColumn<int>("targetOwner"); // of what the link leads to
+    QTest::addColumn<QString>("link");      // below the server folder
+    QTest::addColumn<int>("targetOwner");   // of what the link leads to
+    QTest::addColumn<bool>("viaRootsLink"); // the link is root's, to the game user's link
     QTest::addColumn<bool>("followed");
 
     constexpr int game = 4242;
     QTest::newRow("kAdd.txt of the game user, to a file of root")
-        << "kData/kPlayer/kAdd.txt" << 0 << false;
-    QTest::newRow("kPlayer of the game user, to a folder of root") << "kData/kPlayer" << 0 << false;
+        << "kData/kPlayer/kAdd.txt" << 0 << false << false;
+    QTest::newRow("kPlayer of the game user, to a folder of root")
+        << "kData/kPlayer" << 0 << false << false;
     QTest::newRow("kAdd.txt of the game user, to a file of the game user")
-        << "kData/kPlayer/kAdd.txt" << game << true;
+        << "kData/kPlayer/kAdd.txt" << game << false << true;
+    QTest::newRow("kAdd.txt of root, to a link of the game user, to a file of root")
+        << "kData/kPlayer/kAdd.txt" << 0 << true << false;
 }
 
 // Root runs the tool in a folder of the game user, who made a link there: followed only when the
@@ -324,6 +328,7 @@ void ForeignChangesTest::linkOfAnotherUser()
 #ifdef Q_OS_UNIX
     QFETCH(QString, link);
     QFETCH(int, targetOwner);
+    QFETCH(bool, viaRootsLink);
     QFETCH(bool, followed);
     if (!isRoot())
         QSKIP("only root can give a link to another user");
@@ -332,10 +337,13 @@ void ForeignChangesTest::linkOfAnotherUser()
     WorkingFolder working(server.workFolder());
     QTemporaryDir elsewhere;
     const QString moved = elsewhere.filePath(QStringLiteral("target"));
-    const QString linkPath = server.path() + u'/' + link;
-    QVERIFY(QFile::rename(linkPath, moved));
+    const QString path = server.path() + u'/' + link;
+    const QString linkPath = viaRootsLink ? path + QStringLiteral(".game") : path;
+    QVERIFY(QFile::rename(path, moved));
     QVERIFY(QFile::link(moved, linkPath));
     QCOMPARE(::lchown(QFile::encodeName(linkPath).constData(), 4242, 4242), 0);
+    if (viaRootsLink)
+        QVERIFY(QFile::link(linkPath, path));
     const QString target = link.endsWith(".txt") ? moved : moved + QStringLiteral("/kAdd.txt");
     QCOMPARE(::chown(QFile::encodeName(target).constData(), uid_t(targetOwner), gid_t(-1)), 0);
 
@@ -360,6 +368,8 @@ void ForeignChangesTest::ownerWhoWouldLoseAccess_data()
 
     // The operator shares the server user's group: the new file's group keeps the server in.
     QTest::newRow("group that the owner is in") << 0660 << false << true;
+    // Through that group the server could still read the new file, but no longer write it.
+    QTest::newRow("group that the owner is in, read only") << 0640 << false << false;
     // Only the list lets the operator in; the new file would be the operator's, the server's
     // user shut out.
     QTest::newRow("owner alone, operator through the list") << 0600 << true << false;
