@@ -61,6 +61,12 @@ QByteArray fillTo(qsizetype offset, const QByteArray &tail)
     return bytes + tail;
 }
 
+// Read in three chunks, every line end a CR LF.
+QByteArray scanned()
+{
+    return fillTo(2 * readSize, "\r\nbob,pw,1,none,0\r\n");
+}
+
 QByteArray addCarol(const QByteArray &before, bool streamingOnly)
 {
     ServerFolder server(before);
@@ -231,34 +237,32 @@ void CopyPathsTest::widestVectorsWhereTheProcessorHasThem()
 
 void CopyPathsTest::fileChangedAfterTheScan_data()
 {
-    QTest::addColumn<QByteArray>("prepended");
-    QTest::addColumn<QByteArray>("appended");
+    QTest::addColumn<QByteArray>("changed"); // the scanned file as the other program leaves it
     QTest::addColumn<bool>("created");
 
     const QByteArray carolAgain = "CAROL,pw,1,none,0\r\n";
-    QTest::newRow("another account appended")
-        << QByteArray() << QByteArray("dave,pw,1,none,0\r\n") << true;
-    QTest::newRow("the same name appended") << QByteArray() << carolAgain << false;
-    QTest::newRow("the same name as a new first line") << carolAgain << QByteArray() << false;
+    const QByteArray bob = "bob,pw,1,none,0\r\n";
+    QTest::newRow("another account appended") << scanned() + "dave,pw,1,none,0\r\n" << true;
+    QTest::newRow("the same name appended") << scanned() + carolAgain << false;
+    QTest::newRow("the same name as a new first line") << carolAgain + scanned() << false;
+    QTest::newRow("the last line cut off") << scanned().chopped(bob.size()) << true;
 }
 
 // A program that ignores the lock writes to the account file after the scan, in place: still
-// the file that was scanned, only longer. The copy must not stop at the size that was scanned,
-// nor trust the bytes it scanned to be the same, nor let in a name it did not look at.
+// the file that was scanned, only longer or shorter. The copy must not stop at the size that was
+// scanned, nor run past the file's end, nor trust the bytes it scanned to be the same, nor let in
+// a name it did not look at.
 void CopyPathsTest::fileChangedAfterTheScan()
 {
-    QFETCH(QByteArray, prepended);
-    QFETCH(QByteArray, appended);
+    QFETCH(QByteArray, changed);
     QFETCH(bool, created);
 
-    const QByteArray before = fillTo(2 * readSize, "\r\nbob,pw,1,none,0\r\n");
-    const QByteArray changed = prepended + before + appended;
-    ServerFolder server(before);
+    ServerFolder server(scanned());
     WorkingFolder working(server.workFolder());
     FaultInjection::setAfterScan([&] {
         QFile file(server.accountFile());
-        if (file.open(QIODevice::ReadWrite))
-            file.write(changed);
+        if (file.open(QIODevice::ReadWrite) && file.write(changed) == changed.size())
+            file.resize(changed.size());
     });
 
     const AddOutcome outcome = AddAccount(server.path(), QStringLiteral("carol"), carol).outcome;

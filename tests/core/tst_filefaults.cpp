@@ -1,5 +1,7 @@
 #include "core/AccountEdit.h"
 #include "core/AccountFile.h"
+#include "core/internal/fs/SignalCleanup.h"
+#include "core/internal/fs/UpdateLock.h"
 #include "tests/support/BuiltProgram.h"
 #include "tests/support/FaultInjection.h"
 #include "tests/support/ServerFolder.h"
@@ -18,6 +20,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #ifdef Q_OS_LINUX
+#include <sys/inotify.h>
 #include <sys/xattr.h>
 #endif
 #endif
@@ -44,6 +47,7 @@ private slots:
     void workingFolderOnAnotherFileSystem();
     void lockHeldByAnotherProgram_data();
     void lockHeldByAnotherProgram();
+    void lockHeldUntilTheNewFileIsInPlace();
     void lockOfADeadProgramIsTakenOver();
     void leftoverLockIsTakenOver_data();
     void leftoverLockIsTakenOver();
@@ -56,6 +60,7 @@ private slots:
     void endingSignalLeavesNothingBehind_data();
     void endingSignalLeavesNothingBehind();
     void endingSignalAfterTheRenameWaitsForTheReport();
+    void signalRemovesTheCopyBeforeItsLock();
     void everyFailingOperation_data();
     void everyFailingOperation();
     void copySwappedBeforeTheRename();
@@ -386,6 +391,30 @@ void FileFaultsTest::lockHeldByAnotherProgram()
     QVERIFY(!QFileInfo::exists(lockPath));
 }
 
+// Another update that took the lock before the rename would read the old file and write its own
+// copy of it over ours: the lock must stay busy until the new file is in place.
+void FileFaultsTest::lockHeldUntilTheNewFileIsInPlace()
+{
+    ServerFolder server(accounts);
+    WorkingFolder working(server.workFolder());
+    const QString copy = server.accountFile() + QStringLiteral(".new");
+    int tries = 0;
+    int taken = 0;
+    FaultInjection::setBeforeEachOperation([&] {
+        if (!QFileInfo::exists(copy))
+            return;
+        ++tries;
+        UpdateLock other(server.accountFile() + QStringLiteral(".lock"));
+        if (!other.acquire(0))
+            ++taken;
+    });
+
+    QCOMPARE(addCarol(server).outcome, AddOutcome::Created);
+    QCOMPARE(server.accounts(), withCarol);
+    QVERIFY(tries > 0);
+    QCOMPARE(taken, 0);
+}
+
 void FileFaultsTest::lockOfADeadProgramIsTakenOver()
 {
     ServerFolder server(accounts);
@@ -709,6 +738,45 @@ void FileFaultsTest::endingSignalAfterTheRenameWaitsForTheReport()
 #endif
 }
 
+// Whoever takes a freed lock next must never meet the copy of the update that held it, with
+// every password in it: a signal's cleanup removes the copy first, however the two were armed.
+void FileFaultsTest::signalRemovesTheCopyBeforeItsLock()
+{
+#ifdef Q_OS_LINUX
+    QTemporaryDir folder;
+    const QString copy = folder.filePath(QStringLiteral("kAdd.tmp"));
+    const QString lock = copy + QStringLiteral(".lock");
+    for (const QString &path : {copy, lock}) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    const int events = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    QVERIFY(events >= 0);
+    const auto closeEvents = qScopeGuard([&] { ::close(events); });
+    QVERIFY(::inotify_add_watch(events, QFile::encodeName(folder.path()).constData(), IN_DELETE) >=
+            0);
+    {
+        SignalCleanup lockCleanup;
+        lockCleanup.arm(lock, SignalCleanup::Stage::Lock);
+        SignalCleanup copyCleanup;
+        copyCleanup.arm(copy, SignalCleanup::Stage::Copy);
+        SignalCleanup::removeArmedPaths();
+    }
+
+    QStringList removed;
+    alignas(inotify_event) char buffer[4096];
+    const ssize_t size = ::read(events, buffer, sizeof buffer);
+    for (ssize_t at = 0; at < size;) {
+        const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
+        removed << QFile::decodeName(event->name);
+        at += ssize_t(sizeof(inotify_event) + event->len);
+    }
+    QCOMPARE(removed, (QStringList{"kAdd.tmp", "kAdd.tmp.lock"}));
+#else
+    QSKIP("watches the folder through Linux's inotify");
+#endif
+}
+
 void FileFaultsTest::everyFailingOperation_data()
 {
     QTest::addColumn<bool>("otherFileSystem");
@@ -849,16 +917,20 @@ void FileFaultsTest::renameIntoPlaceFails()
 void FileFaultsTest::changeFlushedAroundItsRename_data()
 {
     QTest::addColumn<bool>("otherFileSystem");
-    QTest::newRow("copy made in the working folder") << false;
-    QTest::newRow("copy made beside the account file") << true;
+    QTest::addColumn<bool>("backup"); // an edit that keeps the old file as kAdd.txt.bak
+    QTest::newRow("copy made in the working folder") << false << false;
+    QTest::newRow("copy made beside the account file") << true << false;
+    QTest::newRow("an edit with a backup") << false << true;
 }
 
 // After a power cut the account file must be the old one or the new one, whole, and an add
 // reported done must be in it: the copy reaches the disk before it is renamed into place, and
-// its folder, which holds the rename, before the update reports success.
+// its folder, which holds the rename, before the update reports success. The backup's rename,
+// which comes after, needs the folder flushed once more.
 void FileFaultsTest::changeFlushedAroundItsRename()
 {
     QFETCH(bool, otherFileSystem);
+    QFETCH(bool, backup);
 
     ServerFolder server(accounts);
     QTemporaryDir shm(QStringLiteral("/dev/shm/kelto-XXXXXX"));
@@ -868,8 +940,17 @@ void FileFaultsTest::changeFlushedAroundItsRename()
         QSKIP("no second file system at /dev/shm");
     WorkingFolder working(work);
     FaultInjection::recordSteps();
-    QCOMPARE(addCarol(server).outcome, AddOutcome::Created);
-    QCOMPARE(server.accounts(), withCarol);
+    if (backup) {
+        AccountEdit removeBob;
+        removeBob.username = QStringLiteral("bob");
+        removeBob.remove = true;
+        removeBob.backup = true;
+        QCOMPARE(EditAccount(server.path(), removeBob).outcome, EditOutcome::Done);
+        QVERIFY(QFileInfo::exists(server.accountFile() + QStringLiteral(".bak")));
+    } else {
+        QCOMPARE(addCarol(server).outcome, AddOutcome::Created);
+        QCOMPARE(server.accounts(), withCarol);
+    }
 
     const char *const stepNames[] = {"file flushed", "renamed", "folder flushed"};
     QStringList steps;
@@ -878,9 +959,11 @@ void FileFaultsTest::changeFlushedAroundItsRename()
                                              QDir::fromNativeSeparators(done.path));
     const QFileInfo target(QFileInfo(server.accountFile()).canonicalFilePath());
     const QString copy = target.filePath() + QStringLiteral(".new");
-    QCOMPARE(steps.mid(qMax(0, steps.size() - 3)),
-             (QStringList{"file flushed " + copy, "renamed " + copy,
-                          "folder flushed " + target.path()}));
+    QStringList expected{"file flushed " + copy, "renamed " + copy,
+                         "folder flushed " + target.path()};
+    if (backup)
+        expected << "folder flushed " + target.path();
+    QCOMPARE(steps.mid(qMax(0, steps.size() - expected.size())), expected);
 }
 
 // Without hard links the backup is a copy. Each operation of an edit with a backup fails in

@@ -6,8 +6,10 @@
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTest>
+#include <QThread>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #ifdef Q_OS_LINUX
@@ -45,6 +47,7 @@ namespace {
 const QByteArray accounts = "alice,pw,1,none,0\r\nbob,pw,0,b@x,384\r\n";
 const QByteArray dave = "dave,pw,1,none,0\r\n";
 const QByteArray carol = "carol,pw,1,none,0\r\n";
+const QByteArray bea = "alice,pw,1,none,0\r\nbea,pw,0,b@x,384\r\n"; // bob renamed in place
 
 bool appendTo(const QString &path, const QByteArray &bytes)
 {
@@ -61,6 +64,34 @@ bool saveByRename(const QString &path, const QByteArray &bytes)
            (file.close(), QFile::rename(path, path + QStringLiteral(".old"))) &&
            QFile::rename(part, path) && QFile::remove(path + QStringLiteral(".old"));
 }
+
+#ifdef Q_OS_LINUX
+// As a program that covers its tracks saves: in place, the same size, and the old modification
+// time put back (touch -m -d). Only the change time, which nobody can set, tells.
+bool rewriteWithTimePutBack(const QString &path, const QByteArray &bytes)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat before;
+    QFile file(path);
+    if (::stat(native.constData(), &before) != 0 || !file.open(QIODevice::ReadWrite) ||
+        file.write(bytes) != bytes.size())
+        return false;
+    file.close();
+    const struct timespec times[2] = {{0, UTIME_OMIT}, before.st_mtim};
+    // The change time moves with the system's coarse clock: put the time back until it has.
+    for (int tries = 0; tries < 1000; ++tries) {
+        struct stat after;
+        if (::utimensat(AT_FDCWD, native.constData(), times, 0) != 0 ||
+            ::stat(native.constData(), &after) != 0)
+            return false;
+        if (after.st_ctim.tv_sec != before.st_ctim.tv_sec ||
+            after.st_ctim.tv_nsec != before.st_ctim.tv_nsec)
+            return after.st_size == before.st_size;
+        QThread::msleep(1);
+    }
+    return false;
+}
+#endif
 
 // Another copy of the tool, in a working folder of its own.
 bool addFromElsewhere(const ServerFolder &server)
@@ -118,8 +149,14 @@ void ForeignChangesTest::anotherProgramWritesBeforeTheRename_data()
                                           << "add" << accounts + dave + carol;
 #ifndef Q_OS_WIN
     // Windows lets nobody remove a lock file while it is held.
-    QTest::newRow("add, the lock removed and another add done")
-        << "add dave" << "add" << accounts + dave + carol;
+    QTest::newRow("add, the lock removed and another add done") << "add dave"
+                                                                << "add" << accounts + dave + carol;
+    QTest::newRow("add, the lock removed every time") << "remove the lock always"
+                                                      << "add" << QByteArray();
+#endif
+#ifdef Q_OS_LINUX
+    QTest::newRow("add, rewritten with its modification time put back") << "rewrite"
+                                                                        << "add" << bea + carol;
 #endif
     QTest::newRow("remove with a backup, a line appended") << "append"
                                                            << "remove"
@@ -147,11 +184,17 @@ void ForeignChangesTest::anotherProgramWritesBeforeTheRename()
     FaultInjection::setBeforeEachOperation([&] {
         if (done || !QFileInfo::exists(file + QStringLiteral(".new")))
             return;
-        done = change != "append always";
+        done = !change.endsWith("always");
         if (change == "rename")
             QVERIFY(saveByRename(file, server.accounts() + dave));
         else if (change == "add dave")
             QVERIFY(QFile::remove(file + QStringLiteral(".lock")) && addFromElsewhere(server));
+        else if (change == "remove the lock always")
+            QFile::remove(file + QStringLiteral(".lock"));
+#ifdef Q_OS_LINUX
+        else if (change == "rewrite")
+            QVERIFY(rewriteWithTimePutBack(file, bea));
+#endif
         else
             QVERIFY(appendTo(file, change == "append CAROL" ? "CAROL,pw,1,none,0\r\n" : dave));
     });
@@ -262,16 +305,20 @@ void ForeignChangesTest::workingFolderRemovedMidway()
 
 void ForeignChangesTest::linkOfAnotherUser_data()
 {
-    QTest::addColumn<QString>("link");    // below the server folder
-    QTest::addColumn<int>("targetOwner"); // of what the link leads to
+    QTest::addColumn<QString>("link");      // below the server folder
+    QTest::addColumn<int>("targetOwner");   // of what the link leads to
+    QTest::addColumn<bool>("viaRootsLink"); // the link is root's, to the game user's link
     QTest::addColumn<bool>("followed");
 
     constexpr int game = 4242;
     QTest::newRow("kAdd.txt of the game user, to a file of root")
-        << "kData/kPlayer/kAdd.txt" << 0 << false;
-    QTest::newRow("kPlayer of the game user, to a folder of root") << "kData/kPlayer" << 0 << false;
+        << "kData/kPlayer/kAdd.txt" << 0 << false << false;
+    QTest::newRow("kPlayer of the game user, to a folder of root")
+        << "kData/kPlayer" << 0 << false << false;
     QTest::newRow("kAdd.txt of the game user, to a file of the game user")
-        << "kData/kPlayer/kAdd.txt" << game << true;
+        << "kData/kPlayer/kAdd.txt" << game << false << true;
+    QTest::newRow("kAdd.txt of root, to a link of the game user, to a file of root")
+        << "kData/kPlayer/kAdd.txt" << 0 << true << false;
 }
 
 // Root runs the tool in a folder of the game user, who made a link there: followed only when the
@@ -281,6 +328,7 @@ void ForeignChangesTest::linkOfAnotherUser()
 #ifdef Q_OS_UNIX
     QFETCH(QString, link);
     QFETCH(int, targetOwner);
+    QFETCH(bool, viaRootsLink);
     QFETCH(bool, followed);
     if (!isRoot())
         QSKIP("only root can give a link to another user");
@@ -289,10 +337,13 @@ void ForeignChangesTest::linkOfAnotherUser()
     WorkingFolder working(server.workFolder());
     QTemporaryDir elsewhere;
     const QString moved = elsewhere.filePath(QStringLiteral("target"));
-    const QString linkPath = server.path() + u'/' + link;
-    QVERIFY(QFile::rename(linkPath, moved));
+    const QString path = server.path() + u'/' + link;
+    const QString linkPath = viaRootsLink ? path + QStringLiteral(".game") : path;
+    QVERIFY(QFile::rename(path, moved));
     QVERIFY(QFile::link(moved, linkPath));
     QCOMPARE(::lchown(QFile::encodeName(linkPath).constData(), 4242, 4242), 0);
+    if (viaRootsLink)
+        QVERIFY(QFile::link(linkPath, path));
     const QString target = link.endsWith(".txt") ? moved : moved + QStringLiteral("/kAdd.txt");
     QCOMPARE(::chown(QFile::encodeName(target).constData(), uid_t(targetOwner), gid_t(-1)), 0);
 
@@ -317,6 +368,8 @@ void ForeignChangesTest::ownerWhoWouldLoseAccess_data()
 
     // The operator shares the server user's group: the new file's group keeps the server in.
     QTest::newRow("group that the owner is in") << 0660 << false << true;
+    // Through that group the server could still read the new file, but no longer write it.
+    QTest::newRow("group that the owner is in, read only") << 0640 << false << false;
     // Only the list lets the operator in; the new file would be the operator's, the server's
     // user shut out.
     QTest::newRow("owner alone, operator through the list") << 0600 << true << false;

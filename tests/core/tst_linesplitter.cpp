@@ -21,11 +21,13 @@ void LineSplitterTest::linesAreTheSameHoweverTheBytesArrive_data()
                                                      "a\r\nb\r\n");
     QTest::newRow("a mark and nothing else") << QByteArray("\xEF\xBB\xBF");
     QTest::newRow("a cut line among whole ones") << QByteArray("ab\r\nabcdefghij\r\nabcde\nz");
+    QTest::newRow("exactly the longest, and one byte more")
+        << QByteArray("abcde\r\nabcdef\r\nabcde\rabcdef\nabcde");
 }
 
 // Every way of cutting the bytes into chunks must give the lines of the plainest reader, each
 // at its offset and with its own end; a line longer than five bytes is cut there, and its rest
-// follows in pieces.
+// follows in pieces, while one of exactly five bytes is whole.
 void LineSplitterTest::linesAreTheSameHoweverTheBytesArrive()
 {
     QFETCH(QByteArray, bytes);
@@ -60,6 +62,7 @@ void LineSplitterTest::linesAreTheSameHoweverTheBytesArrive()
                     whole += piece.toByteArray();
             }
             QCOMPARE(line.bytes.size() <= longest, true);
+            QCOMPARE(splitter.lineIsCut(), whole.size() > longest);
             lines.append(whole);
         }
         QCOMPARE(lines, expected);

@@ -38,12 +38,15 @@ Failure CheckedFile::injectedFailure() const
     return injected();
 }
 
-// True, to stand in one expression for the system call's success: whoever drops the call drops
-// the report with it, and the tests see the step missing.
+bool CheckedFilePlatform::did(FileOperationHooks::Step step, const QString &path)
+{
+    FileOperationHooks::current().done(step, path);
+    return true;
+}
+
 bool CheckedFile::did(FileOperationHooks::Step step)
 {
-    FileOperationHooks::current().done(step, m_path);
-    return true;
+    return CheckedFilePlatform::did(step, m_path);
 }
 
 Result<qint64> CheckedFile::readAt(qint64 offset, char *buffer, qint64 size) const
@@ -105,10 +108,7 @@ Failure syncFolder(const QString &folder)
 {
     if (Failure failure = injected())
         return failure;
-    if (Failure failure = CheckedFilePlatform::syncFolderOnce(folder))
-        return failure;
-    FileOperationHooks::current().done(FileOperationHooks::Step::FolderFlushed, folder);
-    return std::nullopt;
+    return CheckedFilePlatform::syncFolderOnce(folder);
 }
 
 Failure removeFile(const QString &path)

@@ -2,6 +2,7 @@
 
 #include "core/internal/Failure.h"
 #include "core/internal/format/AccountFileFormat.h"
+#include "core/internal/fs/FileOperationHooks.h"
 
 #include <QString>
 
@@ -21,8 +22,14 @@ bool lastErrorRefusedAccess();
 
 // One attempt; removeFile() adds the retry.
 Failure removeOnce(const QString &path);
-// The system's steps behind renameFile() and syncFolder(), which add the test hooks.
+// The system's steps behind renameFile() and syncFolder(), which add the injected failures;
+// syncFolderOnce() tells the hooks of the flush itself.
 Failure renameFileOnce(const QString &from, const QString &to);
 Failure syncFolderOnce(const QString &folder);
+
+// Tells the hooks that the system did a step, and is true, to stand in one expression for the
+// system call's success: whoever drops the call drops the report with it, and the tests see the
+// step missing.
+bool did(FileOperationHooks::Step step, const QString &path);
 
 } // namespace CheckedFilePlatform

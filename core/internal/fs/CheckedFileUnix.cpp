@@ -217,10 +217,9 @@ Failure CheckedFile::syncToDisk()
 {
     if (Failure failure = injectedFailure())
         return failure;
-    if (::fsync(m_fd) != 0)
-        return lastSystemFailure();
-    did(FileOperationHooks::Step::FileFlushed);
-    return std::nullopt;
+    if (::fsync(m_fd) == 0 && did(FileOperationHooks::Step::FileFlushed))
+        return std::nullopt;
+    return lastSystemFailure();
 }
 
 namespace {
@@ -632,7 +631,8 @@ Failure CheckedFilePlatform::syncFolderOnce(const QString &folder)
         return lastSystemFailure();
     // Some file systems keep no folder to flush and say so; that is no failure of the disk.
     Failure failure;
-    if (::fsync(fd) != 0 && errno != EINVAL && errno != ENOTSUP)
+    if ((::fsync(fd) != 0 && errno != EINVAL && errno != ENOTSUP) ||
+        !did(FileOperationHooks::Step::FolderFlushed, folder))
         failure = lastSystemFailure();
     ::close(fd);
     return failure;

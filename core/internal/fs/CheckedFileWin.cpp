@@ -180,10 +180,9 @@ Failure CheckedFile::syncToDisk()
 {
     if (Failure failure = injectedFailure())
         return failure;
-    if (!FlushFileBuffers(m_handle))
-        return lastSystemFailure();
-    did(FileOperationHooks::Step::FileFlushed);
-    return std::nullopt;
+    if (FlushFileBuffers(m_handle) && did(FileOperationHooks::Step::FileFlushed))
+        return std::nullopt;
+    return lastSystemFailure();
 }
 
 // A file keeps the security it was created with when it moves within a volume, and entries
@@ -355,9 +354,10 @@ Failure CheckedFilePlatform::renameFileOnce(const QString &from, const QString &
     return lastSystemFailure();
 }
 
-Failure CheckedFilePlatform::syncFolderOnce(const QString &)
+Failure CheckedFilePlatform::syncFolderOnce(const QString &folder)
 {
     // MOVEFILE_WRITE_THROUGH has already made the rename durable.
+    did(FileOperationHooks::Step::FolderFlushed, folder);
     return std::nullopt;
 }
 
