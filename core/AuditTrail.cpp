@@ -44,17 +44,6 @@ QString oneLine(const QString &text)
     return parts.join(QStringLiteral("; "));
 }
 
-// An error text may quote a value that could not be stored; should that value be a password it
-// must not reach the log, however unlikely.
-QString withoutPasswords(QString text, const QStringList &passwords)
-{
-    for (const QString &password : passwords) {
-        if (!password.isEmpty())
-            text.replace(password, QStringLiteral("(password)"));
-    }
-    return text;
-}
-
 // The records of one operation, which share their tail: the account file, the program and the
 // operator, looked up once however many accounts an import adds.
 class Trail
@@ -73,11 +62,11 @@ public:
             level, printable(what + m_tail).replace(u'\n', QStringLiteral("\\x{a}")));
     }
 
-    void sendFailure(const QString &what, const QString &errorText,
-                     const QStringList &passwords) const
+    // errorText is built from system messages, paths and account names, never from a
+    // password, so it goes to the log as it is.
+    void sendFailure(const QString &what, const QString &errorText) const
     {
-        send(AuditLevel::Failure,
-             QStringLiteral("%1: %2").arg(what, withoutPasswords(oneLine(errorText), passwords)));
+        send(AuditLevel::Failure, QStringLiteral("%1: %2").arg(what, oneLine(errorText)));
     }
 
 private:
@@ -187,9 +176,6 @@ void auditAddition(const QString &accountPath, const QList<NewAccount> &accounts
     }
     if (result.outcome != AddOutcome::FileError)
         return;
-    QStringList passwords;
-    for (const NewAccount &account : accounts)
-        passwords.append(account.recordLine.section(u',', PasswordField, PasswordField));
     QString what;
     if (!origin.isEmpty())
         what = QStringLiteral("file error importing %1 from %2")
@@ -198,7 +184,8 @@ void auditAddition(const QString &accountPath, const QList<NewAccount> &accounts
         what = QStringLiteral("file error adding account %1").arg(accounts.constFirst().username);
     else
         what = QStringLiteral("file error adding %1").arg(accountsText(accounts.size()));
-    trail.sendFailure(what, result.errorText, passwords);
+    // An add's error names an account by its name alone, never by its record.
+    trail.sendFailure(what, result.errorText);
 }
 
 void auditEdit(const QString &accountPath, const AccountEdit &edit, const EditResult &result)
@@ -210,10 +197,5 @@ void auditEdit(const QString &accountPath, const AccountEdit &edit, const EditRe
         trail.send(AuditLevel::Change, editText(edit, result));
     if (result.outcome != EditOutcome::FileError)
         return;
-    QStringList passwords;
-    for (const FieldValue &value : edit.values) {
-        if (value.field == PasswordField)
-            passwords.append(value.text);
-    }
-    trail.sendFailure(editFailureText(edit), result.errorText, passwords);
+    trail.sendFailure(editFailureText(edit), result.loggedErrorText);
 }
