@@ -14,19 +14,31 @@ constexpr DWORD failureEvent = 2;
 
 } // namespace
 
-void writeSystemLog(AuditLevel level, const QString &program, const QString &record)
+void writeSystemLog(const QString &program, const QList<AuditRecord> &records, int waitLimitMs)
 {
     // One source for both programs: the record itself names the program.
     Q_UNUSED(program);
+    Q_UNUSED(waitLimitMs);
     const HANDLE source = RegisterEventSourceW(nullptr, eventSource);
-    if (!source)
-        return;
-    const std::wstring text = record.toStdWString();
-    LPCWSTR strings[] = {text.c_str()};
-    const bool failure = level == AuditLevel::Failure;
-    ReportEventW(source, failure ? EVENTLOG_ERROR_TYPE : EVENTLOG_INFORMATION_TYPE, 0,
-                 failure ? failureEvent : changeEvent, nullptr, 1, 0, strings, nullptr);
-    DeregisterEventSource(source);
+    qsizetype dropped = 0;
+    for (const AuditRecord &record : records) {
+        const std::wstring text = record.text.toStdWString();
+        LPCWSTR strings[] = {text.c_str()};
+        const bool failure = record.level == AuditLevel::Failure;
+        if (!source ||
+            !ReportEventW(source, failure ? EVENTLOG_ERROR_TYPE : EVENTLOG_INFORMATION_TYPE, 0,
+                          failure ? failureEvent : changeEvent, nullptr, 1, 0, strings, nullptr))
+            ++dropped;
+    }
+    if (source)
+        DeregisterEventSource(source);
+    if (dropped > 0)
+        countRecordsNotTaken(dropped);
+}
+
+void drainSystemLog()
+{
+    // Every record was reported, or refused, before its change returned.
 }
 
 QString operatorName()
