@@ -1,4 +1,5 @@
 #include "app/ServerFolderChooser.h"
+#include "core/AuditTrail.h"
 #include "core/FileSizeLimit.h"
 #include "core/ServerLocation.h"
 #include "ui/AccountsWindow.h"
@@ -124,6 +125,11 @@ int main(int argc, char *argv[])
     }
 
     QApplication app(argc, argv);
+    // Told once, at quit: a window must not stop the operator for the log's sake.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, [] {
+        if (const QString lost = finishAuditTrail(); !lost.isEmpty())
+            print(stderr, QStringLiteral("kelto-account-creator: %1\n").arg(lost));
+    });
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parser.errorText());
     if (!parser.positionalArguments().isEmpty())

@@ -3,6 +3,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/ProgramArguments.h"
 #include "cli/StartedAlone.h"
+#include "core/AuditTrail.h"
 #include "core/FileSizeLimit.h"
 #include "core/ReportScope.h"
 #include "core/ServerLocation.h"
@@ -71,6 +72,7 @@ int main(int argc, char *argv[])
     letWritesFailBeyondFileSizeLimit();
     // The name the system log files kadd's records under; no application object is made.
     QCoreApplication::setApplicationName(QStringLiteral("kadd"));
+    setAuditWaitLimit(100); // a busy log service may take a moment; kadd ends with the change
     int undecodable = 0;
     QStringList arguments = programArguments(argc, argv, undecodable);
     // Started by a double-click: what it has to say is its help, and the console that shows it
@@ -88,6 +90,8 @@ int main(int argc, char *argv[])
             : runCommand(parseCommandLine(arguments, programFolder,
                                           qEnvironmentVariable(qPrintable(serverFolderVariable))));
     const int reported = withLostOutputReported(status);
+    if (const QString lost = finishAuditTrail(); !lost.isEmpty())
+        printError(lost);
     std::fflush(nullptr);
     reporting.reset();
     if (keepConsoleOpen)

@@ -130,10 +130,29 @@ private:
     QByteArray m_out;
 };
 
+QString fieldName(RecordField field)
+{
+    switch (field) {
+    case UsernameField:
+        return QStringLiteral("name");
+    case PasswordField:
+        return QStringLiteral("password");
+    case GenderField:
+        return QStringLiteral("gender");
+    case EmailField:
+        return QStringLiteral("e-mail");
+    case GmFlagsField:
+    case RecordFieldCount:
+        break;
+    }
+    return QStringLiteral("GM flags");
+}
+
 EditResult fileError(const QString &accountPath, const QString &reason, bool fileChanged = false)
 {
     EditResult result;
     result.errorText = fileErrorText(accountPath, reason, fileChanged);
+    result.loggedErrorText = result.errorText;
     result.fileChanged = fileChanged;
     return result;
 }
@@ -152,6 +171,7 @@ EditResult editOnce(const QString &accountPath, const AccountEdit &edit, Failure
     if (failure && !copying) {
         EditResult result;
         result.errorText = fileReadErrorText(accountPath, *failure);
+        result.loggedErrorText = result.errorText;
         return result;
     }
     if (failure)
@@ -192,9 +212,14 @@ EditResult editAccount(const QString &accountPath, const AccountEdit &edit)
 {
     for (const FieldValue &value : edit.values) {
         // A value that would not read back as written must never reach the server's file.
-        if (value.text.contains(u',') || !canBeStored(value.text))
-            return fileError(accountPath,
-                             QStringLiteral("the new value '%1' cannot be stored").arg(value.text));
+        if (value.text.contains(u',') || !canBeStored(value.text)) {
+            EditResult result = fileError(
+                accountPath, QStringLiteral("the new value '%1' cannot be stored").arg(value.text));
+            result.loggedErrorText = fileErrorText(
+                accountPath,
+                QStringLiteral("the new %1 cannot be stored").arg(fieldName(value.field)));
+            return result;
+        }
     }
     for (int attempt = 1;; ++attempt) {
         Failure foreignChange;

@@ -28,7 +28,10 @@ enum class EditOutcome
 struct EditResult
 {
     EditOutcome outcome = EditOutcome::FileError;
-    QString errorText;        // for FileError: the account file's full path and the reason
+    QString errorText; // for FileError: the account file's full path and the reason
+    // errorText as the system log may hold it: it names a value the edit brought by its field
+    // alone, since the value may be a password.
+    QString loggedErrorText;
     bool fileChanged = false; // for FileError: the change is made, but not yet safe on disk
     int lineNumber = 0;
     AccountRecord before; // the account as the file held it

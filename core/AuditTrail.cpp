@@ -13,18 +13,21 @@
 
 namespace {
 
+std::atomic<int> waitLimitMs{0};
+std::atomic<qsizetype> recordsNotTaken{0};
+
+QString programName()
+{
+    const QString name = QCoreApplication::applicationName();
+    return name.isEmpty() ? QStringLiteral("kelto-account-creator") : name;
+}
+
 class SystemLog : public AuditSink
 {
 public:
-    void write(AuditLevel level, const QString &record) override
+    void write(const QList<AuditRecord> &records) override
     {
-        writeSystemLog(level, programName(), record);
-    }
-
-    static QString programName()
-    {
-        const QString name = QCoreApplication::applicationName();
-        return name.isEmpty() ? QStringLiteral("kelto-account-creator") : name;
+        writeSystemLog(programName(), records, waitLimitMs);
     }
 };
 
@@ -44,44 +47,43 @@ QString oneLine(const QString &text)
     return parts.join(QStringLiteral("; "));
 }
 
-// An error text may quote a value that could not be stored; should that value be a password it
-// must not reach the log, however unlikely.
-QString withoutPasswords(QString text, const QStringList &passwords)
-{
-    for (const QString &password : passwords) {
-        if (!password.isEmpty())
-            text.replace(password, QStringLiteral("(password)"));
-    }
-    return text;
-}
-
-// The records of one operation, which share their tail: the account file, the program and the
-// operator, looked up once however many accounts an import adds.
+// The records of one change, which share their tail: the account file, the program and the
+// operator, looked up once however many accounts an import adds. They reach the log together,
+// so that it is opened once for the whole change.
 class Trail
 {
 public:
     explicit Trail(const QString &accountPath)
         : m_tail(QStringLiteral("; account file %1; program %2; operator %3")
                      .arg(QDir::toNativeSeparators(QFileInfo(accountPath).absoluteFilePath()),
-                          SystemLog::programName(), operatorName()))
+                          programName(), operatorName()))
     {}
 
-    void send(AuditLevel level, const QString &what) const
+    void reserve(qsizetype count) { m_records.reserve(count); }
+
+    void add(AuditLevel level, const QString &what)
     {
         // Escaped as for the terminal, and a line break too: a record must stay one line.
-        AuditSink::current().write(
-            level, printable(what + m_tail).replace(u'\n', QStringLiteral("\\x{a}")));
+        m_records.append(
+            {level, printable(what + m_tail).replace(u'\n', QStringLiteral("\\x{a}"))});
     }
 
-    void sendFailure(const QString &what, const QString &errorText,
-                     const QStringList &passwords) const
+    // errorText is built from system messages, paths and account names, never from a
+    // password, so it goes to the log as it is.
+    void addFailure(const QString &what, const QString &errorText)
     {
-        send(AuditLevel::Failure,
-             QStringLiteral("%1: %2").arg(what, withoutPasswords(oneLine(errorText), passwords)));
+        add(AuditLevel::Failure, QStringLiteral("%1: %2").arg(what, oneLine(errorText)));
+    }
+
+    void send() const
+    {
+        if (!m_records.isEmpty())
+            AuditSink::current().write(m_records);
     }
 
 private:
     QString m_tail;
+    QList<AuditRecord> m_records;
 };
 
 QString gmText(qint32 total)
@@ -175,45 +177,61 @@ void auditAddition(const QString &accountPath, const QList<NewAccount> &accounts
 {
     if (accounts.isEmpty() || result.outcome == AddOutcome::Duplicate)
         return;
-    const Trail trail(accountPath);
+    Trail trail(accountPath);
     if (result.outcome == AddOutcome::Created || result.fileChanged) {
+        trail.reserve(accounts.size() + 2);
         // The summary first: a log service that limits how many records it takes at once
         // keeps it even when it drops some of a large import's accounts.
         if (!origin.isEmpty())
-            trail.send(AuditLevel::Change, QStringLiteral("import: %1 added from %2")
-                                               .arg(accountsText(accounts.size()), origin));
+            trail.add(AuditLevel::Change, QStringLiteral("import: %1 added from %2")
+                                              .arg(accountsText(accounts.size()), origin));
         for (const NewAccount &account : accounts)
-            trail.send(AuditLevel::Change, addedText(account));
+            trail.add(AuditLevel::Change, addedText(account));
     }
-    if (result.outcome != AddOutcome::FileError)
-        return;
-    QStringList passwords;
-    for (const NewAccount &account : accounts)
-        passwords.append(account.recordLine.section(u',', PasswordField, PasswordField));
-    QString what;
-    if (!origin.isEmpty())
-        what = QStringLiteral("file error importing %1 from %2")
-                   .arg(accountsText(accounts.size()), origin);
-    else if (accounts.size() == 1)
-        what = QStringLiteral("file error adding account %1").arg(accounts.constFirst().username);
-    else
-        what = QStringLiteral("file error adding %1").arg(accountsText(accounts.size()));
-    trail.sendFailure(what, result.errorText, passwords);
+    if (result.outcome == AddOutcome::FileError) {
+        QString what;
+        if (!origin.isEmpty())
+            what = QStringLiteral("file error importing %1 from %2")
+                       .arg(accountsText(accounts.size()), origin);
+        else if (accounts.size() == 1)
+            what =
+                QStringLiteral("file error adding account %1").arg(accounts.constFirst().username);
+        else
+            what = QStringLiteral("file error adding %1").arg(accountsText(accounts.size()));
+        // An add's error names an account by its name alone, never by its record.
+        trail.addFailure(what, result.errorText);
+    }
+    trail.send();
 }
 
 void auditEdit(const QString &accountPath, const AccountEdit &edit, const EditResult &result)
 {
     if (edit.dryRun || result.outcome == EditOutcome::NoSuchAccount)
         return;
-    const Trail trail(accountPath);
+    Trail trail(accountPath);
     if (result.outcome == EditOutcome::Done || result.fileChanged)
-        trail.send(AuditLevel::Change, editText(edit, result));
-    if (result.outcome != EditOutcome::FileError)
-        return;
-    QStringList passwords;
-    for (const FieldValue &value : edit.values) {
-        if (value.field == PasswordField)
-            passwords.append(value.text);
-    }
-    trail.sendFailure(editFailureText(edit), result.errorText, passwords);
+        trail.add(AuditLevel::Change, editText(edit, result));
+    if (result.outcome == EditOutcome::FileError)
+        trail.addFailure(editFailureText(edit), result.loggedErrorText);
+    trail.send();
+}
+
+void setAuditWaitLimit(int milliseconds)
+{
+    waitLimitMs = milliseconds;
+}
+
+void countRecordsNotTaken(qsizetype count)
+{
+    recordsNotTaken += count;
+}
+
+QString finishAuditTrail()
+{
+    drainSystemLog();
+    const qsizetype lost = recordsNotTaken;
+    if (lost == 0)
+        return {};
+    return lost == 1 ? QStringLiteral("the system log did not take 1 record")
+                     : QStringLiteral("the system log did not take %1 records").arg(lost);
 }

@@ -20,6 +20,8 @@ class AuditTrailTest : public QObject
 private slots:
     void records_data();
     void records();
+    void recordsDoNotDependOnPasswords_data();
+    void recordsDoNotDependOnPasswords();
 };
 
 namespace {
@@ -28,6 +30,7 @@ const QByteArray accounts = "Bob,oldpw1,1,none,0\r\n";
 const QString password = QStringLiteral("n3wSecret");
 
 using Operation = std::function<void(const QString &serverFolder)>;
+using PasswordOperation = std::function<void(const QString &serverFolder, const QString &password)>;
 
 Operation editing(std::initializer_list<FieldValue> values, bool remove = false,
                   bool dryRun = false)
@@ -99,11 +102,11 @@ void AuditTrailTest::records_data()
                        "file error removing account bob: The account file was changed, but the "
                        "last step of the update failed; File: %1; Reason: "}
         << true;
-    // The error quotes the value it could not store: a password must not get through with it.
+    // The error quotes the value it could not store; the record names its field instead.
     QTest::newRow("password that cannot be stored")
         << editing({{PasswordField, password + ",x"}})
         << QStringList{"file error changing the password of bob: " + notUpdated +
-                       "the new value '(password)' cannot be stored; "}
+                       "the new password cannot be stored; "}
         << false;
     QTest::newRow("name escaped")
         << adding("ev\x1bil", "ev\x1bil,pw12,1,none,0")
@@ -153,6 +156,54 @@ void AuditTrailTest::records()
         }
         return;
     }
+}
+
+void AuditTrailTest::recordsDoNotDependOnPasswords_data()
+{
+    QTest::addColumn<PasswordOperation>("operation");
+
+    QTest::newRow("add") << PasswordOperation([](const QString &folder, const QString &password) {
+        AddAccount(folder, "alice", "alice," + password + ",0,none,0");
+    });
+    QTest::newRow("import") << PasswordOperation(
+        [](const QString &folder, const QString &password) {
+            AddAccounts(folder, {{"carl", "carl," + password + ",1,none,0"}}, BatchMode::Append,
+                        "/home/ops/new-players.txt");
+        });
+    QTest::newRow("passwd") << PasswordOperation(
+        [](const QString &folder, const QString &password) {
+            editing({{PasswordField, password}})(folder);
+        });
+    QTest::newRow("set") << PasswordOperation([](const QString &folder, const QString &password) {
+        editing({{PasswordField, password}, {EmailField, "bob@example.org"}})(folder);
+    });
+    QTest::newRow("Create Account in the window")
+        << PasswordOperation([](const QString &folder, const QString &password) {
+               FakeEntryView view;
+               view.folder = folder;
+               view.type("dave", password, "dave@example.org");
+               CreateAccount(view);
+           });
+}
+
+// The same failing change with two passwords, each a word of its error text or its path.
+void AuditTrailTest::recordsDoNotDependOnPasswords()
+{
+    QFETCH(PasswordOperation, operation);
+
+    FaultInjection::reset();
+    ServerFolder server(accounts);
+    QVERIFY(QFile::remove(server.accountFile()));
+    WorkingFolder working(server.workFolder());
+    QStringList records[2];
+    for (int i : {0, 1}) {
+        RecordingAuditSink sink;
+        operation(server.path(), i == 0 ? QStringLiteral("count") : QStringLiteral("kPlayer"));
+        for (const RecordingAuditSink::Record &record : sink.records)
+            records[i].append(record.text);
+    }
+    QVERIFY(!records[0].isEmpty());
+    QCOMPARE(records[0], records[1]);
 }
 
 QTEST_GUILESS_MAIN(AuditTrailTest)

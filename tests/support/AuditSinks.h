@@ -10,21 +10,17 @@
 class RecordingAuditSink : public AuditSink
 {
 public:
-    struct Record
-    {
-        AuditLevel level;
-        QString text;
-    };
+    using Record = AuditRecord;
 
     explicit RecordingAuditSink(bool keep = true) : m_keep(keep) { AuditSink::install(this); }
     ~RecordingAuditSink() override { AuditSink::install(nullptr); }
     RecordingAuditSink(const RecordingAuditSink &) = delete;
     RecordingAuditSink &operator=(const RecordingAuditSink &) = delete;
 
-    void write(AuditLevel level, const QString &record) override
+    void write(const QList<AuditRecord> &change) override
     {
         if (m_keep)
-            records.append({level, record});
+            records.append(change);
     }
 
     QList<Record> records;
