@@ -1,7 +1,6 @@
 #include "core/internal/AccountFileUpdate.h"
 
 #include "core/internal/ServerFolderOrigin.h"
-#include "core/internal/fs/ReadAhead.h"
 #include "core/internal/fs/SignalCleanup.h"
 
 #include <QDir>
@@ -270,11 +269,6 @@ Failure AccountFileUpdate::commit()
         return failure;
     if (Failure failure = m_source->close())
         return failure->within(QStringLiteral("reading it failed: %1"));
-    // Asked for once the new file is in place, the reading runs while this update ends and the
-    // next one starts.
-    std::optional<ReadAhead> readAhead;
-    if (m_copy->isClone())
-        readAhead.emplace(*m_copy);
     SignalCleanup::holdUntilReported();
     if (Failure failure = installCopy())
         return failure;
@@ -285,8 +279,6 @@ Failure AccountFileUpdate::commit()
                                               "should the system stop before it writes the "
                                               "folder, the change may be lost"),
                                nativeName(folder));
-    if (readAhead)
-        readAhead->start();
     return {};
 }
 

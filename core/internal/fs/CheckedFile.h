@@ -75,8 +75,6 @@ public:
     // moves to its end, which must lie at length. An Unsupported failure when the file system
     // cannot clone between the two; nothing was changed then.
     Failure cloneFrom(CheckedFile &source, qint64 length);
-    // Whether cloneFrom() made this file.
-    bool isClone() const { return m_clone; }
     // Appends the first length bytes of source, whatever its position: in the system where it
     // can (which shares the blocks where the file system allows), else through a buffer.
     Failure copyFrom(CheckedFile &source, qint64 length);
@@ -95,7 +93,6 @@ public:
     QString path() const { return m_path; }
 
 private:
-    friend class ReadAhead;
     Failure injectedFailure() const;
     bool did(FileOperationHooks::Step step);
     Failure copyAccessListFrom(const CheckedFile &other);
@@ -116,7 +113,6 @@ private:
 #endif
     FileIdentity m_created; // of the file createPrivate() made
     bool m_madeHere = false;
-    bool m_clone = false;
     qint64 m_notWrittenBack = 0; // bytes written since the disk was last set writing
 };
 

@@ -536,7 +536,6 @@ Failure CheckedFile::cloneFrom(CheckedFile &source, qint64 length)
         return lastSystemFailure();
     if (qint64(info.st_size) != length)
         return FailureReason(QStringLiteral("the account file changed while it was copied"));
-    m_clone = true;
     return seek(length);
 #else
     Q_UNUSED(source);
