@@ -13,6 +13,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <vector>
+
 namespace {
 
 using AccountFileFormat::chunkSize;
@@ -30,10 +32,11 @@ struct Update
 {
     QString accountPath;
     QList<QString> usernames;
-    QByteArray newRecords; // encoded, each with its CR LF
+    QList<QByteArray> newRecords; // encoded, each with its CR LF
     AccountFileScanner::Stop stop;
     bool write;
-    bool backup; // keep the previous file as <account file>.bak
+    bool skipTaken; // append the accounts whose name is free, not all or none
+    bool backup;    // keep the previous file as <account file>.bak
 };
 
 FailureReason readFailure(const FailureReason &failure)
@@ -89,12 +92,30 @@ Failure copyUnchanged(AccountFileUpdate &update, qint64 length, bool wholeFile)
     return {};
 }
 
-BatchResult scanResult(const AccountFileScanner &scanner)
+// Takes the names a scan found into the result. An all-or-none update goes on only when none
+// was found; one that skips taken names goes on while any account is left to append.
+void takeMatches(BatchResult &result, const AccountFileScanner &scanner, const Update &request)
 {
-    BatchResult result;
-    result.alreadyTaken = scanner.matches();
-    result.outcome = result.alreadyTaken.isEmpty() ? AddOutcome::Created : AddOutcome::Duplicate;
-    return result;
+    for (const int index : scanner.matches()) {
+        if (!result.alreadyTaken.contains(index))
+            result.alreadyTaken.append(index);
+    }
+    const bool goOn = result.alreadyTaken.isEmpty() ||
+                      (request.skipTaken && result.alreadyTaken.size() < request.usernames.size());
+    result.outcome = goOn ? AddOutcome::Created : AddOutcome::Duplicate;
+}
+
+QByteArray recordsToAppend(const Update &request, const QList<int> &taken)
+{
+    std::vector<bool> left(request.newRecords.size(), true);
+    for (const int index : taken)
+        left[index] = false;
+    QByteArray records;
+    for (int i = 0; i < request.newRecords.size(); ++i) {
+        if (left[i])
+            records.append(request.newRecords.at(i));
+    }
+    return records;
 }
 
 // The scan found none of the names: the copy is made from the same open file, under the same
@@ -119,11 +140,11 @@ Failure writeCopy(AccountFileUpdate &update, const Update &request, const Accoun
                                                     : AccountFileScanner::Start::AtFileStart);
         if (Failure failure = streamAccountFile(update, rest, unchanged))
             return failure;
-        result = scanResult(rest);
+        takeMatches(result, rest, request);
         if (result.outcome == AddOutcome::Duplicate)
             return {}; // the copy goes with the update, under its locks
     }
-    if (Failure failure = update.copy().write(request.newRecords))
+    if (Failure failure = update.copy().write(recordsToAppend(request, result.alreadyTaken)))
         return update.copyFailure(*failure);
     return {};
 }
@@ -139,7 +160,8 @@ BatchResult updateOnce(const Update &request, Failure &foreignChange)
     Failure failure = update.open(locking);
     if (!failure)
         failure = scanAccountFile(update.source(), scanner);
-    BatchResult result = scanResult(scanner);
+    BatchResult result;
+    takeMatches(result, scanner, request);
     if (!failure && request.write && result.outcome == AddOutcome::Created) {
         FileOperationHooks::current().afterScan();
         failure = update.createCopy();
@@ -183,7 +205,7 @@ QString accountFilePath(const QString &applicationFolder)
 AddAccountResult AddAccount(const QString &applicationFolder, const QString &username,
                             const QString &recordLine)
 {
-    const BatchResult batch = AddAccounts(applicationFolder, {{username, recordLine}});
+    const BatchResult batch = AddAccounts(applicationFolder, {{username, recordLine, {}}});
     return {batch.outcome, batch.errorText, batch.fileChanged};
 }
 
@@ -201,7 +223,8 @@ BatchResult addAccounts(const QString &accountPath, const QList<NewAccount> &acc
     update.accountPath = accountPath;
     update.stop = accounts.size() == 1 ? AccountFileScanner::Stop::AtFirstMatch
                                        : AccountFileScanner::Stop::Never;
-    update.write = mode == BatchMode::Append;
+    update.write = mode != BatchMode::CheckOnly;
+    update.skipTaken = mode == BatchMode::AppendFree;
     update.backup = backup;
     for (const NewAccount &account : accounts) {
         // A record that would not read back as written must never reach the server's file.
@@ -224,7 +247,7 @@ BatchResult AddAccounts(const QString &applicationFolder, const QList<NewAccount
     const ReportScope scope;
     const QString accountPath = accountFilePath(applicationFolder);
     const BatchResult result = addAccounts(accountPath, accounts, mode, backup);
-    if (mode == BatchMode::Append)
+    if (mode != BatchMode::CheckOnly)
         auditAddition(accountPath, accounts, origin, result);
     return result;
 }

@@ -39,17 +39,21 @@ struct NewAccount
 {
     QString username;
     QString recordLine;
+    QString via; // for the system log, where the account came from: "sign-up from 192.0.2.7"
 };
 
 enum class BatchMode
 {
-    Append,
-    CheckOnly, // scan the account file, change nothing
+    Append,     // all or none
+    AppendFree, // those whose name the file does not hold; the others are left out
+    CheckOnly,  // scan the account file, change nothing
 };
 
 struct BatchResult
 {
-    AddOutcome outcome = AddOutcome::FileError; // Created also for a CheckOnly run that found none
+    // Created also for a CheckOnly run that found none, and for an AppendFree run that appended
+    // any; Duplicate when nothing was appended for a name taken.
+    AddOutcome outcome = AddOutcome::FileError;
     QList<int> alreadyTaken; // indexes of the accounts whose name the file already holds
     QString errorText;
     bool fileChanged = false; // as in AddAccountResult

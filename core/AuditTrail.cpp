@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <vector>
 
 namespace {
 
@@ -104,11 +105,13 @@ QString addedText(const NewAccount &account)
 {
     const QStringList fields = account.recordLine.split(u',');
     QString text = QStringLiteral("account added: %1").arg(account.username);
-    if (fields.size() != RecordFieldCount)
-        return text;
-    return text + QStringLiteral(" (%1, e-mail %2, GM %3)")
-                      .arg(genderText(fields.at(GenderField) != QLatin1String("0")),
-                           fields.at(EmailField), gmText(fields.at(GmFlagsField).toInt()));
+    if (fields.size() == RecordFieldCount)
+        text += QStringLiteral(" (%1, e-mail %2, GM %3)")
+                    .arg(genderText(fields.at(GenderField) != QLatin1String("0")),
+                         fields.at(EmailField), gmText(fields.at(GmFlagsField).toInt()));
+    if (!account.via.isEmpty())
+        text += QStringLiteral(" by ") + account.via;
+    return text;
 }
 
 QString changeText(const FieldValue &value, const AccountRecord &before, const AccountRecord &after)
@@ -185,8 +188,13 @@ void auditAddition(const QString &accountPath, const QList<NewAccount> &accounts
         if (!origin.isEmpty())
             trail.add(AuditLevel::Change, QStringLiteral("import: %1 added from %2")
                                               .arg(accountsText(accounts.size()), origin));
-        for (const NewAccount &account : accounts)
-            trail.add(AuditLevel::Change, addedText(account));
+        std::vector<bool> added(accounts.size(), true);
+        for (const int index : result.alreadyTaken)
+            added[index] = false;
+        for (qsizetype i = 0; i < accounts.size(); ++i) {
+            if (added[i])
+                trail.add(AuditLevel::Change, addedText(accounts.at(i)));
+        }
     }
     if (result.outcome == AddOutcome::FileError) {
         QString what;
@@ -213,6 +221,13 @@ void auditEdit(const QString &accountPath, const AccountEdit &edit, const EditRe
         trail.add(AuditLevel::Change, editText(edit, result));
     if (result.outcome == EditOutcome::FileError)
         trail.addFailure(editFailureText(edit), result.loggedErrorText);
+    trail.send();
+}
+
+void auditNotice(const QString &accountPath, const QString &what)
+{
+    Trail trail(accountPath);
+    trail.add(AuditLevel::Change, what);
     trail.send();
 }
 

@@ -47,6 +47,8 @@ public:
 void auditAddition(const QString &accountPath, const QList<NewAccount> &accounts,
                    const QString &origin, const BatchResult &result);
 void auditEdit(const QString &accountPath, const AccountEdit &edit, const EditResult &result);
+// One record about the account file that is not a change of it, such as a summary of refusals.
+void auditNotice(const QString &accountPath, const QString &what);
 
 // How long a change may wait in all for a busy log service to take its records, on Linux. A
 // window must never wait; kadd, which ends with the change, can afford a little.
