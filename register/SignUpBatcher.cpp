@@ -4,7 +4,31 @@
 
 #include <QSet>
 
-#include <vector>
+QList<SignUpOutcome> writeSignUps(const QString &serverFolder, const QList<NewAccount> &accounts)
+{
+    QList<SignUpOutcome> outcomes(accounts.size(), SignUpOutcome::Duplicate);
+    QList<qsizetype> inUpdate;
+    QList<NewAccount> update;
+    QSet<QString> keys;
+    keys.reserve(accounts.size());
+    for (qsizetype i = 0; i < accounts.size(); ++i) {
+        const QString key = caseInsensitiveKey(accounts.at(i).username);
+        if (keys.contains(key))
+            continue;
+        keys.insert(key);
+        inUpdate.append(i);
+        update.append(accounts.at(i));
+    }
+    const BatchResult result = AddAccounts(serverFolder, update, BatchMode::AppendFree);
+    const bool failed = result.outcome == AddOutcome::FileError;
+    for (const qsizetype index : inUpdate)
+        outcomes[index] = failed ? SignUpOutcome::FileError : SignUpOutcome::Created;
+    if (!failed) {
+        for (const int taken : result.alreadyTaken)
+            outcomes[inUpdate.at(taken)] = SignUpOutcome::Duplicate;
+    }
+    return outcomes;
+}
 
 SignUpBatcher::SignUpBatcher(const QString &serverFolder, int queueLimit)
     : m_serverFolder(serverFolder), m_queueLimit(std::size_t(queueLimit)),
@@ -57,42 +81,19 @@ void SignUpBatcher::run()
                 return; // finishing, and nothing left
             batch.swap(m_queue);
         }
-        write(batch);
+        QList<NewAccount> accounts;
+        accounts.reserve(qsizetype(batch.size()));
+        for (const Waiting &waiting : batch)
+            accounts.append(waiting.account);
+        const QList<Outcome> outcomes = writeSignUps(m_serverFolder, accounts);
+        for (std::size_t i = 0; i < batch.size(); ++i)
+            batch[i].done(outcomes.at(qsizetype(i)));
+        std::function<void(int, bool)> observer;
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            observer = m_observer;
+        }
+        if (observer)
+            observer(int(batch.size()), outcomes.contains(Outcome::Created));
     }
-}
-
-// A name twice in one batch: the first registration gets it, the later ones are duplicates
-// without reaching the file. The rest go in one update that appends those whose name is free.
-void SignUpBatcher::write(std::deque<Waiting> &batch)
-{
-    std::vector<Outcome> outcomes(batch.size(), Outcome::Duplicate);
-    std::vector<std::size_t> inUpdate;
-    QList<NewAccount> accounts;
-    QSet<QString> keys;
-    keys.reserve(qsizetype(batch.size()));
-    for (std::size_t i = 0; i < batch.size(); ++i) {
-        const QString key = caseInsensitiveKey(batch[i].account.username);
-        if (keys.contains(key))
-            continue;
-        keys.insert(key);
-        inUpdate.push_back(i);
-        accounts.append(batch[i].account);
-    }
-    const BatchResult result = AddAccounts(m_serverFolder, accounts, BatchMode::AppendFree);
-    const bool failed = result.outcome == AddOutcome::FileError;
-    for (const std::size_t index : inUpdate)
-        outcomes[index] = failed ? Outcome::FileError : Outcome::Created;
-    if (!failed) {
-        for (const int taken : result.alreadyTaken)
-            outcomes[inUpdate[std::size_t(taken)]] = Outcome::Duplicate;
-    }
-    for (std::size_t i = 0; i < batch.size(); ++i)
-        batch[i].done(outcomes[i]);
-    std::function<void(int, bool)> observer;
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        observer = m_observer;
-    }
-    if (observer)
-        observer(int(batch.size()), result.outcome == AddOutcome::Created);
 }

@@ -2,6 +2,7 @@
 
 #include "core/AccountFile.h"
 
+#include <QList>
 #include <QString>
 
 #include <condition_variable>
@@ -10,19 +11,26 @@
 #include <mutex>
 #include <thread>
 
+enum class SignUpOutcome
+{
+    Created,
+    Duplicate, // the file holds the name, or an earlier registration of the batch does
+    FileError, // the whole batch failed; the reason went to the system log
+    QueueFull, // refused at once, never queued
+};
+
+// One update of the account file for a batch of registrations, in arrival order: a name twice
+// in the batch is the first one's, the later ones are duplicates without reaching the file; the
+// rest go in one update that appends those whose name the file does not hold.
+QList<SignUpOutcome> writeSignUps(const QString &serverFolder, const QList<NewAccount> &accounts);
+
 // Group commit: registrations that arrive while the account file is being written wait, and go
 // into the next update together (one lock, one scan, one copy, one pair of syncs for all). Each
 // is told its own outcome once its update has ended; Created only once the record is on disk.
 class SignUpBatcher
 {
 public:
-    enum class Outcome
-    {
-        Created,
-        Duplicate, // the file holds the name, or an earlier registration of the batch does
-        FileError, // the whole batch failed; the reason went to the system log
-        QueueFull, // refused at once, never queued
-    };
+    using Outcome = SignUpOutcome;
     using Done = std::function<void(Outcome)>;
 
     SignUpBatcher(const QString &serverFolder, int queueLimit);
@@ -46,7 +54,6 @@ private:
         Done done;
     };
     void run();
-    void write(std::deque<Waiting> &batch);
 
     const QString m_serverFolder;
     const std::size_t m_queueLimit;
