@@ -71,6 +71,9 @@ int main(int argc, char *argv[])
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kelto-register"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KELTO_VERSION));
+    // The batcher's thread, not a request's, waits for a busy log: a batch's answers go out a
+    // moment later rather than its records being dropped.
+    setAuditWaitLimit(100);
     const ServiceCommandLine line = parseServiceCommandLine(
         QCoreApplication::arguments(), &QCoreApplication::applicationDirPath,
         qEnvironmentVariable(qPrintable(serverFolderVariable)));
