@@ -48,6 +48,7 @@ void SignUpBatcher::setBatchObserver(std::function<void(int, bool)> observer)
 
 void SignUpBatcher::add(const NewAccount &account, Done done)
 {
+    Outcome refused = Outcome::Stopping;
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         if (!m_finishing && m_queue.size() < m_queueLimit) {
@@ -55,8 +56,10 @@ void SignUpBatcher::add(const NewAccount &account, Done done)
             m_wake.notify_one();
             return;
         }
+        if (!m_finishing)
+            refused = Outcome::QueueFull;
     }
-    done(Outcome::QueueFull);
+    done(refused);
 }
 
 void SignUpBatcher::finish()

@@ -17,6 +17,7 @@ enum class SignUpOutcome
     Duplicate, // the file holds the name, or an earlier registration of the batch does
     FileError, // the whole batch failed; the reason went to the system log
     QueueFull, // refused at once, never queued
+    Stopping,  // likewise, once the service is stopping
 };
 
 // One update of the account file for a batch of registrations, in arrival order: a name twice
@@ -38,10 +39,10 @@ public:
     SignUpBatcher(const SignUpBatcher &) = delete;
     SignUpBatcher &operator=(const SignUpBatcher &) = delete;
 
-    // done is called once, from the batcher's thread, or at once with QueueFull.
+    // done is called once, from the batcher's thread, or at once with QueueFull or Stopping.
     void add(const NewAccount &account, Done done);
 
-    // Writes and answers what is queued, then takes no more (add() answers QueueFull).
+    // Writes and answers what is queued, then takes no more.
     void finish();
 
     // Called with the size of each batch once it is answered, for the service's counters.

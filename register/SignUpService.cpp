@@ -132,22 +132,30 @@ std::optional<Answer> SignUpService::registration(const HttpRequest &request,
                 refuse(json, 409, QStringLiteral("duplicate"), QStringLiteral("Username exist"));
             break;
         case SignUpBatcher::Outcome::FileError:
+            m_metrics.fileError();
+            answer = unavailable(json, client, QStringLiteral("file error"));
+            break;
         case SignUpBatcher::Outcome::QueueFull:
-            m_rateLimit.giveBack(client);
-            if (outcome == SignUpBatcher::Outcome::FileError)
-                m_metrics.fileError();
-            answer =
-                refuse(json, 503,
-                       outcome == SignUpBatcher::Outcome::FileError ? QStringLiteral("file error")
-                                                                    : QStringLiteral("queue full"),
-                       QStringLiteral("Sign-up is not available right now; try again in a "
-                                      "moment"));
-            answer.retryAfter = busyRetrySeconds;
+            answer = unavailable(json, client, QStringLiteral("queue full"));
+            break;
+        case SignUpBatcher::Outcome::Stopping:
+            answer = unavailable(json, client, QStringLiteral("stopping"));
             break;
         }
         later(answer);
     });
     return std::nullopt;
+}
+
+// The registration never reached the file: it does not count against the address.
+Answer SignUpService::unavailable(bool json, const QString &client, const QString &reason)
+{
+    m_rateLimit.giveBack(client);
+    Answer answer = refuse(json, 503, reason,
+                           QStringLiteral("Sign-up is not available right now; try again in a "
+                                          "moment"));
+    answer.retryAfter = busyRetrySeconds;
+    return answer;
 }
 
 // The account file can be read and its folder written: what an update needs first.

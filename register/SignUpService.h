@@ -49,6 +49,7 @@ private:
     std::optional<Answer> registration(const HttpRequest &request,
                                        const std::function<void(const Answer &)> &later);
     Answer refuse(bool json, int status, const QString &reason, const QString &message);
+    Answer unavailable(bool json, const QString &client, const QString &reason);
     Answer health() const;
 
     const ServiceOptions m_options;
