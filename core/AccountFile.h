@@ -39,7 +39,7 @@ struct NewAccount
 {
     QString username;
     QString recordLine;
-    QString via; // for the system log, where the account came from: "sign-up from 192.0.2.7"
+    QString via = {}; // for the system log, where the account came from: "sign-up from 192.0.2.7"
 };
 
 enum class BatchMode
