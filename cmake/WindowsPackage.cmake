@@ -98,8 +98,10 @@ if(KELTO_MAKENSIS)
     set(CPACK_NSIS_EXECUTABLE ${KELTO_MAKENSIS})
 endif()
 # The programs are 64-bit, so the installer is too: it then installs into the 64-bit Program
-# Files, and runs where only 64-bit Windows programs can.
-set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+# Files, and runs where only 64-bit Windows programs can. A component install fills
+# CPACK_NSIS_DEFINES itself, so the target goes on the template's next line, the one meant for
+# DPI awareness, which this installer leaves off.
+set(CPACK_NSIS_MANIFEST_DPI_AWARE_CODE "Target amd64-unicode")
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY "Kelto Account Creator")
 set(CPACK_NSIS_PACKAGE_NAME "Kelto Account Creator")
