@@ -1,7 +1,8 @@
-# The portable ZIP and the installer for Windows: both programs with the Qt and MinGW DLLs and
+# The portable ZIP and the installer for Windows: the programs with the Qt and MinGW DLLs and
 # the plugins they load, the licences and notices, in one folder that an operator puts into the
 # server's folder (or installs into Program Files). Built with "cpack" in the build folder;
-# "cpack -G ZIP" or "cpack -G NSIS" makes one of them.
+# "cpack -G ZIP" or "cpack -G NSIS" makes one of them. The sign-up service and libmicrohttpd are
+# a component of their own, windows_register: always in the ZIP, optional in the installer.
 if(NOT TARGET kelto-account-creator)
     message(WARNING "The Windows ZIP needs the window program (KELTO_BUILD_WINDOWS)")
     return()
@@ -28,6 +29,18 @@ if(MINGW)
         install(FILES "${_runtime}" DESTINATION . COMPONENT windows_zip)
     endforeach()
 endif()
+
+# The sign-up service, with the libmicrohttpd DLL it was linked against and that library's
+# licence, found where pkg-config found the library.
+install(TARGETS kelto-register RUNTIME DESTINATION . COMPONENT windows_register)
+file(GLOB _microhttpd_dll "${MICROHTTPD_PREFIX}/bin/libmicrohttpd-*.dll")
+if(NOT _microhttpd_dll OR NOT EXISTS "${MICROHTTPD_PREFIX}/COPYING")
+    message(FATAL_ERROR "libmicrohttpd's DLL or COPYING is not in ${MICROHTTPD_PREFIX}: the "
+                        "Windows packages must carry both")
+endif()
+install(FILES ${_microhttpd_dll} DESTINATION . COMPONENT windows_register)
+install(FILES "${MICROHTTPD_PREFIX}/COPYING" DESTINATION licenses
+        RENAME LICENSE-libmicrohttpd.txt COMPONENT windows_register)
 
 # What an operator reads first, and the licences of everything in the folder. The texts come
 # from the Debian packages the build uses, as they ship them.
@@ -62,8 +75,20 @@ set(CPACK_PACKAGE_FILE_NAME kelto-account-creator-${PROJECT_VERSION}-windows-x64
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/WindowsPackageOptions.cmake)
 set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
-# Only this folder's files: the other install rules lay out a Unix-style tree for packages.
-set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};${PROJECT_NAME};windows_zip;/")
+# Only this folder's files: the other install rules lay out a Unix-style tree for packages. The
+# ZIP is one folder of both components; the installer, a component install, lists each once
+# (WindowsPackageOptions.cmake).
+set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};${PROJECT_NAME};windows_zip;/"
+                                 "${CMAKE_BINARY_DIR};${PROJECT_NAME};windows_register;/")
+set(CPACK_KELTO_NSIS_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};${PROJECT_NAME};ALL;/")
+set(CPACK_COMPONENTS_ALL windows_zip windows_register)
+set(CPACK_COMPONENT_WINDOWS_ZIP_DISPLAY_NAME "Kelto Account Creator")
+set(CPACK_COMPONENT_WINDOWS_ZIP_DESCRIPTION
+    "The window programs and kadd.exe, with Qt and the MinGW runtime.")
+set(CPACK_COMPONENT_WINDOWS_ZIP_REQUIRED ON)
+set(CPACK_COMPONENT_WINDOWS_REGISTER_DISPLAY_NAME "Sign-up service (kelto-register)")
+set(CPACK_COMPONENT_WINDOWS_REGISTER_DESCRIPTION
+    "kelto-register.exe, a small web service with which players add their own accounts, and GNU libmicrohttpd. It starts only when you start it.")
 set(CPACK_STRIP_FILES ON)
 
 # The installer, made by Debian's nsis package on Linux as on Windows.
@@ -73,8 +98,10 @@ if(KELTO_MAKENSIS)
     set(CPACK_NSIS_EXECUTABLE ${KELTO_MAKENSIS})
 endif()
 # The programs are 64-bit, so the installer is too: it then installs into the 64-bit Program
-# Files, and runs where only 64-bit Windows programs can.
-set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+# Files, and runs where only 64-bit Windows programs can. A component install fills
+# CPACK_NSIS_DEFINES itself, so the target goes on the template's next line, the one meant for
+# DPI awareness, which this installer leaves off.
+set(CPACK_NSIS_MANIFEST_DPI_AWARE_CODE "Target amd64-unicode")
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY "Kelto Account Creator")
 set(CPACK_NSIS_PACKAGE_NAME "Kelto Account Creator")

@@ -12,6 +12,8 @@ function(kelto_add_version_info target description)
 endfunction()
 
 kelto_add_version_info(kadd "kadd: adds and manages player accounts in a game server's account file")
+kelto_add_version_info(kelto-register
+                       "kelto-register: lets players add their own accounts to a game server")
 if(TARGET kelto-account-creator)
     kelto_add_version_info(kelto-account-creator
                            "Kelto Account Creator: adds player accounts to a game server's account file")

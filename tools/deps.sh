@@ -17,4 +17,6 @@ kelto_install_packages() {
 }
 
 # What building and testing needs on Debian 12.
-KELTO_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev fonts-wine)
+KELTO_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev fonts-wine libmicrohttpd-dev pkg-config)
+# What the sign-up page's browser tests drive (label browser): Chromium through Selenium.
+KELTO_BROWSER_TEST_PACKAGES=(chromium chromium-driver python3-selenium)

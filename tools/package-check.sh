@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/deps.sh
 kelto_install_packages "${KELTO_BUILD_PACKAGES[@]}" help2man lintian appstream \
-    desktop-file-utils dpkg-dev file
+    desktop-file-utils dpkg-dev file curl systemd
 
 # lintian warnings that are accepted, each for the reason docs/building.md gives.
 accepted_warnings=(
@@ -25,14 +25,28 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFI
 cmake --build "$build" --parallel 2
 rm -f "$build"/*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
-debs=("$PWD/$build"/kadd_*.deb "$PWD/$build"/kelto-account-creator_*.deb)
+debs=("$PWD/$build"/kadd_*.deb "$PWD/$build"/kelto-account-creator_*.deb
+      "$PWD/$build"/kelto-register_*.deb)
+packages=(kadd kelto-account-creator kelto-register)
 for deb in "${debs[@]}"; do
     echo "-- $(basename "$deb")"
     dpkg-deb --field "$deb" Package Depends Recommends
 done
 kadd_deb=${debs[0]}
-if dpkg-deb --field "$kadd_deb" Depends | grep -qi -e widgets -e gui; then
-    echo "package-check: kadd must need QtCore alone" >&2
+register_deb=${debs[2]}
+for deb in "$kadd_deb" "$register_deb"; do
+    if dpkg-deb --field "$deb" Depends | grep -qi -e widgets -e gui; then
+        echo "package-check: $(basename "$deb") must need QtCore alone" >&2
+        exit 1
+    fi
+done
+if ! dpkg-deb --field "$register_deb" Depends | grep -q libmicrohttpd; then
+    echo "package-check: kelto-register does not depend on libmicrohttpd" >&2
+    exit 1
+fi
+# dpkg keeps an operator's edits of the defaults only for a conffile.
+if [ "$(dpkg-deb --ctrl-tarfile "$register_deb" | tar -xO ./conffiles)" != /etc/default/kelto-register ]; then
+    echo "package-check: /etc/default/kelto-register is not kelto-register's conffile" >&2
     exit 1
 fi
 
@@ -58,21 +72,31 @@ fi
 echo "== Install the packages and try them =="
 "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
     "${debs[@]}" >/dev/null
-trap 'rm -f "$lintian_log"; "${sudo[@]}" apt-get remove -y -qq kadd kelto-account-creator >/dev/null' EXIT
+trap 'rm -f "$lintian_log"; "${sudo[@]}" apt-get purge -y -qq "${packages[@]}" >/dev/null' EXIT
 for path in /usr/bin/kadd /usr/bin/kelto-account-creator /usr/share/man/man1/kadd.1.gz \
     /usr/share/man/man1/kelto-account-creator.1.gz /usr/share/bash-completion/completions/kadd \
     /usr/share/applications/kelto-account-creator.desktop \
     /usr/share/metainfo/org.kelto.account_creator.metainfo.xml \
-    /usr/share/icons/hicolor/256x256/apps/kelto-account-creator.png; do
+    /usr/share/icons/hicolor/256x256/apps/kelto-account-creator.png /usr/bin/kelto-register \
+    /usr/share/man/man1/kelto-register.1.gz /usr/lib/systemd/system/kelto-register.service \
+    /etc/default/kelto-register; do
     [ -e "$path" ] || { echo "package-check: $path is not installed" >&2; exit 1; }
 done
 expected="kadd $(sed -n 's/^project(KeltoAccountCreator VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
 [ "$(/usr/bin/kadd --version)" = "$expected" ] || { echo "package-check: kadd --version is not '$expected'" >&2; exit 1; }
 env -u DISPLAY -u WAYLAND_DISPLAY /usr/bin/kelto-account-creator --version
+[ "$(/usr/bin/kelto-register --version)" = "kelto-register ${expected#kadd }" ] ||
+    { echo "package-check: kelto-register --version is not 'kelto-register ${expected#kadd }'" >&2; exit 1; }
+if command -v systemd-analyze >/dev/null; then
+    # Checks the unit's syntax and that its program exists, without a running systemd (the
+    # manual page is checked above).
+    SYSTEMD_LOG_LEVEL=warning systemd-analyze verify --man=no /usr/lib/systemd/system/kelto-register.service
+    echo "systemd-analyze verify: kelto-register.service is valid"
+fi
 
 # A throw-away server folder named by KELTO_APP_DIR; kAdd.tmp goes to the working folder.
 server=$(mktemp -d)
-trap 'rm -rf "$server" "$lintian_log"; "${sudo[@]}" apt-get remove -y -qq kadd kelto-account-creator >/dev/null' EXIT
+trap 'rm -rf "$server" "$lintian_log"; "${sudo[@]}" apt-get purge -y -qq "${packages[@]}" >/dev/null' EXIT
 mkdir -p "$server/kData/kPlayer" "$server/work"
 printf 'alice,secret1,0,none,0\r\n' >"$server/kData/kPlayer/kAdd.txt"
 (cd "$server/work" && echo pw12 | KELTO_APP_DIR="$server" kadd add bobby --gm WARP+WHOIS)
@@ -88,5 +112,29 @@ status=0
 completions=$(bash -c 'source /usr/share/bash-completion/completions/kadd
     COMP_WORDS=(kadd add bob --gm warp+wh); COMP_CWORD=4; _kadd; echo "${COMPREPLY[*]}"')
 [ "$completions" = "warp+WHOIS" ] || { echo "package-check: completion gave '$completions'" >&2; exit 1; }
+
+# The installed service on the same folder, named as the unit names it: one registration must be
+# on disk when it is answered 201, and SIGTERM must stop the service with status 0.
+out=$server/register.out
+KELTO_APP_DIR=$server /usr/bin/kelto-register --listen 127.0.0.1:0 >"$out" 2>&1 &
+service=$!
+port=""
+for _ in $(seq 100); do
+    port=$(sed -n 's|^kelto-register: listening on http://127\.0\.0\.1:\([0-9]*\)/.*|\1|p' "$out")
+    [ -n "$port" ] || ! kill -0 "$service" 2>/dev/null || { sleep 0.1; continue; }
+    break
+done
+[ -n "$port" ] || { cat "$out"; echo "package-check: kelto-register did not start listening" >&2; exit 1; }
+answer=$(curl -sS --max-time 30 -w ' %{http_code}' -d username=webby -d password=pw5678 \
+    -d password2=pw5678 -d email= -d gender=male -H 'Accept: application/json' \
+    "http://127.0.0.1:$port/register")
+kill -TERM "$service"
+status=0
+wait "$service" || status=$?
+[ "$answer" = '{"created":"webby"} 201' ] ||
+    { echo "package-check: the installed kelto-register answered '$answer'" >&2; exit 1; }
+[ "$(tail -n 1 "$server/kData/kPlayer/kAdd.txt")" = $'webby,pw5678,1,none,0\r' ] ||
+    { echo "package-check: the installed kelto-register did not add the account" >&2; exit 1; }
+[ "$status" -eq 0 ] || { echo "package-check: kelto-register exited $status on SIGTERM, not 0" >&2; exit 1; }
 
 echo "package-check: packages built, installed and working"

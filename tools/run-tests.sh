@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/deps.sh
-kelto_install_packages "${KELTO_BUILD_PACKAGES[@]}"
+kelto_install_packages "${KELTO_BUILD_PACKAGES[@]}" "${KELTO_BROWSER_TEST_PACKAGES[@]}"
 
 build=${1:-build}
 shift || true

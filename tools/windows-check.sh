@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the project for 64-bit Windows with MinGW-w64 and Qt from ../shared/windows, runs every
-# test executable on the Windows API under Wine, with real Win32 windows drawn on an Xvfb display
-# of its own, checks the portable ZIP on a throw-away server folder, and installs, checks and
-# uninstalls the installer.
+# Builds the project for 64-bit Windows with MinGW-w64, Qt and libmicrohttpd from
+# ../shared/windows, runs every test executable on the Windows API under Wine, with real Win32
+# windows drawn on an Xvfb display of its own, checks the portable ZIP on a throw-away server
+# folder (the sign-up service answering a registration from Linux among it), and installs,
+# checks and uninstalls the installer.
 # Usage: tools/windows-check.sh [build folder]   (default build-windows; exits non-zero on any
 # failure)
 set -euo pipefail
@@ -12,9 +13,11 @@ source tools/deps.sh
 
 qt_archive=$root/../shared/windows/qt6-mingw.tar.xz
 [ -f "$qt_archive" ] || { echo "windows-check: $qt_archive is missing" >&2; exit 1; }
+mhd_archive=$root/../shared/windows/libmicrohttpd-mingw.tar.xz
+[ -f "$mhd_archive" ] || { echo "windows-check: $mhd_archive is missing" >&2; exit 1; }
 
 kelto_install_packages cmake ninja-build jq g++-mingw-w64-x86-64-posix qt6-base-dev-tools \
-    wine64 xvfb xdotool nsis
+    pkg-config wine64 xvfb xdotool nsis curl
 
 build=$(mkdir -p "${1:-build-windows}" && cd "${1:-build-windows}" && pwd)
 started=$SECONDS
@@ -28,16 +31,28 @@ if [ ! -f "$stamp" ] || [ "$qt_archive" -nt "$stamp" ]; then
     tar -xJf "$qt_archive" -C "$build"
     touch "$stamp"
 fi
+# libmicrohttpd for Windows likewise. The host's pkg-config must see its .pc file and not the
+# system's; the Qt toolchain finds libraries only below the prefixes it is given.
+mhd=$build/libmicrohttpd-mingw
+stamp=$build/libmicrohttpd-mingw.unpacked
+if [ ! -f "$stamp" ] || [ "$mhd_archive" -nt "$stamp" ]; then
+    echo "== Unpacking libmicrohttpd for Windows =="
+    rm -rf "$mhd"
+    tar -xJf "$mhd_archive" -C "$build"
+    touch "$stamp"
+fi
 
 echo "== Cross-building for Windows =="
-"$qt/bin/qt-cmake" -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >"$build/configure.log" ||
-    { cat "$build/configure.log"; exit 1; }
+PKG_CONFIG_LIBDIR=$mhd/lib/pkgconfig "$qt/bin/qt-cmake" -S "$root" -B "$build" -G Ninja \
+    -DCMAKE_BUILD_TYPE=Release -DQT_ADDITIONAL_PACKAGES_PREFIX_PATH="$mhd" \
+    >"$build/configure.log" || { cat "$build/configure.log"; exit 1; }
 cmake --build "$build" --parallel 2
 
 # What a Windows program needs beside it: Qt's DLLs and plugins, and the MinGW runtime.
 mingw_dll() { x86_64-w64-mingw32-g++-posix -print-file-name="$1"; }
 cp -u "$qt"/bin/Qt6{Core,Gui,Widgets,Test}.dll "$build/"
 cp -ru "$qt/plugins/platforms" "$qt/plugins/styles" "$build/"
+cp -u "$mhd"/bin/libmicrohttpd-*.dll "$build/"
 for dll in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
     cp -u "$(mingw_dll "$dll")" "$build/"
 done
@@ -125,6 +140,54 @@ shows_window()
     echo "$exe from the ZIP showed its window"
 }
 
+# The sign-up service of the unpacked ZIP, started in the server folder so that it finds kData
+# one folder above its own, on a free port: one registration sent from Linux must come back 201
+# only once its line is in the account file, and Ctrl+C (SIGINT, which Wine hands to the console
+# program as such) must stop it with status 0.
+register_answers()
+{
+    local server=$1
+    local out=$results/register.out
+    (cd "$server" && exec "$wine" KeltoAccountCreator/kelto-register.exe --listen 127.0.0.1:0) \
+        >"$out" 2>&1 &
+    local service=$!
+    local port=""
+    for _ in $(seq 600); do
+        port=$(sed -n 's|^kelto-register: listening on http://127\.0\.0\.1:\([0-9]*\)/.*|\1|p' "$out")
+        [ -n "$port" ] || ! kill -0 "$service" 2>/dev/null || { sleep 0.1; continue; }
+        break
+    done
+    if [ -z "$port" ]; then
+        kill "$service" 2>/dev/null || true
+        wait "$service" 2>/dev/null || true
+        echo "kelto-register.exe from the ZIP did not start listening:"
+        sed 's/^/      /' "$out"
+        return 1
+    fi
+    local answer status=0
+    answer=$(curl -sS --max-time 60 -w ' %{http_code}' -H 'Content-Type: application/json' \
+        -d '{"username":"webplayer","password":"secret34","password2":"secret34","email":"web@example.org","gender":"female"}' \
+        "http://127.0.0.1:$port/register") || status=$?
+    kill -INT "$service" 2>/dev/null || true
+    local stopped=0
+    for _ in $(seq 300); do
+        kill -0 "$service" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill "$service" 2>/dev/null && { echo "kelto-register.exe did not stop on Ctrl+C"; return 1; }
+    wait "$service" || stopped=$?
+    if [ "$status" -ne 0 ] || [ "$answer" != '{"created":"webplayer"} 201' ]; then
+        echo "kelto-register.exe answered '$answer' (curl status $status)"
+        return 1
+    fi
+    if [ "$(tail -n 1 "$server/kData/kPlayer/kAdd.txt")" != $'webplayer,secret34,0,web@example.org,0\r' ]; then
+        echo "kelto-register.exe answered 201, but the account file does not end in its line"
+        return 1
+    fi
+    [ "$stopped" -eq 0 ] || { echo "kelto-register.exe ended with status $stopped on Ctrl+C"; return 1; }
+    echo "kelto-register.exe from the ZIP added an account over HTTP and stopped on Ctrl+C"
+}
+
 # The ZIP as an operator uses it: unpacked into a server's folder, its own folder beside kData,
 # an account added with kadd.exe, and the window program started until its window shows.
 echo "== The portable ZIP on a throw-away server folder =="
@@ -144,7 +207,8 @@ zip_check() {
     echo "$(basename "$zip"): $(cd "$program_folder" && find . -type f | sort | tr '\n' ' ')"
     local file
     for file in README.txt LICENSE.txt THIRD-PARTY-NOTICES.txt licenses/LGPL-3.0.txt \
-        licenses/gcc-runtime.txt licenses/mingw-w64-runtime.txt licenses/build-qt-mingw.sh; do
+        licenses/gcc-runtime.txt licenses/mingw-w64-runtime.txt licenses/build-qt-mingw.sh \
+        kelto-register.exe libmicrohttpd-12.dll licenses/LICENSE-libmicrohttpd.txt; do
         [ -s "$program_folder/$file" ] || { echo "the ZIP lacks $file"; return 1; }
     done
 
@@ -157,6 +221,7 @@ zip_check() {
         return 1
     fi
     echo "kadd.exe from the ZIP added an account"
+    register_answers "$server" || return 1
 
     shows_window "$server" kelto-account-creator.exe '^Kelto Account Creator by Falmoor$' \
         "$results/zip-main-window.png" || return 1
@@ -189,7 +254,8 @@ installer_check() {
         >"$results/install.log" 2>&1 || { echo "the installer failed (exit status $?)"; return 1; }
     local file
     for file in kelto-account-creator.exe kelto-accounts.exe kadd.exe Qt6Widgets.dll platforms/qwindows.dll \
-        libstdc++-6.dll README.txt LICENSE.txt THIRD-PARTY-NOTICES.txt Uninstall.exe; do
+        libstdc++-6.dll README.txt LICENSE.txt THIRD-PARTY-NOTICES.txt Uninstall.exe \
+        kelto-register.exe libmicrohttpd-12.dll licenses/LICENSE-libmicrohttpd.txt; do
         [ -f "$installed/$file" ] || { echo "the installer did not install $file"; return 1; }
     done
     for file in "Kelto Account Creator.lnk" "Kelto Accounts.lnk" "Uninstall.lnk"; do
