@@ -6,24 +6,22 @@
 #include "cli/PasswordPrompt.h"
 #include "cli/Report.h"
 
-#include "core/AccountEdit.h"
 #include "core/AccountFile.h"
 #include "core/EntryValidation.h"
 #include "core/RecordLine.h"
 
 namespace {
 
-// The duplicate check does not count lines; a second look, on this path alone, finds the line
-// and the name as the file spells it.
-int reportDuplicate(const CommandLine &line)
+// The scan that refused the name also tells its line; only a file that another program changed
+// during the add can leave it untold.
+int reportDuplicate(const CommandLine &line, const AddAccountResult &result)
 {
-    const FindResult existing = FindAccount(line.applicationFolder, line.username);
-    const bool found = existing.outcome == EditOutcome::Done;
-    const QString name = found ? existing.usernameInFile : line.username;
+    const bool found = result.duplicateLine > 0;
+    const QString name = found ? result.duplicateName : line.username;
     if (found)
         printError(QStringLiteral("Username exist: %1 is already on line %2 of the account file")
                        .arg(name)
-                       .arg(existing.lineNumber));
+                       .arg(result.duplicateLine));
     else
         printError(QStringLiteral("Username exist: %1 is already in the account file").arg(name));
     printError(changeExistingHint(name));
@@ -53,7 +51,7 @@ int runAdd(const CommandLine &line)
         return ExitCreated;
     case AddOutcome::Duplicate:
         RemoveTempFile();
-        return reportDuplicate(line);
+        return reportDuplicate(line, result);
     case AddOutcome::FileError:
         break;
     }

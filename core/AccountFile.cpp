@@ -93,9 +93,15 @@ Failure copyUnchanged(AccountFileUpdate &update, qint64 length, bool wholeFile)
 }
 
 // Takes the names a scan found into the result. An all-or-none update goes on only when none
-// was found; one that skips taken names goes on while any account is left to append.
-void takeMatches(BatchResult &result, const AccountFileScanner &scanner, const Update &request)
+// was found; one that skips taken names goes on while any account is left to append. A scan
+// that started within the file cannot number its lines.
+void takeMatches(BatchResult &result, const AccountFileScanner &scanner, const Update &request,
+                 bool fromFileStart = true)
 {
+    if (result.duplicateLine == 0 && fromFileStart && scanner.firstMatchLine() > 0) {
+        result.duplicateLine = int(scanner.firstMatchLine());
+        result.duplicateName = scanner.firstMatchName();
+    }
     for (const int index : scanner.matches()) {
         if (!result.alreadyTaken.contains(index))
             result.alreadyTaken.append(index);
@@ -140,7 +146,7 @@ Failure writeCopy(AccountFileUpdate &update, const Update &request, const Accoun
                                                     : AccountFileScanner::Start::AtFileStart);
         if (Failure failure = streamAccountFile(update, rest, unchanged))
             return failure;
-        takeMatches(result, rest, request);
+        takeMatches(result, rest, request, unchanged == 0);
         if (result.outcome == AddOutcome::Duplicate)
             return {}; // the copy goes with the update, under its locks
     }
@@ -206,7 +212,8 @@ AddAccountResult AddAccount(const QString &applicationFolder, const QString &use
                             const QString &recordLine)
 {
     const BatchResult batch = AddAccounts(applicationFolder, {{username, recordLine, {}}});
-    return {batch.outcome, batch.errorText, batch.fileChanged};
+    return {batch.outcome, batch.errorText, batch.fileChanged, batch.duplicateLine,
+            batch.duplicateName};
 }
 
 namespace {

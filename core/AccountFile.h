@@ -21,6 +21,8 @@ struct AddAccountResult
     AddOutcome outcome = AddOutcome::FileError;
     QString errorText;        // for FileError: the account file's full path and the reason
     bool fileChanged = false; // for FileError: the change is made, but not yet safe on disk
+    int duplicateLine = 0;    // for Duplicate: the line that holds the name, numbered from 1
+    QString duplicateName;    // and the name as the file spells it
 };
 
 QString accountFilePath(const QString &applicationFolder);
@@ -57,6 +59,9 @@ struct BatchResult
     QList<int> alreadyTaken; // indexes of the accounts whose name the file already holds
     QString errorText;
     bool fileChanged = false; // as in AddAccountResult
+    // The first line found to hold a name taken, as in AddAccountResult; 0 when not told.
+    int duplicateLine = 0;
+    QString duplicateName;
 };
 
 // The caller keeps the batch free of duplicates among its own names (see caseInsensitiveKey).

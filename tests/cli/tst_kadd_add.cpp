@@ -24,7 +24,7 @@
 
 namespace {
 
-const QByteArray existing = "Alice,secret,1,none,0\r\n";
+const QByteArray existing = "Alice,secret,1,none,0\r\nCarl,secret,1,none,0\r\n";
 
 // Options may stand before the command, which lets a row end with "--" and an argument.
 QStringList inServer(const QStringList &arguments, const ServerFolder &server)
@@ -154,6 +154,9 @@ void KaddAddTest::notCreated_data()
     QTest::newRow("duplicate in another case")
         << QStringList{"add", "ALICE", "pw12"} << QByteArray() << 1
         << "Username exist: Alice is already on line 1 of the account file\n";
+    QTest::newRow("duplicate on a later line")
+        << QStringList{"add", "cARL", "pw12"} << QByteArray() << 1
+        << "Username exist: Carl is already on line 2 of the account file\n";
 
     const QByteArray none;
     QTest::newRow("empty username") << QStringList{"add", "", "pw12"} << none << 2

@@ -1,6 +1,8 @@
+#include "core/AccountEdit.h"
 #include "core/AccountFile.h"
 #include "core/AccountList.h"
 #include "core/AccountRecord.h"
+#include "core/internal/format/AccountFileFormat.h"
 #include "core/internal/format/NameKey.h"
 #include "core/internal/scan/AccountFileScanner.h"
 #include "tests/support/FaultInjection.h"
@@ -38,6 +40,8 @@ private slots:
     void chunkSizeDoesNotMatter();
     void sameNameInAnyCaseOrComposition_data();
     void sameNameInAnyCaseOrComposition();
+    void duplicateIsOnTheLineFindAccountTells_data();
+    void duplicateIsOnTheLineFindAccountTells();
 };
 
 namespace {
@@ -267,17 +271,25 @@ void AccountFileTest::chunkSizeDoesNotMatter_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QList<int>>("found"); // indexes into the names below
+    QTest::addColumn<int>("line");         // of the first found
+    QTest::addColumn<QString>("spelling"); // of the first found
 
     QTest::newRow("mixed line ends and a byte-order mark")
         << raw("\xEF\xBB\xBF"
                "Alice,1\r\nbob\r\r\n\ncarol,x\rDAVE,\xFF\0\r\n") +
                systemBytes(QStringLiteral("Ärger,2\n,,\r\nLast"))
-        << QList<int>{3, 4, 0, 1, 2};
-    QTest::newRow("CR LF on every boundary") << raw("a\r\nbb\r\nccc\r\n\r\nbob") << QList<int>{4};
-    QTest::newRow("lone CRs") << raw("\r\r\rab,\r\rcd\r") << QList<int>{};
-    QTest::newRow("half a byte-order mark") << raw("\xEF\xBB\r\nlast") << QList<int>{2};
-    QTest::newRow("only a byte-order mark") << raw("\xEF\xBB\xBF") << QList<int>{};
-    QTest::newRow("one name, no line end") << raw("alice") << QList<int>{3};
+        << QList<int>{3, 4, 0, 1, 2} << 1 << "Alice";
+    QTest::newRow("CR LF on every boundary")
+        << raw("a\r\nbb\r\nccc\r\n\r\nbob") << QList<int>{4} << 5 << "bob";
+    QTest::newRow("lone CRs") << raw("\r\r\rab,\r\rcd\r") << QList<int>{} << 0 << QString();
+    QTest::newRow("lone CRs before a name not in ASCII")
+        << raw("\xEF\xBB\xBFx\ry\r\r\n\n\rz,\r\n") + systemBytes(QStringLiteral("ÄRGER,2\r\n"))
+        << QList<int>{1} << 7 << QStringLiteral("ÄRGER");
+    QTest::newRow("half a byte-order mark")
+        << raw("\xEF\xBB\r\nlast") << QList<int>{2} << 2 << "last";
+    QTest::newRow("only a byte-order mark")
+        << raw("\xEF\xBB\xBF") << QList<int>{} << 0 << QString();
+    QTest::newRow("one name, no line end") << raw("alice") << QList<int>{3} << 1 << "alice";
 }
 
 // The update reads the file in large chunks, but a line end, a name or the byte-order mark may
@@ -286,6 +298,8 @@ void AccountFileTest::chunkSizeDoesNotMatter()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QList<int>, found);
+    QFETCH(int, line);
+    QFETCH(QString, spelling);
     const QStringList names = {"dave", QStringLiteral("ärger"), "last", "alice", "bob"};
 
     for (const auto stop :
@@ -299,19 +313,22 @@ void AccountFileTest::chunkSizeDoesNotMatter()
                     out);
             if (goOn)
                 goOn = scanner.finish(out);
-            return std::make_pair(goOn, scanner.matches());
+            return std::make_tuple(goOn, scanner.matches(), scanner.firstMatchLine(),
+                                   scanner.firstMatchName());
         };
         QByteArray whole;
         const auto expected = run(std::max<qsizetype>(bytes.size(), 1), whole);
-        QCOMPARE(expected.second,
+        QCOMPARE(std::get<1>(expected),
                  stop == AccountFileScanner::Stop::Never ? found : found.mid(0, 1));
-        QCOMPARE(expected.first, stop == AccountFileScanner::Stop::Never || found.isEmpty());
+        QCOMPARE(std::get<0>(expected), stop == AccountFileScanner::Stop::Never || found.isEmpty());
+        QCOMPARE(std::get<2>(expected), qint64(line));
+        QCOMPARE(std::get<3>(expected), spelling);
         for (qsizetype chunk = 1; chunk < bytes.size(); ++chunk) {
             QByteArray out;
             const auto got = run(chunk, out);
             // What was copied before a match ended the scan is thrown away, so only a full scan's
             // copy must not depend on the chunks.
-            QVERIFY2(got == expected && (!got.first || out == whole),
+            QVERIFY2(got == expected && (!std::get<0>(got) || out == whole),
                      qPrintable(QStringLiteral("chunks of %1").arg(chunk)));
         }
     }
@@ -356,6 +373,45 @@ void AccountFileTest::sameNameInAnyCaseOrComposition()
         QVERIFY(scanner.feed(plainLines + field + ",pw,1,none,0\r\n" + plainLines, nullptr) &&
                 scanner.finish(nullptr));
         QCOMPARE(scanner.matches(), same ? QList<int>{0} : QList<int>());
+    }
+}
+
+void AccountFileTest::duplicateIsOnTheLineFindAccountTells_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+
+    // Plain lines enough for the scan of 64 bytes at a time between lone CRs and LFs, a lone CR
+    // that ends the first chunk read and a CR LF split between the next two.
+    const QByteArray plain = QByteArray("player,pw,1,none,0\r\n").repeated(40);
+    QByteArray odd = "\xEF\xBB\xBF" + plain + "x\r" + plain + "\n\r\n\r" + plain;
+    const auto endAt = [&](qint64 at, const char *end) {
+        while (odd.size() + plain.size() < at)
+            odd += plain;
+        odd += QByteArray(at - odd.size(), 'x') + end;
+    };
+    endAt(AccountFileFormat::chunkSize - 1, "\ry");
+    endAt(2 * AccountFileFormat::chunkSize - 1, "\r\n");
+    const QByteArray carol = "Carol,pw,1,none,0\r\n" + plain;
+    QTest::newRow("after odd line ends") << odd + carol;
+    // Past 8 MiB the file is read in two halves at once.
+    QTest::newRow("in the second half of a long file") << odd.repeated(18) + carol;
+}
+
+// The add tells the line of a duplicate from its own scan; the edits find it line by line.
+void AccountFileTest::duplicateIsOnTheLineFindAccountTells()
+{
+    QFETCH(QByteArray, bytes);
+    const QString typed = "cAROL";
+    ServerFolder server(bytes);
+    const FindResult oracle = FindAccount(server.path(), typed);
+    QCOMPARE(oracle.outcome, EditOutcome::Done);
+
+    for (const bool narrow : {false, true}) {
+        FaultInjection::setNarrowVectors(narrow);
+        const AddAccountResult result = AddAccount(server.path(), typed, recordOf(typed));
+        QCOMPARE(result.outcome, AddOutcome::Duplicate);
+        QCOMPARE(result.duplicateLine, oracle.lineNumber);
+        QCOMPARE(result.duplicateName, oracle.usernameInFile);
     }
 }
 

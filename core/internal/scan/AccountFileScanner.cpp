@@ -238,6 +238,13 @@ bool AccountFileScanner::lookUpName(std::string_view field, bool nonAscii)
     const int index = lookUp(field, nonAscii);
     if (index < 0)
         return true;
+    if (m_matches.isEmpty()) {
+        m_firstMatchLine = m_lineEnds + 1;
+        m_firstMatchName = nonAscii
+                               ? decodeField(QByteArrayView(field.data(), qsizetype(field.size())))
+                                     .value_or(QString())
+                               : QString::fromLatin1(field.data(), qsizetype(field.size()));
+    }
     if (!m_found[index]) {
         m_found[index] = true;
         m_matches.append(index);
@@ -260,7 +267,7 @@ const char *AccountFileScanner::skipPlainLines(const char *lineStart, const char
             std::string_view(name, length), nonAscii);
     };
     const PlainLineNames names{m_names->asciiLengthList.data(),
-                               int(m_names->asciiLengthList.size()), nameFound, this};
+                               int(m_names->asciiLengthList.size()), nameFound, this, &m_lineEnds};
     return m_names->skipPlainLines(lineStart, end, names);
 }
 
@@ -336,6 +343,7 @@ bool AccountFileScanner::scan(QByteArrayView bytes, QByteArray *out)
                 break;
         }
         startLine();
+        ++m_lineEnds;
         if (*q == '\r' && q + 1 < end && q[1] == '\n') {
             p = q + 2;
             m_lineStart = offsetOf(p);
@@ -418,6 +426,11 @@ void AccountFileScanner::append(const AccountFileScanner &next)
         m_unchanged = seen + next.m_unchanged;
     m_offset = seen + next.bytesSeen();
     m_head.clear();
+    if (m_firstMatchLine == 0 && next.m_firstMatchLine > 0) {
+        m_firstMatchLine = m_lineEnds + next.m_firstMatchLine;
+        m_firstMatchName = next.m_firstMatchName;
+    }
+    m_lineEnds += next.m_lineEnds;
     for (const int index : next.m_matches) {
         if (!m_found[index]) {
             m_found[index] = true;

@@ -59,6 +59,11 @@ public:
     bool stopsAtFirstMatch() const { return m_stop == Stop::AtFirstMatch; }
     // Indexes into usernames of the names found in the file, in the order first found.
     const QList<int> &matches() const { return m_matches; }
+    // The line of the first of them, numbered from 1 as an editor numbers them (from where the
+    // scan started, for one started AtLineStart), and its name field as the file spells it.
+    // 0 and empty while none is found.
+    qint64 firstMatchLine() const { return m_firstMatchLine; }
+    const QString &firstMatchName() const { return m_firstMatchName; }
     // After finish(): the length of the longest start of the bytes that the copy repeats as it
     // is. It ends at the start of a line (or at the end): the first line whose end the copy
     // changes, and all after it, must go through a scanner started AtLineStart.
@@ -136,6 +141,10 @@ private:
     qint64 m_offset = 0;     // bytes scanned before the current chunk
     qint64 m_lineStart = 0;  // where the current line began
     qint64 m_unchanged = -1; // where the first changed line began; -1 while none has
+
+    long long m_lineEnds = 0; // before the current line; the plain-line scan counts into it
+    qint64 m_firstMatchLine = 0;
+    QString m_firstMatchName;
 
     QList<int> m_matches;
     std::vector<bool> m_found;
