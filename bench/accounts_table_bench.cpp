@@ -127,7 +127,7 @@ int main(int argc, char **argv)
                     qlonglong(table.lineCount()), qlonglong(table.malformedCount()));
 
     for (const char *text : {"d", "dr", "dra", "drag", "drago", "dragon", "dragon7", "dragon77",
-                             "@example", "a*7", "dr?g*9", "é", "zzz"}) {
+                             "@example", "*a*7*", "dr?g*9", "é", "zzz"}) {
         qsizetype kept = 0;
         const Timing timing =
             median(rounds, [&] { kept = table.filter(QString::fromUtf8(text)).size(); });

@@ -264,7 +264,7 @@ QString columnsRow(const Cells &cells, const QString &reason, const Widths &widt
     return row;
 }
 
-ListResult writeColumns(const QString &applicationFolder, const NamePattern &pattern,
+ListResult writeColumns(const QString &applicationFolder, const AccountPattern &pattern,
                         bool passwords, int terminalWidth, Output &output)
 {
     // The widths need every row first: read the file once to measure them and once to print. A
@@ -301,7 +301,7 @@ ListResult writeColumns(const QString &applicationFolder, const NamePattern &pat
 ListResult writeListing(const CommandLine &line, ListLayout layout, int width,
                         const std::function<void(const QByteArray &)> &write)
 {
-    const NamePattern pattern(line.pattern);
+    const AccountPattern pattern(line.pattern);
     const bool passwords = line.showPasswords;
     Output output(write);
     ListResult result;

@@ -177,10 +177,14 @@ void describeList(QCommandLineParser &parser, const Options &options)
         "number and as names; in aligned columns on a terminal, else separated by tabs. A line "
         "that is not a well-formed record is listed too, marked as such, with its line number "
         "and the reason."));
-    parser.addPositionalArgument(QStringLiteral("PATTERN"),
-                                 QStringLiteral("Only usernames that match, in any letter case; "
-                                                "* stands for any characters, ? for one."),
-                                 QStringLiteral("list [PATTERN]"));
+    parser.addPositionalArgument(
+        QStringLiteral("PATTERN"),
+        QStringLiteral("Only accounts whose username or e-mail matches, in any letter case. "
+                       "Text without * or ? matches where it is contained; with * (any "
+                       "characters) or ? (one) it must match the whole username or e-mail: A* "
+                       "starts with a, *@example.org ends so. The Accounts window's filter "
+                       "matches the same way."),
+        QStringLiteral("list [PATTERN]"));
     parser.addOptions({options.showPasswords, options.json, options.appDir});
 }
 

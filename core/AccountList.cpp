@@ -1,46 +1,12 @@
 #include "core/AccountList.h"
 
 #include "core/AccountFile.h"
-#include "core/UsernameKey.h"
 #include "core/internal/AccountFileUpdate.h"
 #include "core/internal/scan/AccountLineReader.h"
 
 #include <algorithm>
 
 namespace {
-
-QList<uint> codePoints(const QString &text)
-{
-    return caseInsensitiveKey(text).toUcs4();
-}
-
-// The classic linear glob match: on a mismatch, let the last '*' swallow one more character.
-// nameAt(n) is the key's code point n.
-template <typename NameAt>
-bool globMatches(const QList<uint> &pattern, qsizetype nameSize, NameAt nameAt)
-{
-    qsizetype p = 0;
-    qsizetype n = 0;
-    qsizetype star = -1;
-    qsizetype starName = 0;
-    while (n < nameSize) {
-        if (p < pattern.size() && pattern.at(p) == '*') {
-            star = p++;
-            starName = n;
-        } else if (p < pattern.size() && (pattern.at(p) == '?' || pattern.at(p) == nameAt(n))) {
-            ++p;
-            ++n;
-        } else if (star >= 0) {
-            p = star + 1;
-            n = ++starName;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern.at(p) == '*')
-        ++p;
-    return p == pattern.size();
-}
 
 // Shown as it is: no control character may reach the terminal unescaped.
 bool isPrintable(QByteArrayView line)
@@ -50,25 +16,7 @@ bool isPrintable(QByteArrayView line)
 
 } // namespace
 
-NamePattern::NamePattern(const QString &pattern) : m_pattern(codePoints(pattern)) {}
-
-bool NamePattern::matches(const QString &username) const
-{
-    if (m_pattern.isEmpty())
-        return true;
-    const QList<uint> name = codePoints(username);
-    return globMatches(m_pattern, name.size(), [&](qsizetype n) { return name.at(n); });
-}
-
-bool NamePattern::matches(QByteArrayView asciiName) const
-{
-    if (m_pattern.isEmpty())
-        return true;
-    return globMatches(m_pattern, asciiName.size(),
-                       [&](qsizetype n) { return uint(uchar(asciiFold(asciiName.at(n)))); });
-}
-
-ListResult ListAccounts(const QString &applicationFolder, const NamePattern &pattern,
+ListResult ListAccounts(const QString &applicationFolder, const AccountPattern &pattern,
                         const std::function<void(int, const PlainRecord &)> &visitPlain,
                         const std::function<void(int, const AccountRecord &)> &visitRecord)
 {
@@ -83,15 +31,17 @@ ListResult ListAccounts(const QString &applicationFolder, const NamePattern &pat
     }
     AccountLineReader reader(update.source());
     QByteArrayView line;
+    const bool everything = pattern.matchesEverything();
     while (reader.next(line)) {
         if (const std::optional<PlainRecord> plain = parsePlainRecord(line);
             plain && isPrintable(line)) {
-            if (pattern.matches(plain->username))
+            if (everything || pattern.matchesAscii(plain->username) ||
+                pattern.matchesAscii(plain->email))
                 visitPlain(reader.lineNumber(), *plain);
             continue;
         }
         const AccountRecord record = parseRecord(line);
-        if (pattern.matches(record.username))
+        if (everything || pattern.matches(record.username) || pattern.matches(record.email))
             visitRecord(reader.lineNumber(), record);
     }
     if (reader.failed()) {
@@ -102,7 +52,7 @@ ListResult ListAccounts(const QString &applicationFolder, const NamePattern &pat
     return result;
 }
 
-ListResult ListAccounts(const QString &applicationFolder, const NamePattern &pattern,
+ListResult ListAccounts(const QString &applicationFolder, const AccountPattern &pattern,
                         const std::function<void(int, const AccountRecord &)> &visit)
 {
     const auto visitPlain = [&](int lineNumber, const PlainRecord &plain) {

@@ -1,6 +1,7 @@
 #include "core/AccountTable.h"
 
 #include "core/AccountFile.h"
+#include "core/AccountPattern.h"
 #include "core/GmFlags.h"
 #include "core/internal/AccountFileUpdate.h"
 #include "core/internal/format/AccountFileFormat.h"
@@ -59,78 +60,6 @@ QByteArrayView fieldBytes(QByteArrayView line, RecordField field)
     const qsizetype comma = line.indexOf(',', from);
     return line.sliced(from, (comma < 0 ? line.size() : comma) - from);
 }
-
-// The length of the UTF-8 sequence that starts with the byte: one character of a key.
-qsizetype sequenceLength(char lead)
-{
-    const auto byte = static_cast<unsigned char>(lead);
-    return byte < 0xC0 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
-}
-
-// The filter text as the runs between its stars, in the duplicate check's key and in UTF-8. A
-// field matches when it holds every run, in order, with '?' standing for any one character:
-// "contains" is the text with a star before and after it.
-class ContainsPattern
-{
-public:
-    explicit ContainsPattern(const QString &text)
-    {
-        const QString key = caseInsensitiveKey(text);
-        for (const QStringView run : QStringView(key).split(u'*', Qt::SkipEmptyParts))
-            m_runs.append(run.toUtf8());
-        m_ascii = std::all_of(m_runs.cbegin(), m_runs.cend(),
-                              [](const QByteArray &run) { return isAscii(run); });
-    }
-
-    bool matchesEverything() const { return m_runs.isEmpty(); }
-    // The key of ASCII text is ASCII: a pattern with any other character matches no such text.
-    bool canMatchAscii() const { return m_ascii; }
-    // ASCII text, folded as it is read.
-    bool matchesAscii(QByteArrayView text) const { return holdsRuns<false>(text, asciiFold); }
-    bool matchesKey(QByteArrayView key) const
-    {
-        return holdsRuns<true>(key, [](char c) { return c; });
-    }
-
-private:
-    // Each run is taken where it first occurs, which leaves the most room for those after it.
-    // Runs start on a character, and '?' takes a whole one.
-    template <bool utf8, typename Fold> bool holdsRuns(QByteArrayView text, Fold fold) const
-    {
-        const qsizetype size = text.size();
-        qsizetype from = 0;
-        for (const QByteArray &run : m_runs) {
-            qsizetype end = -1;
-            for (qsizetype at = from; end < 0 && at + run.size() <= size;
-                 at += utf8 ? sequenceLength(text[at]) : 1) {
-                qsizetype t = at;
-                for (const char c : run) {
-                    if (t >= size) {
-                        t = -1;
-                        break;
-                    }
-                    if (c == '?') {
-                        t += utf8 ? sequenceLength(text[t]) : 1;
-                    } else if (fold(text[t]) == c) {
-                        ++t;
-                    } else {
-                        t = -1;
-                        break;
-                    }
-                }
-                if (t >= 0 && t <= size)
-                    end = t;
-            }
-            if (end < 0)
-                return false;
-            from = end;
-        }
-        return true;
-    }
-
-    QList<QByteArray> m_runs;
-    bool m_ascii = true;
-};
 
 // One line to sort: its number, or the first eight bytes of its key (big-endian, so that
 // comparing the numbers orders as comparing the bytes does), and where its whole key lies.
@@ -356,7 +285,7 @@ QByteArrayView AccountTable::emailKey(const OtherLine &other) const
 
 QList<qsizetype> AccountTable::filter(const QString &text) const
 {
-    const ContainsPattern pattern(text);
+    const AccountPattern pattern(text);
     QList<qsizetype> kept;
     if (pattern.matchesEverything()) {
         kept.resize(lineCount());
@@ -368,8 +297,7 @@ QList<qsizetype> AccountTable::filter(const QString &text) const
         for (qsizetype i = from; i < to; ++i) {
             bool matches = false;
             if (isPlain(i)) {
-                matches = pattern.canMatchAscii() && (pattern.matchesAscii(plainName(i)) ||
-                                                      pattern.matchesAscii(plainEmail(i)));
+                matches = pattern.matchesAscii(plainName(i)) || pattern.matchesAscii(plainEmail(i));
             } else {
                 matches =
                     pattern.matchesKey(nameKey(*other)) || pattern.matchesKey(emailKey(*other));

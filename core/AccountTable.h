@@ -46,10 +46,9 @@ public:
     bool isMalformed(qsizetype index) const;
     qsizetype malformedCount() const { return m_malformedCount; }
 
-    // The lines whose username or e-mail contains the text, in file order: letter case ignored
-    // as the duplicate check ignores it, '*' standing for any run of characters and '?' for one.
-    // An empty text keeps every line. The fields are those record(index) shows, so a malformed
-    // line is found by what can be read of it. At a million lines it uses a second thread.
+    // The lines whose username or e-mail the text matches as an AccountPattern, in file order.
+    // The fields are those record(index) shows, so a malformed line is found by what can be read
+    // of it. At a million lines it uses a second thread.
     QList<qsizetype> filter(const QString &text) const;
     // Orders the lines by one field; lines that compare equal keep their order, so that sorting
     // by nothing else restores file order. Usernames compare as the duplicate check's keys.

@@ -368,7 +368,7 @@ void AccountFileTest::sameNameInAnyCaseOrComposition()
     for (const auto &[inFile, name] : {std::pair(stored, typed), std::pair(typed, stored)}) {
         const QByteArray field = systemBytes(inFile);
         QCOMPARE(NameMatcher(name).matches(field), same);
-        QCOMPARE(NamePattern(name).matches(inFile), same);
+        QCOMPARE(AccountPattern(name).matches(inFile), same);
         AccountFileScanner scanner({name}, AccountFileScanner::Stop::Never);
         QVERIFY(scanner.feed(plainLines + field + ",pw,1,none,0\r\n" + plainLines, nullptr) &&
                 scanner.finish(nullptr));

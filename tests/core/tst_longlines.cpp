@@ -78,7 +78,7 @@ void LongLinesTest::costsNoMemory()
         QCOMPARE(found.lineNumber, 3);
     } else if (command == QLatin1String("list")) {
         QStringList listed;
-        QVERIFY(ListAccounts(server.path(), NamePattern(QString()),
+        QVERIFY(ListAccounts(server.path(), AccountPattern(QString()),
                              [&](int, const AccountRecord &record) {
                                  listed << record.username + u' ' + record.malformed;
                              })
