@@ -11,6 +11,7 @@
 
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
@@ -25,9 +26,11 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTableView>
+#include <QThread>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -75,7 +78,25 @@ AccountsWindow::AccountsWindow(const QString &applicationFolder, QWidget *parent
     reload();
 }
 
-AccountsWindow::~AccountsWindow() = default;
+AccountsWindow::~AccountsWindow()
+{
+    // Only a window destroyed without being closed gets here with a change under way: no
+    // message can be shown any more, but the change is not cut short.
+    if (m_change) {
+        m_change->wait();
+        delete m_change;
+    }
+}
+
+void AccountsWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_change) {
+        // A change must never end unseen: the operator waits for its outcome here.
+        m_change->wait();
+        finishChange();
+    }
+    QWidget::closeEvent(event);
+}
 
 void AccountsWindow::createControls()
 {
@@ -273,7 +294,7 @@ void AccountsWindow::returnToPlace()
     } else {
         tblAccounts->verticalScrollBar()->setValue(m_place.scroll);
     }
-    lblStatus->setText(m_model->statusText());
+    showStatus();
     updateCommands();
     if (m_loadShowing) {
         m_loadShowing = false;
@@ -300,6 +321,13 @@ int AccountsWindow::selectedRow() const
     return current.row();
 }
 
+// A malformed line has no fields to change safely; kadd or an editor mends it.
+int AccountsWindow::changeableRow() const
+{
+    const int row = selectedRow();
+    return m_change || row < 0 || m_model->isMalformedAt(row) ? -1 : row;
+}
+
 void AccountsWindow::selectRow(int row)
 {
     if (row < 0)
@@ -316,11 +344,15 @@ void AccountsWindow::showSortIndicator()
     header->setSortIndicator(m_model->sortColumn(), m_model->sortOrder());
 }
 
+void AccountsWindow::showStatus()
+{
+    lblStatus->setText(m_change ? QStringLiteral("Changing %1…").arg(m_changingName)
+                                : m_model->statusText());
+}
+
 void AccountsWindow::updateCommands()
 {
-    // A malformed line has no fields to change safely; kadd or an editor mends it.
-    const int row = selectedRow();
-    const bool account = row >= 0 && !m_model->isMalformedAt(row);
+    const bool account = changeableRow() >= 0;
     cmdPassword->setEnabled(account);
     cmdEdit->setEnabled(account);
     cmdRemove->setEnabled(account);
@@ -335,8 +367,8 @@ void AccountsWindow::openDialog(QDialog *dialog)
 
 void AccountsWindow::changePassword()
 {
-    const int row = selectedRow();
-    if (row < 0 || m_model->isMalformedAt(row))
+    const int row = changeableRow();
+    if (row < 0)
         return;
     const QString username = m_model->recordAt(row).username;
     auto *dialog = new PasswordDialog(username, this);
@@ -348,8 +380,8 @@ void AccountsWindow::changePassword()
 
 void AccountsWindow::editAccount()
 {
-    const int row = selectedRow();
-    if (row < 0 || m_model->isMalformedAt(row))
+    const int row = changeableRow();
+    if (row < 0)
         return;
     const AccountRecord record = m_model->recordAt(row);
     auto *dialog = new AccountDetailsDialog(record, this);
@@ -362,8 +394,8 @@ void AccountsWindow::editAccount()
 
 void AccountsWindow::removeAccount()
 {
-    const int row = selectedRow();
-    if (row < 0 || m_model->isMalformedAt(row))
+    const int row = changeableRow();
+    if (row < 0)
         return;
     const QString username = m_model->recordAt(row).username;
     auto *dialog = new RemoveAccountDialog(username, this);
@@ -379,11 +411,41 @@ void AccountsWindow::apply(QDialog *dialog, const AccountChange &change)
                            MessageIcon::Critical);
         return;
     }
+    // A second dialog opened while another was up waits for the change under way.
+    if (m_change)
+        return;
     dialog->accept();
     if (change.isEmpty())
         return;
-    const EditResult result = EditAccount(m_applicationFolder, change.edit);
-    if (const std::optional<ChangeMessage> message = editMessage(change.edit.username, result))
+
+    // At a million lines an edit takes a quarter of a second: the window must answer meanwhile.
+    const quint64 id = ++m_changeId;
+    const QString folder = m_applicationFolder;
+    const AccountEdit edit = change.edit;
+    auto result = std::make_shared<EditResult>();
+    m_changeResult = result;
+    m_changingName = edit.username;
+    m_change = QThread::create([folder, edit, result] { *result = EditAccount(folder, edit); });
+    connect(m_change, &QThread::finished, this, [this, id] {
+        if (id == m_changeId && m_change)
+            finishChange();
+    });
+    m_change->start();
+    setCursor(Qt::BusyCursor);
+    showStatus();
+    updateCommands();
+}
+
+void AccountsWindow::finishChange()
+{
+    m_change->wait();
+    delete m_change;
+    m_change = nullptr;
+    const EditResult result = *std::exchange(m_changeResult, nullptr);
+    unsetCursor();
+    showStatus();
+    updateCommands();
+    if (const std::optional<ChangeMessage> message = editMessage(m_changingName, result))
         ModalMessage::show(this, message->text, message->title, MessageIcon::Critical);
     // Whatever the outcome, the table shows the file as it now is.
     reload();

@@ -20,10 +20,12 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QTableView;
+class QThread;
 
 // The Accounts window: every line of the account file in a table, with a filter, and the
 // password, details and removal of the selected account changed through EditAccount, as kadd
-// passwd, set and remove change them. It follows the file: a change by any program reloads the
+// passwd, set and remove change them, one at a time, on a thread of its own: a large file keeps
+// the window answering meanwhile. It follows the file: a change by any program reloads the
 // table, in the background, keeping the selected account in view.
 class AccountsWindow : public QWidget
 {
@@ -35,6 +37,7 @@ public:
 
     QString applicationFolder() const { return m_applicationFolder; }
     AccountTableModel *model() const { return m_model; }
+    bool isChanging() const { return m_change != nullptr; }
 
     // The commands on the selected account; each opens its dialog.
     void changePassword();
@@ -50,6 +53,7 @@ signals:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void createControls();
@@ -61,12 +65,15 @@ private:
     void showLoadError(const QString &errorText);
     void showProgress(qint64 bytesRead, qint64 fileSize);
     void updateCommands();
+    void showStatus();
     void showSortIndicator();
     int selectedRow() const;
+    int changeableRow() const;
     void selectRow(int row);
     // Sends the change a dialog asked for; the dialog closes unless a rule refused a value.
     void apply(QDialog *dialog, const AccountChange &change);
     void openDialog(QDialog *dialog);
+    void finishChange();
 
     QString m_applicationFolder;
     QString m_accountPath;
@@ -77,6 +84,13 @@ private:
     QElapsedTimer m_burst;      // since the first change the next reload shows
     QTimer m_progressDelay;     // a quick load shows no progress bar
     bool m_loadShowing = false; // a loaded table is being filtered and sorted for the view
+
+    // The change under way, if any. Its outcome is reported once: by the thread's end or, when
+    // the window closes first, by the close, which waits for it.
+    QThread *m_change = nullptr;
+    quint64 m_changeId = 0; // a thread's end reported by a close meanwhile is not reported again
+    QString m_changingName;
+    std::shared_ptr<EditResult> m_changeResult;
 
     // Where the operator was before the rows were replaced: the selected and the topmost line,
     // by index within the same table, by name in a new version of the file.

@@ -1,5 +1,6 @@
 #include "core/AccountEdit.h"
 #include "core/AccountTable.h"
+#include "core/internal/fs/UpdateLock.h"
 #include "tests/support/ServerFolder.h"
 #include "tests/ui/ModalMessageCatcher.h"
 #include "tests/ui/WindowProbe.h"
@@ -14,8 +15,11 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTimer>
@@ -44,6 +48,8 @@ private slots:
     void busyFileShownEverySecond();
     void changesMatchEditAccount();
     void accountRemovedMeanwhile();
+    void windowAnswersDuringChange_data();
+    void windowAnswersDuringChange();
     void accessibleNames();
     void tabOrder();
     void ctrlMOpensOneWindow();
@@ -345,9 +351,56 @@ void AccountsWindowTest::accountRemovedMeanwhile()
     QVERIFY(details);
     details->findChild<QPushButton *>(QStringLiteral("cmdSelectAll"))->click();
     submit(details);
-    QCOMPARE(m_boxes->shown.size(), 1);
+    QTRY_COMPARE(m_boxes->shown.size(), 1);
     QCOMPARE(m_boxes->shown.constFirst().text, QStringLiteral("No such account: bob"));
     QCOMPARE(m_server->accounts(), withoutBob);
+}
+
+void AccountsWindowTest::windowAnswersDuringChange_data()
+{
+    QTest::addColumn<bool>("closed"); // the window is closed while the change waits
+    QTest::newRow("open") << false;
+    QTest::newRow("closed meanwhile") << true;
+}
+
+// Another program holds the account file's lock for half a second: the removal waits for it,
+// the window does not, and a close waits for the outcome.
+void AccountsWindowTest::windowAnswersDuringChange()
+{
+    QFETCH(bool, closed);
+    openWindow();
+    // On a thread of its own: a close that waits for the change must not wait for the test.
+    QSemaphore locked;
+    const std::unique_ptr<QThread> holder(QThread::create([this, &locked] {
+        UpdateLock lock(QFileInfo(m_server->accountFile()).canonicalFilePath() + ".lock");
+        locked.release(lock.acquire(0) ? 0 : 1);
+        QThread::msleep(500);
+    }));
+    holder->start();
+    const auto join = qScopeGuard([&holder] { holder->wait(); });
+    QVERIFY(locked.tryAcquire(1, 5000));
+    select(QStringLiteral("bob"));
+    m_window->removeAccount();
+    openedDialog<RemoveAccountDialog>()
+        ->findChild<QPushButton *>(QStringLiteral("cmdRemove"))
+        ->click();
+
+    QCOMPARE(m_window->cursor().shape(), Qt::BusyCursor);
+    for (const char *button : {"cmdPassword", "cmdEdit", "cmdRemove"})
+        QVERIFY(!m_window->findChild<QPushButton *>(QLatin1String(button))->isEnabled());
+    m_window->findChild<QLineEdit *>(QStringLiteral("txtFilter"))->setText(QStringLiteral("b?b"));
+    QTRY_COMPARE_WITH_TIMEOUT(m_window->model()->rowCount(), 1, 50);
+    auto *status = m_window->findChild<QLabel *>(QStringLiteral("lblStatus"));
+    QCOMPARE(status->text(), QStringLiteral("Changing bob…"));
+    QVERIFY(m_window->isChanging());
+    if (closed) {
+        m_window->close();
+        QVERIFY(!m_window->isChanging());
+    }
+    QTRY_COMPARE(m_window->model()->rowCount(), 0);
+    QCOMPARE(status->text(), m_window->model()->statusText());
+    QVERIFY(m_boxes->shown.isEmpty());
+    QVERIFY(!m_server->accounts().contains("bob,"));
 }
 
 void AccountsWindowTest::accessibleNames()
