@@ -10,10 +10,14 @@
 // starts from the file the previous one left, as a script adding accounts one by one has them.
 // Last, listing 10^6 records as text and as JSON.
 //
+// Apart, edits of 10^6 records beside the floor: a new password, a new e-mail address and the
+// removal of an account, each on a line in the middle of the file.
+//
 //   account-bench [ROUNDS]     default 11; run it in a folder on the disk you care about
 //   account-bench ROUNDS RECORDS...        only those sizes, on this disk
 //   account-bench --xfs [ROUNDS]           only the rows on XFS
 //   account-bench --list [ROUNDS]          only the listings
+//   account-bench --edit [ROUNDS]          only the edits
 
 #include "tests/support/ScratchCowFileSystem.h"
 
@@ -106,18 +110,38 @@ struct Figures
     double peakMiB = 0;
 };
 
+// A scratch server folder below base whose account file holds records lines, and a working
+// folder beside it.
+struct BenchFolder
+{
+    BenchFolder(const QString &base, qint64 records)
+        : dir(base + QStringLiteral("/kelto-bench-XXXXXX")),
+          server(dir.filePath(QStringLiteral("server"))),
+          work(dir.filePath(QStringLiteral("work"))),
+          accounts(server + QStringLiteral("/kData/kPlayer/kAdd.txt"))
+    {
+        made = dir.isValid() && QDir().mkpath(server + QStringLiteral("/kData/kPlayer")) &&
+               QDir().mkpath(work) && writeAccountFile(accounts, records, recordLine);
+        if (!made)
+            std::fprintf(stderr, "account-bench: cannot make the account file in %s\n",
+                         qPrintable(base));
+    }
+
+    QTemporaryDir dir;
+    QString server;
+    QString work;
+    QString accounts;
+    bool made = false;
+};
+
 bool measure(const QString &base, qint64 records, int rounds, bool withCloneFloor, Figures &figures)
 {
-    QTemporaryDir dir(base + QStringLiteral("/kelto-bench-XXXXXX"));
-    const QString server = dir.filePath(QStringLiteral("server"));
-    const QString work = dir.filePath(QStringLiteral("work"));
-    const QString accounts = server + QStringLiteral("/kData/kPlayer/kAdd.txt");
-    if (!dir.isValid() || !QDir().mkpath(server + QStringLiteral("/kData/kPlayer")) ||
-        !QDir().mkpath(work) || !writeAccountFile(accounts, records, recordLine)) {
-        std::fprintf(stderr, "account-bench: cannot make the account file in %s\n",
-                     qPrintable(base));
+    const BenchFolder folder(base, records);
+    if (!folder.made)
         return false;
-    }
+    const QString &server = folder.server;
+    const QString &work = folder.work;
+    const QString &accounts = folder.accounts;
     figures.megabytes = QFileInfo(accounts).size() / 1e6;
     std::vector<double> floor, cloneFloor, add, duplicate;
     for (int round = 0; round < rounds; ++round) {
@@ -237,6 +261,53 @@ bool printListings(const QString &base, qint64 records, int rounds)
     return true;
 }
 
+// Each round edits another account, so that no edit finds its line as it wants it, and the file
+// keeps its size within a few lines.
+bool printEdits(const QString &base, qint64 records, int rounds)
+{
+    const BenchFolder folder(base, records);
+    if (!folder.made)
+        return false;
+    std::vector<double> floor;
+    std::vector<double> edits[3]; // passwd, set, remove
+    double peakMiB = 0;
+    for (int round = 0; round < rounds; ++round) {
+        const Run plain = runProgram({QStringLiteral(FLOOR_PATH), folder.accounts}, folder.work);
+        if (plain.exitCode != 0) {
+            std::fprintf(stderr, "account-bench: account-floor ended with %d\n", plain.exitCode);
+            return false;
+        }
+        floor.push_back(plain.milliseconds);
+        const QString name = QString::fromLatin1(recordName(records / 2 + round));
+        const QStringList commands[3]{
+            {QStringLiteral("passwd"), name, QStringLiteral("changed%1").arg(round)},
+            {QStringLiteral("set"), name, QStringLiteral("--email"),
+             QStringLiteral("moved%1@example.org").arg(round)},
+            {QStringLiteral("remove"), name}};
+        for (int i = 0; i < 3; ++i) {
+            const Run edit = runProgram(QStringList{QStringLiteral(KADD_PATH)} + commands[i] +
+                                            QStringList{QStringLiteral("--app-dir"), folder.server},
+                                        folder.work);
+            if (edit.exitCode != 0) {
+                std::fprintf(stderr, "account-bench: kadd %s ended with %d\n",
+                             qPrintable(commands[i].first()), edit.exitCode);
+                return false;
+            }
+            edits[i].push_back(edit.milliseconds);
+            peakMiB = std::max(peakMiB, edit.peakMiB);
+        }
+    }
+    const double floorMs = median(floor);
+    std::printf("%9s %9s %9s %8s %9s %8s %9s %8s %9s\n", "records", "floor ms", "passwd ms",
+                "/floor", "set ms", "/floor", "remove ms", "/floor", "peak MiB");
+    std::printf("%9lld %9.2f", records, floorMs);
+    for (const std::vector<double> &times : edits)
+        std::printf(" %9.2f %7.2fx", median(times), median(times) / floorMs);
+    std::printf(" %9.1f\n", peakMiB);
+    std::fflush(stdout);
+    return true;
+}
+
 bool printSizes(const QString &base, const std::vector<qint64> &sizes, int rounds, bool cow)
 {
     std::printf("%9s %7s %9s %8s %9s %8s %9s %9s", "records", "MB", "floor ms", "add ms",
@@ -293,8 +364,14 @@ int main(int argc, char *argv[])
         return printCopyOnWrite(rounds);
     if (section == "--list")
         return printListingRows(rounds);
+    if (section == "--edit") {
+        std::printf("Edits against account-floor, medians of %d interleaved rounds, in %s:\n",
+                    rounds, qPrintable(QDir::currentPath()));
+        return printEdits(QDir::currentPath(), 1000000, rounds) ? 0 : 1;
+    }
     if (!section.isEmpty()) {
-        std::fprintf(stderr, "usage: account-bench [--xfs | --list] [ROUNDS] [RECORDS...]\n");
+        std::fprintf(stderr,
+                     "usage: account-bench [--xfs | --list | --edit] [ROUNDS] [RECORDS...]\n");
         return 64;
     }
 

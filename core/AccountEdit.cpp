@@ -8,6 +8,9 @@
 #include "core/internal/AccountFileUpdate.h"
 #include "core/internal/format/AccountFileFormat.h"
 #include "core/internal/format/NameKey.h"
+#include "core/internal/fs/FileOperationHooks.h"
+#include "core/internal/scan/AccountFileScan.h"
+#include "core/internal/scan/AccountFileScanner.h"
 #include "core/internal/scan/AccountLineReader.h"
 
 namespace {
@@ -26,6 +29,27 @@ bool namesAccount(const NameMatcher &matcher, const AccountLineReader &reader, Q
 {
     const QByteArrayView field = nameField(line);
     return (!reader.lineIsCut() || field.size() < line.size()) && matcher.matches(field);
+}
+
+// The account's line as the edit leaves it (nothing for a removal), or why it cannot be edited.
+Failure editLine(const AccountEdit &edit, QByteArrayView line, int lineNumber, bool cut,
+                 QByteArray &newLine)
+{
+    if (edit.remove)
+        return {};
+    if (cut)
+        return QStringLiteral("line %1, the account %2, is longer than %3 bytes; "
+                              "mend it by hand first")
+            .arg(lineNumber)
+            .arg(parseRecord(line).username)
+            .arg(AccountLineReader::longestWholeLine);
+    if (fieldCount(line) != RecordFieldCount)
+        return QStringLiteral("line %1, the account %2, is not a record of five "
+                              "fields; mend it by hand first")
+            .arg(lineNumber)
+            .arg(parseRecord(line).username);
+    newLine = replaceFields(line, edit.values);
+    return {};
 }
 
 // Streams the file into the copy (when there is one), leaving out or replacing the account's
@@ -57,21 +81,11 @@ public:
                     .arg(reader.lineNumber());
             } else {
                 found = Found{reader.lineNumber(), line.toByteArray()};
-                if (!m_edit.remove) {
-                    if (reader.lineIsCut())
-                        return QStringLiteral("line %1, the account %2, is longer than %3 bytes; "
-                                              "mend it by hand first")
-                            .arg(reader.lineNumber())
-                            .arg(parseRecord(line).username)
-                            .arg(AccountLineReader::longestWholeLine);
-                    if (fieldCount(line) != RecordFieldCount)
-                        return QStringLiteral("line %1, the account %2, is not a record of five "
-                                              "fields; mend it by hand first")
-                            .arg(reader.lineNumber())
-                            .arg(parseRecord(line).username);
-                    newLine = replaceFields(line, m_edit.values);
+                if (Failure failure =
+                        editLine(m_edit, line, reader.lineNumber(), reader.lineIsCut(), newLine))
+                    return failure;
+                if (!m_edit.remove)
                     appendLine(m_out, newLine);
-                }
             }
             if (Failure failure = flush(false))
                 return failure;
@@ -130,6 +144,69 @@ private:
     QByteArray m_out;
 };
 
+bool leavesLineAsItIs(const AccountEdit &edit, const EditPass &pass)
+{
+    return !edit.remove && pass.newLine == pass.found->line;
+}
+
+// The streaming pass starts from the file's first byte.
+Failure rewound(AccountFileUpdate &update)
+{
+    if (Failure failure = update.source().seek(0))
+        return readFailure(*failure);
+    return {};
+}
+
+// Longer than any record: a line that does not end within it is left to the streaming pass.
+constexpr qint64 lineWindow = 64 * 1024;
+
+// A file that already is what streaming would copy of it (every line ends in CR LF) and names
+// the account on one line only has every byte but that line's copied by the system, from the same
+// open file under the same lock; the add's scan finds the line by the same rules, much faster.
+// Otherwise, and when the file's size differs from what the scan read (a program that ignores
+// the lock wrote to it), copied stays false and the file is streamed as before.
+Failure copyAroundLine(AccountFileUpdate &update, const AccountEdit &edit, EditPass &pass,
+                       bool &copied)
+{
+    if (!FileOperationHooks::current().systemCopyAllowed())
+        return {};
+    AccountFileScanner scanner({edit.username}, AccountFileScanner::Stop::Never);
+    if (Failure failure = scanAccountFile(update.source(), scanner))
+        return failure;
+    const Result<qint64> size = update.sourceSize();
+    if (!size)
+        return size.failure();
+    if (scanner.matchedLines() != 1 || scanner.bytesSeen() != *size ||
+        scanner.unchangedBytes() != *size)
+        return rewound(update);
+    const qint64 start = scanner.firstMatchStart();
+    QByteArray window(lineWindow, Qt::Uninitialized);
+    const Result<qint64> got = update.source().readAt(start, window.data(), window.size());
+    if (!got)
+        return readFailure(*got.failure());
+    const QByteArrayView bytes(window.constData(), *got);
+    const qsizetype length = bytes.indexOf("\r\n");
+    const QByteArrayView line = bytes.first(qMax<qsizetype>(length, 0));
+    if (length < 0 || !NameMatcher(edit.username).matches(nameField(line)))
+        return rewound(update);
+    copied = true;
+    pass.found = Found{int(scanner.firstMatchLine()), line.toByteArray()};
+    if (Failure failure = editLine(edit, line, pass.found->lineNumber, false, pass.newLine))
+        return failure;
+    if (leavesLineAsItIs(edit, pass))
+        return {};
+    if (Failure failure = update.copySourceRange(0, start))
+        return failure;
+    if (!edit.remove) {
+        QByteArray newLine;
+        appendLine(newLine, pass.newLine);
+        if (Failure failure = update.copy().write(newLine))
+            return update.copyFailure(*failure);
+    }
+    const qint64 after = start + length + 2;
+    return update.copySourceRange(after, *size - after);
+}
+
 QString fieldName(RecordField field)
 {
     switch (field) {
@@ -166,7 +243,10 @@ EditResult editOnce(const QString &accountPath, const AccountEdit &edit, Failure
     if (!failure && copying)
         failure = update.createCopy();
     EditPass pass(update, edit, copying);
-    if (!failure)
+    bool copied = false;
+    if (!failure && copying)
+        failure = copyAroundLine(update, edit, pass, copied);
+    if (!failure && !copied)
         failure = pass.run();
     if (failure && !copying) {
         EditResult result;
@@ -183,7 +263,7 @@ EditResult editOnce(const QString &accountPath, const AccountEdit &edit, Failure
     }
     // Rewriting the file for a line that stays as it is would only risk it, and log a change
     // that is none.
-    if (!edit.remove && pass.newLine == pass.found->line) {
+    if (leavesLineAsItIs(edit, pass)) {
         result.outcome = EditOutcome::Unchanged;
         result.lineNumber = pass.found->lineNumber;
         result.before = result.after = parseRecord(pass.newLine);

@@ -39,11 +39,6 @@ struct Update
     bool backup;    // keep the previous file as <account file>.bak
 };
 
-FailureReason readFailure(const FailureReason &failure)
-{
-    return failure.within(QStringLiteral("reading it failed: %1"));
-}
-
 // Streams the account file from offset on through the scanner into the copy, every line as the
 // scanner rewrites it.
 Failure streamAccountFile(AccountFileUpdate &update, AccountFileScanner &scanner, qint64 offset)
@@ -87,9 +82,7 @@ Failure copyUnchanged(AccountFileUpdate &update, qint64 length, bool wholeFile)
         if (failure->kind != FailureReason::Unsupported)
             return update.copyFailure(*failure);
     }
-    if (Failure failure = copy.copyFrom(update.source(), length))
-        return update.copyFailure(*failure);
-    return {};
+    return update.copySourceRange(0, length);
 }
 
 // Takes the names a scan found into the result. An all-or-none update goes on only when none
@@ -131,10 +124,9 @@ QByteArray recordsToAppend(const Update &request, const QList<int> &taken)
 Failure writeCopy(AccountFileUpdate &update, const Update &request, const AccountFileScanner &scan,
                   BatchResult &result)
 {
-    CheckedFile &source = update.source();
-    const Result<qint64> sizeNow = source.size();
+    const Result<qint64> sizeNow = update.sourceSize();
     if (!sizeNow)
-        return readFailure(*sizeNow.failure());
+        return sizeNow.failure();
     const qint64 size = *sizeNow;
     const bool asScanned =
         size == scan.bytesSeen() && FileOperationHooks::current().systemCopyAllowed();

@@ -253,6 +253,28 @@ FailureReason AccountFileUpdate::copyFailure(const FailureReason &failure) const
                           nativeName(m_copy->path()));
 }
 
+Result<qint64> AccountFileUpdate::sourceSize()
+{
+    const Result<qint64> size = m_source->size();
+    if (!size)
+        return readFailure(*size.failure());
+    return size;
+}
+
+FailureReason readFailure(const FailureReason &failure)
+{
+    return failure.within(QStringLiteral("reading it failed: %1"));
+}
+
+Failure AccountFileUpdate::copySourceRange(qint64 offset, qint64 length)
+{
+    if (length == 0)
+        return {};
+    if (Failure failure = m_copy->copyFrom(*m_source, length, offset))
+        return copyFailure(*failure);
+    return {};
+}
+
 // The copy gets the account file's access rights, and a failed close of the account file is a
 // failed operation like any other: refuse while the old file is still untouched rather than
 // report success. Once the new file is in place, only its folder is left to flush.

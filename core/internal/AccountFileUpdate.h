@@ -61,6 +61,11 @@ public:
     QString realPath() const { return m_target; }
     // A failed write to the copy, told as such.
     FailureReason copyFailure(const FailureReason &failure) const;
+    // The account file's size now; a failure is told as a failed read.
+    Result<qint64> sourceSize();
+    // Appends length bytes of the account file, from offset on, to the copy, copied by the
+    // system: bytes that need no change never pass through here.
+    Failure copySourceRange(qint64 offset, qint64 length);
 
 private:
     Failure checkSource();
@@ -85,6 +90,9 @@ private:
     bool m_installed = false;
     Failure m_foreignChange;
 };
+
+// A failed read of the account file, told as such.
+FailureReason readFailure(const FailureReason &failure);
 
 // How often an update starts again when the account file keeps changing under it.
 inline constexpr int updateAttempts = 5;

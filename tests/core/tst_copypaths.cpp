@@ -1,3 +1,4 @@
+#include "core/AccountEdit.h"
 #include "core/AccountFile.h"
 #include "core/internal/format/AccountFileFormat.h"
 #include "core/internal/scan/AccountFileScanner.h"
@@ -12,7 +13,8 @@
 // An add copies what needs no change through the system and streams the rest through the
 // scanner. Whatever the line ends and wherever the reads cut them, the result must be the file
 // that streaming every byte gives; a duplicate writes nothing at all; and a file changed between
-// the scan and the copy is never copied unchecked.
+// the scan and the copy is never copied unchecked. An edit copies the bytes around the
+// account's line through the system the same way, and must give what streaming gives.
 class CopyPathsTest : public QObject
 {
     Q_OBJECT
@@ -27,11 +29,14 @@ private slots:
     void nameAmongPlainLines_data();
     void nameAmongPlainLines();
     void nameAtEveryStartInTheRuns();
+    void lineOfTheNameAtEveryStartInTheRuns();
     void widestVectorsWhereTheProcessorHasThem();
     void fileChangedAfterTheScan_data();
     void fileChangedAfterTheScan();
     void largeFileReadInHalves_data();
     void largeFileReadInHalves();
+    void editCopyAndStreamingAgree_data();
+    void editCopyAndStreamingAgree();
 };
 
 namespace {
@@ -77,6 +82,25 @@ QByteArray addCarol(const QByteArray &before, bool streamingOnly)
     if (outcome != AddOutcome::Created || QFileInfo::exists(server.tempFile()))
         return "failed";
     return server.accounts();
+}
+
+// What an edit of carol's account tells and leaves behind, as one text.
+QByteArray editCarol(const QByteArray &before, bool remove, bool streamingOnly)
+{
+    ServerFolder server(before);
+    WorkingFolder working(server.workFolder());
+    AccountEdit edit;
+    edit.username = QStringLiteral("carol");
+    edit.remove = remove;
+    if (!remove)
+        edit.values = {{PasswordField, QStringLiteral("newpass")}};
+    FaultInjection::setStreamingCopyOnly(streamingOnly);
+    EditResult result = EditAccount(server.path(), edit);
+    FaultInjection::setStreamingCopyOnly(false);
+    return QByteArray::number(int(result.outcome)) + " line " +
+           QByteArray::number(result.lineNumber) + ' ' +
+           result.errorText.remove(server.path()).toUtf8() + '\n' +
+           (QFileInfo::exists(server.tempFile()) ? "kAdd.tmp left" : server.accounts());
 }
 
 } // namespace
@@ -224,6 +248,31 @@ void CopyPathsTest::nameAtEveryStartInTheRuns()
     }
 }
 
+// An edit copies around the line the scan found: the scan must tell where that line starts, and
+// count each line that names the account once, however the runs handed it over.
+void CopyPathsTest::lineOfTheNameAtEveryStartInTheRuns()
+{
+    // Both lines end where the runs stop, which hand back the last line they looked at.
+    const QByteArray plain = QByteArray("someone,pw\r\n");
+    for (const bool narrow : {false, true}) {
+        FaultInjection::setNarrowVectors(narrow);
+        for (int offset = 0; offset < 192; offset += offset == 0 ? 2 : 1) {
+            const QByteArray before =
+                "first,pw\r\n" +
+                (offset == 0 ? QByteArray() : QByteArray(offset - 2, 'x') + "\r\n");
+            AccountFileScanner scanner({QStringLiteral("dupe0000")},
+                                       AccountFileScanner::Stop::Never);
+            scanner.feed(before + "DUPE0000,pw\r\n" + plain.repeated(3) + "dupe0000\r\n" +
+                             plain.repeated(8),
+                         nullptr);
+            scanner.finish(nullptr);
+            const QByteArray where = QByteArray::number(offset) + (narrow ? " narrow" : "");
+            QVERIFY2(scanner.firstMatchStart() == before.size(), where.constData());
+            QVERIFY2(scanner.matchedLines() == 2, where.constData());
+        }
+    }
+}
+
 void CopyPathsTest::widestVectorsWhereTheProcessorHasThem()
 {
 #if defined(__x86_64__) && defined(__GNUC__) && defined(Q_OS_LINUX)
@@ -312,6 +361,48 @@ void CopyPathsTest::largeFileReadInHalves()
     QVERIFY(server.accounts() ==
             (created ? withCrLfEnds(before) + carol.toUtf8() + "\r\n" : before));
     QVERIFY(!QFileInfo::exists(server.tempFile()));
+}
+
+void CopyPathsTest::editCopyAndStreamingAgree_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<bool>("remove");
+
+    const QByteArray bob = "bob,pw,1,none,0\r\n";
+    const QByteArray line = "someone,pw,1,none,0\r\n";
+    constexpr int k = 220000; // lines of a file read in two halves, as above
+    const QList<std::pair<const char *, QByteArray>> files{
+        {"first line", carol.toUtf8() + "\r\n" + bob},
+        {"first line after a byte-order mark", "\xEF\xBB\xBF" + carol.toUtf8() + "\r\n" + bob},
+        {"middle line, other case", bob + "CAROL,pw,1,none,0\r\n" + bob},
+        {"last line without an end", bob + carol.toUtf8()},
+        {"its own line ends in LF", bob + carol.toUtf8() + "\n" + bob},
+        {"a lone CR elsewhere", "alice,pw\r" + carol.toUtf8() + "\r\n" + bob},
+        {"an LF end elsewhere", bob + carol.toUtf8() + "\r\nalice,pw\n" + bob},
+        {"another line over a megabyte",
+         QByteArray(1100000, 'x') + "\r\n" + carol.toUtf8() + "\r\n"},
+        {"not a record of five fields", bob + "carol,pw\r\n" + bob},
+        {"twice", bob + carol.toUtf8() + "\r\nCarol,pw,1,none,0\r\n"},
+        {"in the second half of a large file",
+         line.repeated(k) + carol.toUtf8() + "\r\n" + line.repeated(k - 1)},
+        {"twice, once in each half",
+         carol.toUtf8() + "\r\n" + line.repeated(2 * k) + carol.toUtf8() + "\r\n"},
+    };
+    for (const auto &[name, before] : files) {
+        QTest::addRow("%s, new password", name) << before << false;
+        QTest::addRow("%s, removal", name) << before << true;
+    }
+}
+
+// The edit copied around the account's line by the system, and streamed line by line: the same
+// outcome and the same file, byte for byte.
+void CopyPathsTest::editCopyAndStreamingAgree()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(bool, remove);
+    const QByteArray streamed = editCarol(before, remove, true);
+    const QByteArray copied = editCarol(before, remove, false);
+    QVERIFY2(copied == streamed, (copied.left(200) + "\n---\n" + streamed.left(200)).constData());
 }
 
 QTEST_GUILESS_MAIN(CopyPathsTest)

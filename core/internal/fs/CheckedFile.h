@@ -75,9 +75,9 @@ public:
     // moves to its end, which must lie at length. An Unsupported failure when the file system
     // cannot clone between the two; nothing was changed then.
     Failure cloneFrom(CheckedFile &source, qint64 length);
-    // Appends the first length bytes of source, whatever its position: in the system where it
-    // can (which shares the blocks where the file system allows), else through a buffer.
-    Failure copyFrom(CheckedFile &source, qint64 length);
+    // Appends length bytes of source from offset on, whatever its position: in the system where
+    // it can (which shares the blocks where the file system allows), else through a buffer.
+    Failure copyFrom(CheckedFile &source, qint64 length, qint64 offset = 0);
     // Gives this file the permission bits, the access control list, and where allowed the owner
     // (else at least the group) of another open file.
     Failure copyAccessFrom(const CheckedFile &other);

@@ -544,18 +544,22 @@ Failure CheckedFile::cloneFrom(CheckedFile &source, qint64 length)
 #endif
 }
 
-Failure CheckedFile::copyFrom(CheckedFile &source, qint64 length)
+Failure CheckedFile::copyFrom(CheckedFile &source, qint64 length, qint64 offset)
 {
     if (Failure failure = injectedFailure())
         return failure;
-    qint64 done = 0;
+    const qint64 end = offset + length;
+    qint64 done = offset;
 #ifdef Q_OS_LINUX
     // copy_file_range shares blocks by itself where the file system can, and otherwise copies
-    // inside the kernel; sendfile is the older way of the latter.
-    while (done < length) {
+    // inside the kernel; sendfile is the older way of the latter. Each step ends where the disk is
+    // next set writing, also for a copy made in several ranges, so that the final flush finds no
+    // more left than after a copy in one.
+    while (done < end) {
         loff_t from = done;
-        const ssize_t copied = ::copy_file_range(source.m_fd, &from, m_fd, nullptr,
-                                                 size_t(qMin(length - done, writeBackStep)), 0);
+        const ssize_t copied =
+            ::copy_file_range(source.m_fd, &from, m_fd, nullptr,
+                              size_t(qMin(end - done, writeBackStep - m_notWrittenBack)), 0);
         if (copied == 0)
             return FailureReason(shrankReason());
         if (copied > 0) {
@@ -566,10 +570,10 @@ Failure CheckedFile::copyFrom(CheckedFile &source, qint64 length)
         else if (errno != EINTR)
             return lastSystemFailure();
     }
-    while (done < length) {
+    while (done < end) {
         off_t from = off_t(done);
-        const ssize_t sent =
-            ::sendfile(m_fd, source.m_fd, &from, size_t(qMin(length - done, writeBackStep)));
+        const ssize_t sent = ::sendfile(m_fd, source.m_fd, &from,
+                                        size_t(qMin(end - done, writeBackStep - m_notWrittenBack)));
         if (sent == 0)
             return FailureReason(shrankReason());
         if (sent > 0) {
@@ -581,7 +585,7 @@ Failure CheckedFile::copyFrom(CheckedFile &source, qint64 length)
             return lastSystemFailure();
     }
 #endif
-    return copyThroughBuffer(source, done, length);
+    return copyThroughBuffer(source, done, end);
 }
 
 bool makeHardLink(const QString &existing, const QString &link)

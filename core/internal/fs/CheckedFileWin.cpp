@@ -302,11 +302,11 @@ Failure CheckedFile::cloneFrom(CheckedFile &, qint64)
     return FailureReason(QStringLiteral("files cannot be cloned here"), FailureReason::Unsupported);
 }
 
-Failure CheckedFile::copyFrom(CheckedFile &source, qint64 length)
+Failure CheckedFile::copyFrom(CheckedFile &source, qint64 length, qint64 offset)
 {
     if (Failure failure = injectedFailure())
         return failure;
-    return copyThroughBuffer(source, 0, length);
+    return copyThroughBuffer(source, offset, offset + length);
 }
 
 bool makeHardLink(const QString &existing, const QString &link)

@@ -208,7 +208,8 @@ int AccountFileScanner::lookUpAscii(std::string_view field)
         const std::string &key = m_names->asciiKeys.front();
         if (key.size() != field.size())
             return -1;
-        for (size_t i = 0; i < key.size(); ++i) {
+        // From the end: names of one length in a file mostly share their start (player0000001).
+        for (size_t i = key.size(); i-- > 0;) {
             if (asciiFold(field[i]) != key[i])
                 return -1;
         }
@@ -238,8 +239,13 @@ bool AccountFileScanner::lookUpName(std::string_view field, bool nonAscii)
     const int index = lookUp(field, nonAscii);
     if (index < 0)
         return true;
+    // The plain-line scan may hand back a line whose name it looked up already.
+    if (m_matchedLines == 0 || m_lineStart != m_lastMatchStart)
+        ++m_matchedLines;
+    m_lastMatchStart = m_lineStart;
     if (m_matches.isEmpty()) {
         m_firstMatchLine = m_lineEnds + 1;
+        m_firstMatchStart = m_lineStart;
         m_firstMatchName = nonAscii
                                ? decodeField(QByteArrayView(field.data(), qsizetype(field.size())))
                                      .value_or(QString())
@@ -263,8 +269,10 @@ const char *AccountFileScanner::skipPlainLines(const char *lineStart, const char
     if (!m_names->skipPlainLines)
         return lineStart;
     const auto nameFound = [](void *scanner, const char *name, size_t length, bool nonAscii) {
-        return static_cast<AccountFileScanner *>(scanner)->lookUpName(
-            std::string_view(name, length), nonAscii);
+        auto *self = static_cast<AccountFileScanner *>(scanner);
+        // A plain line's name starts it; the plain-line scan keeps no line starts of its own.
+        self->m_lineStart = self->m_offset + (name - self->m_scanBegin);
+        return self->lookUpName(std::string_view(name, length), nonAscii);
     };
     const PlainLineNames names{m_names->asciiLengthList.data(),
                                int(m_names->asciiLengthList.size()), nameFound, this, &m_lineEnds};
@@ -276,6 +284,7 @@ const char *AccountFileScanner::skipPlainLines(const char *lineStart, const char
 bool AccountFileScanner::scan(QByteArrayView bytes, QByteArray *out)
 {
     const char *const begin = bytes.data();
+    m_scanBegin = begin;
     const char *p = begin;
     const char *const end = p + bytes.size();
     const char *copyFrom = p;
@@ -428,9 +437,11 @@ void AccountFileScanner::append(const AccountFileScanner &next)
     m_head.clear();
     if (m_firstMatchLine == 0 && next.m_firstMatchLine > 0) {
         m_firstMatchLine = m_lineEnds + next.m_firstMatchLine;
+        m_firstMatchStart = seen + next.m_firstMatchStart;
         m_firstMatchName = next.m_firstMatchName;
     }
     m_lineEnds += next.m_lineEnds;
+    m_matchedLines += next.m_matchedLines;
     for (const int index : next.m_matches) {
         if (!m_found[index]) {
             m_found[index] = true;

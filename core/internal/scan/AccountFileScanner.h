@@ -64,6 +64,10 @@ public:
     // 0 and empty while none is found.
     qint64 firstMatchLine() const { return m_firstMatchLine; }
     const QString &firstMatchName() const { return m_firstMatchName; }
+    // Where the line of the first match starts in the bytes scanned, and how many lines matched
+    // any name: an edit needs its one line, and must refuse a name found twice.
+    qint64 firstMatchStart() const { return m_firstMatchStart; }
+    qint64 matchedLines() const { return m_matchedLines; }
     // After finish(): the length of the longest start of the bytes that the copy repeats as it
     // is. It ends at the start of a line (or at the end): the first line whose end the copy
     // changes, and all after it, must go through a scanner started AtLineStart.
@@ -144,7 +148,11 @@ private:
 
     long long m_lineEnds = 0; // before the current line; the plain-line scan counts into it
     qint64 m_firstMatchLine = 0;
+    qint64 m_firstMatchStart = 0;
+    qint64 m_matchedLines = 0;
+    qint64 m_lastMatchStart = 0;
     QString m_firstMatchName;
+    const char *m_scanBegin = nullptr; // of the bytes scan() goes through, which start at m_offset
 
     QList<int> m_matches;
     std::vector<bool> m_found;
