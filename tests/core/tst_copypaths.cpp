@@ -99,7 +99,7 @@ QByteArray editCarol(const QByteArray &before, bool remove, bool streamingOnly)
     FaultInjection::setStreamingCopyOnly(false);
     return QByteArray::number(int(result.outcome)) + " line " +
            QByteArray::number(result.lineNumber) + ' ' +
-           result.errorText.remove(server.path()).toUtf8() + '\n' +
+           result.errorText.remove(QDir::toNativeSeparators(server.path())).toUtf8() + '\n' +
            (QFileInfo::exists(server.tempFile()) ? "kAdd.tmp left" : server.accounts());
 }
 
