@@ -119,6 +119,19 @@ while IFS= read -r test; do
     grep -a '^SKIP' "$out" 2>/dev/null | sed 's/^SKIP *: */      skipped: /' || true
 done < <(ctest --test-dir "$build" --show-only=json-v1 | jq -c '.tests[]')
 
+# Prints the first window whose title matches, waiting up to 60 s; prints nothing if none came.
+# One search at a time rather than --sync: a window of the program before may still be going
+# away, and xdotool ends on the X error its vanishing raises in the middle of a search.
+find_window()
+{
+    local title=$1 window='' deadline=$((SECONDS + 60))
+    while [ -z "$window" ] && [ $SECONDS -lt $deadline ]; do
+        window=$(xdotool search --name "$title" 2>/dev/null | head -n 1 || true)
+        [ -n "$window" ] || sleep 0.5
+    done
+    echo "$window"
+}
+
 # Starts a program of the unpacked ZIP in server and waits up to 60 s for a window whose title
 # matches; takes a screenshot of it when given a file for one.
 shows_window()
@@ -127,7 +140,7 @@ shows_window()
     (cd "$server" && exec "$wine" "KeltoAccountCreator/$exe") >/dev/null 2>&1 &
     local program=$!
     local window
-    window=$(timeout 60 xdotool search --sync --name "$title" | head -n 1 || true)
+    window=$(find_window "$title")
     if [ -n "$window" ] && [ -n "$screenshot" ] && command -v import >/dev/null; then
         import -window "$window" "$screenshot" 2>/dev/null || true
     fi
@@ -276,8 +289,7 @@ installer_check() {
     (cd "$server" && exec "$wine" "$installed/kelto-account-creator.exe") >/dev/null 2>&1 &
     local program=$!
     local chooser
-    chooser=$(timeout 60 xdotool search --sync --name '^No server folder beside the program' |
-        head -n 1 || true)
+    chooser=$(find_window '^No server folder beside the program')
     if [ -z "$chooser" ]; then
         kill "$program" 2>/dev/null || true
         wait "$program" 2>/dev/null || true
