@@ -1,7 +1,9 @@
 #include "core/EntryValidation.h"
+#include "core/PasswordGenerator.h"
 #include "core/RecordLine.h"
 #include "tests/core/FakeEntryView.h"
 
+#include <QSet>
 #include <QTest>
 
 // The entry rules in their order, with the message text and title of the first one that fails,
@@ -19,6 +21,7 @@ private slots:
     void emptyEmailBecomesNoneEvenWhenALaterRuleFails();
     void recordLine_data();
     void recordLine();
+    void generatedPasswordsPassTheRulesAndAvoidLookAlikes();
 };
 
 namespace {
@@ -239,6 +242,21 @@ void ValidationTest::recordLine()
     QCOMPARE(
         BuildRecordLine(QStringLiteral("alice"), QStringLiteral("secret"), gender, email, gmFlags),
         line);
+}
+
+void ValidationTest::generatedPasswordsPassTheRulesAndAvoidLookAlikes()
+{
+    QSet<QString> seen;
+    for (int i = 0; i < 200; ++i) {
+        const QString password = generatePassword();
+        QCOMPARE(password.size(), 12);
+        QVERIFY2(validateNewPassword(password).passed, qPrintable(password));
+        for (const QChar c : password)
+            QVERIFY2(c.isLetterOrNumber() && !QStringLiteral("0O1lI").contains(c),
+                     qPrintable(password));
+        seen.insert(password);
+    }
+    QCOMPARE(seen.size(), 200);
 }
 
 QTEST_GUILESS_MAIN(ValidationTest)
