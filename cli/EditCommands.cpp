@@ -40,6 +40,7 @@ int runEdit(const CommandLine &line, AccountEdit edit, const Report &report)
     case EditOutcome::NoSuchAccount:
         return noSuchAccount(line.username);
     case EditOutcome::FileError:
+    case EditOutcome::LineChanged:
         return reportFileError(result.errorText, result.fileChanged);
     case EditOutcome::Unchanged:
         printOut(QStringLiteral("%1: nothing to change").arg(printable(result.before.username)));
@@ -78,6 +79,7 @@ int runCheck(const CommandLine &line)
         return ExitNoSuchAccount;
     case EditOutcome::FileError:
     case EditOutcome::Unchanged:
+    case EditOutcome::LineChanged:
         break;
     }
     return reportFileError(result.errorText);

@@ -322,6 +322,18 @@ EditResult EditAccount(const QString &applicationFolder, const AccountEdit &edit
     return result;
 }
 
+EditResult RemoveLines(const QString &applicationFolder, const QList<FileLine> &lines, bool backup,
+                       bool dryRun)
+{
+    // Not built yet: the removal of given lines comes with the one rewrite pipeline.
+    Q_UNUSED(lines);
+    Q_UNUSED(backup);
+    Q_UNUSED(dryRun);
+    EditResult result;
+    result.errorText = accountFilePath(applicationFolder) + QStringLiteral(": not supported yet");
+    return result;
+}
+
 FindResult FindAccount(const QString &applicationFolder, const QString &username)
 {
     const QString accountPath = accountFilePath(applicationFolder);

@@ -2,6 +2,7 @@
 
 #include "core/AccountRecord.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 
@@ -23,12 +24,14 @@ enum class EditOutcome
     NoSuchAccount,
     Unchanged, // the account already holds the new values: nothing was written
     FileError,
+    LineChanged, // a line to remove no longer holds the text given: nothing was written
 };
 
 struct EditResult
 {
     EditOutcome outcome = EditOutcome::FileError;
-    QString errorText; // for FileError: the account file's full path and the reason
+    // for FileError: the account file's full path and the reason; for LineChanged: which line
+    QString errorText;
     // errorText as the system log may hold it: it names a value the edit brought by its field
     // alone, since the value may be a password.
     QString loggedErrorText;
@@ -39,6 +42,20 @@ struct EditResult
 };
 
 EditResult EditAccount(const QString &applicationFolder, const AccountEdit &edit);
+
+// A line of the account file as a reader saw it: its number, from 1, and its bytes without the
+// line end.
+struct FileLine
+{
+    int number = 0;
+    QByteArray text;
+};
+
+// Removes the given lines, all or none, and only while each still holds exactly the text given
+// (another program may have changed the file since it was read): otherwise LineChanged. For
+// mending the file: malformed lines, a name present twice.
+EditResult RemoveLines(const QString &applicationFolder, const QList<FileLine> &lines, bool backup,
+                       bool dryRun = false);
 
 // Looks a name up without locking or changing anything.
 struct FindResult

@@ -59,6 +59,7 @@ std::optional<ChangeMessage> editMessage(const QString &username, const EditResu
     case EditOutcome::NoSuchAccount:
         return ChangeMessage{QStringLiteral("No such account: %1").arg(username), std::nullopt};
     case EditOutcome::FileError:
+    case EditOutcome::LineChanged:
         break;
     }
     return ChangeMessage{result.errorText, fileErrorTitle};
