@@ -48,7 +48,18 @@ Failure editLine(const AccountEdit &edit, QByteArrayView line, int lineNumber, b
                               "fields; mend it by hand first")
             .arg(lineNumber)
             .arg(parseRecord(line).username);
-    newLine = replaceFields(line, edit.values);
+    QList<FieldValue> values = edit.values;
+    if (edit.gmFlagsToAdd != 0 || edit.gmFlagsToClear != 0) {
+        const AccountRecord record = parseRecord(replaceFields(line, values));
+        if (!record.malformed.isEmpty())
+            return QStringLiteral("line %1, the account %2, is not well formed (%3); "
+                                  "mend it by hand first")
+                .arg(lineNumber)
+                .arg(record.username, record.malformed);
+        values.append({GmFlagsField, QString::number((record.gmFlags | edit.gmFlagsToAdd) &
+                                                     ~edit.gmFlagsToClear)});
+    }
+    newLine = replaceFields(line, values);
     return {};
 }
 
