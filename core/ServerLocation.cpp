@@ -59,6 +59,16 @@ ServerLocation locateServerFolder(const std::optional<QString> &commandLine,
     return {};
 }
 
+ServerLocation locateServerFolderAbove(const QString &folder)
+{
+    QDir dir(QDir(folder).absolutePath());
+    do {
+        if (holdsAccountFile(dir.path()))
+            return found(ServerFolderSource::WorkingFolder, dir.path());
+    } while (dir.cdUp());
+    return {};
+}
+
 QString missingServerPart(const QString &folder)
 {
     const QDir dir(folder);
@@ -115,6 +125,8 @@ QString describeServerFolder(const QString &accountPath)
     case ServerFolderSource::Environment:
         return QStringLiteral("the server folder %1 was named by %2")
             .arg(shown, serverFolderVariable);
+    case ServerFolderSource::WorkingFolder:
+        return QStringLiteral("the server folder %1 was found from the current folder").arg(shown);
     case ServerFolderSource::SavedChoice:
         return QStringLiteral("the server folder %1 was chosen in the window program; "
                               "right-click its window to choose another")
