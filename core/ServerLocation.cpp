@@ -63,6 +63,10 @@ ServerLocation locateServerFolderAbove(const QString &folder)
 {
     QDir dir(QDir(folder).absolutePath());
     do {
+        // Anyone may put an account file into a folder such as /tmp, and an add run there would
+        // hand them the new password.
+        if (QFileInfo(dir.path()).permission(QFile::WriteOther))
+            return {};
         if (holdsAccountFile(dir.path()))
             return found(ServerFolderSource::WorkingFolder, dir.path());
     } while (dir.cdUp());

@@ -37,7 +37,7 @@ ServerLocation locateServerFolder(const std::optional<QString> &commandLine,
 
 // The server folder that folder lies in, as git finds the repository it works in: folder
 // itself or the nearest folder above it that holds the account file. None when no folder up
-// to the root does.
+// to the root does, or when a folder that anyone may write comes first.
 ServerLocation locateServerFolderAbove(const QString &folder);
 
 // The first of kData, kData/kPlayer, kData/kPlayer/kAdd.txt that folder lacks, or an empty

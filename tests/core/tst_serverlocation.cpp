@@ -136,6 +136,12 @@ void ServerLocationTest::foundAbove_data()
                                       << "program";
     QTest::newRow("none up to the root") << "bare/kPlayer"
                                          << "";
+#ifdef Q_OS_UNIX
+    const QString open = m_root.filePath("saved");
+    QVERIFY(QFile::setPermissions(open, QFile::permissions(open) | QFile::WriteOther));
+    QTest::newRow("not in a folder anyone may write") << "saved/kData"
+                                                      << "";
+#endif
 }
 
 void ServerLocationTest::foundAbove()
