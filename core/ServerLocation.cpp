@@ -1,6 +1,7 @@
 #include "core/ServerLocation.h"
 
 #include "core/internal/ServerFolderOrigin.h"
+#include "core/internal/fs/SharedFolder.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -65,7 +66,7 @@ ServerLocation locateServerFolderAbove(const QString &folder)
     do {
         // Anyone may put an account file into a folder such as /tmp, and an add run there would
         // hand them the new password.
-        if (QFileInfo(dir.path()).permission(QFile::WriteOther))
+        if (anyoneMayWrite(dir.path()))
             return {};
         if (holdsAccountFile(dir.path()))
             return found(ServerFolderSource::WorkingFolder, dir.path());
