@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/GmFlags.h"
+
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -40,6 +42,7 @@ struct CommandLine
 
     QString username; // add
     std::optional<QString> password;
+    bool generate = false; // add, passwd: a generated password instead
     bool female = false;
     QString email;
     qint32 gmFlags = 0;
@@ -57,8 +60,9 @@ struct CommandLine
     // set; username and password above serve check, passwd, set and remove too
     std::optional<QString> newEmail;
     std::optional<qint32> newGmFlags;
+    GmFlagChange gmChange; // --gm +NAME-NAME
     std::optional<bool> newMale;
-    bool backup = false; // import, passwd, set, remove; they take dryRun too
+    bool backup = false; // import, passwd, set, remove; they and add take dryRun too
 };
 
 // arguments as programArguments() gives them, the program first. programFolder is
