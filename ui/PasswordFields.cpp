@@ -17,6 +17,8 @@ QLineEdit *makePasswordBox(QWidget *dialog, const char *name, const QString &acc
     box->setAccessibleName(accessibleName);
     // Bullets show how much was typed; the text itself only while Show is on.
     box->setEchoMode(QLineEdit::Password);
+    // Room for the longest password the rules allow, shown in clear.
+    box->setMinimumWidth(box->fontMetrics().horizontalAdvance(QLatin1Char('W')) * 16);
     return box;
 }
 
