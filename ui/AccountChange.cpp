@@ -19,7 +19,8 @@ std::optional<ChangeMessage> addMessage(const AddAccountResult &result)
     case AddOutcome::Created:
         return std::nullopt;
     case AddOutcome::Duplicate:
-        return ChangeMessage{QStringLiteral("Username exist"), std::nullopt};
+        // As the main window tells it.
+        return ChangeMessage{QStringLiteral("Username exist"), std::nullopt, MessageIcon::None};
     case AddOutcome::FileError:
         break;
     }

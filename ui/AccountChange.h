@@ -4,6 +4,7 @@
 #include "core/AccountFile.h"
 #include "core/AccountRecord.h"
 #include "core/EntryValidation.h"
+#include "core/EntryView.h"
 
 #include <QString>
 
@@ -44,6 +45,7 @@ struct ChangeMessage
 {
     QString text;
     std::optional<QString> title; // none: the program's own
+    MessageIcon icon = MessageIcon::Critical;
 };
 std::optional<ChangeMessage> editMessage(const QString &username, const EditResult &result);
 // Sends the change to the account file and tells the message its outcome calls for. It runs on

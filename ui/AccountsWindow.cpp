@@ -538,7 +538,7 @@ void AccountsWindow::finishChange()
     showStatus();
     updateCommands();
     if (message)
-        ModalMessage::show(this, message->text, message->title, MessageIcon::Critical);
+        ModalMessage::show(this, message->text, message->title, message->icon);
     else if (m_changeAdds)
         m_addedName = m_changingName;
     // Whatever the outcome, the table shows the file as it now is.
