@@ -296,7 +296,7 @@ installer_check() {
     (cd "$server" && exec "$wine" "$installed/kelto-account-creator.exe") >/dev/null 2>&1 &
     local program=$!
     local chooser
-    chooser=$(find_window '^No server folder beside the program')
+    chooser=$(find_window '^Choose the Server Folder$')
     if [ -z "$chooser" ]; then
         kill "$program" 2>/dev/null || true
         wait "$program" 2>/dev/null || true
