@@ -333,7 +333,7 @@ void AccountsWindowTest::changesMatchEditAccount()
              EditOutcome::Done);
     QCOMPARE(EditAccount(expected.path(), {bob, false, {{PasswordField, "newpass99"}}}).outcome,
              EditOutcome::Done);
-    QCOMPARE(EditAccount(expected.path(), {bob, true, {}, 0, 0, false, true}).outcome,
+    QCOMPARE(EditAccount(expected.path(), {bob, true, {}, false, true}).outcome,
              EditOutcome::Done);
     QCOMPARE(m_server->accounts(), expected.accounts());
     QFile backup(m_server->accountFile() + QStringLiteral(".bak"));
