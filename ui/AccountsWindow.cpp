@@ -505,9 +505,14 @@ void AccountsWindow::apply(QDialog *dialog, const AccountChange &change)
     // A second dialog opened while another was up waits for the change under way.
     if (m_change)
         return;
-    dialog->accept();
-    if (change.isEmpty())
+    if (change.isEmpty()) {
+        dialog->accept();
         return;
+    }
+    // The dialog stays, greyed, until the outcome is known: a refusal or a file error then
+    // leaves the entry in it to be mended rather than typed again.
+    dialog->setEnabled(false);
+    m_changeDialog = dialog;
 
     // At a million lines an edit takes a quarter of a second: the window must answer meanwhile.
     const quint64 id = ++m_changeId;
@@ -537,10 +542,18 @@ void AccountsWindow::finishChange()
     unsetCursor();
     showStatus();
     updateCommands();
-    if (message)
+    QDialog *dialog = std::exchange(m_changeDialog, nullptr);
+    if (message && dialog) {
+        dialog->setEnabled(true);
+        ModalMessage::show(dialog, message->text, message->title, message->icon);
+    } else if (message) {
         ModalMessage::show(this, message->text, message->title, message->icon);
-    else if (m_changeAdds)
-        m_addedName = m_changingName;
+    } else {
+        if (dialog)
+            dialog->accept();
+        if (m_changeAdds)
+            m_addedName = m_changingName;
+    }
     // Whatever the outcome, the table shows the file as it now is.
     reload();
 }

@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -99,6 +100,7 @@ private:
     quint64 m_changeId = 0; // a thread's end reported by a close meanwhile is not reported again
     QString m_changingName;
     bool m_changeAdds = false;
+    QPointer<QDialog> m_changeDialog; // the dialog the change came from, open until it ends
     std::shared_ptr<std::optional<ChangeMessage>> m_changeMessage;
     QString m_addedName; // selected and shown once the table holds it
 
