@@ -19,14 +19,20 @@
 
 using CheckedFileUnix::userName;
 
-QString CheckedFileUnix::userName(uid_t uid)
+QString CheckedFileUnix::loginName(uid_t uid)
 {
     struct passwd entry, *found = nullptr;
     char buffer[4096];
     if (::getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found)
-        return QStringLiteral("%1 (user id %2)")
-            .arg(QString::fromLocal8Bit(found->pw_name))
-            .arg(uid);
+        return QString::fromLocal8Bit(found->pw_name);
+    return {};
+}
+
+QString CheckedFileUnix::userName(uid_t uid)
+{
+    const QString name = loginName(uid);
+    if (!name.isEmpty())
+        return QStringLiteral("%1 (user id %2)").arg(name).arg(uid);
     return QStringLiteral("user id %1").arg(uid);
 }
 
