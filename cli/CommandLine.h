@@ -17,6 +17,10 @@ enum class Command
     Passwd,
     Set,
     Remove,
+    Verify,
+    Repair,
+    Restore,
+    Export,
 };
 
 // What the command line asks for: a command to run, a text to show (help, version) or a
@@ -49,16 +53,19 @@ struct CommandLine
 
     std::optional<qint32> total; // flags
 
-    QString pattern; // list
+    QString pattern; // list, export
     bool showPasswords = false;
-    bool json = false;
+    bool json = false;    // list, verify
     bool verbose = false; // check
 
     // set; username and password above serve check, passwd, set and remove too
     std::optional<QString> newEmail;
     std::optional<qint32> newGmFlags;
     std::optional<bool> newMale;
-    bool backup = false; // import, passwd, set, remove; they take dryRun too
+    bool backup = false; // import, passwd, set, remove, repair; they take dryRun too
+
+    bool keepLast = false; // repair: of a name present more than once, keep the last line
+    bool yes = false;      // restore: swap without asking
 };
 
 // arguments as programArguments() gives them, the program first. programFolder is
