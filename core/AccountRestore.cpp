@@ -8,6 +8,7 @@
 #include "core/internal/format/LineSplitter.h"
 #include "core/internal/fs/CheckedFile.h"
 #include "core/internal/fs/FileExchange.h"
+#include "core/internal/fs/FileOperationHooks.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -107,7 +108,9 @@ Failure swapUnderLock(AccountFileUpdate &update, bool &swapped)
     if (Failure failure = update.confirmSourceUnchanged())
         return failure;
     const QString backupPath = backupPathOf(update);
-    Failure failure = exchangeFiles(update.realPath(), backupPath);
+    Failure failure = FileOperationHooks::current().exchangeAllowed()
+                          ? exchangeFiles(update.realPath(), backupPath)
+                          : FailureReason(QString(), FailureReason::Unsupported);
     if (failure && failure->kind == FailureReason::Unsupported)
         return restoreByCopy(update);
     if (failure)
