@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QSettings>
 
@@ -34,12 +36,28 @@ void saveServerFolder(const QString &folder)
 }
 
 // A folder dialog that also lets the account file itself be picked, by a double-click: an
-// operator looking for the server folder often goes one step too far. Only Qt's own dialog
-// lists files in a folder dialog; a native one offers folders alone.
+// operator looking for the server folder often goes one step too far. It is Qt's own dialog on
+// every system: only that one lists files in a folder dialog, and only that one has room for a
+// text saying what is asked for, which a native dialog's title bar cuts short.
 class ServerFolderDialog : public QFileDialog
 {
 public:
-    using QFileDialog::QFileDialog;
+    ServerFolderDialog(QWidget *parent, const QString &why, const QString &start)
+        : QFileDialog(parent, QStringLiteral("Choose the Server Folder"), start)
+    {
+        setOption(QFileDialog::DontUseNativeDialog);
+        setFileMode(QFileDialog::Directory);
+        auto *explanation = new QLabel(
+            QStringLiteral("%1\n\nThe server folder is the game server's own folder: the one "
+                           "that holds %2, the file of the player accounts. Picking that file "
+                           "itself chooses its server folder too.")
+                .arg(why, QDir::toNativeSeparators(QStringLiteral("kData/kPlayer/kAdd.txt"))),
+            this);
+        explanation->setObjectName(QStringLiteral("lblExplanation"));
+        explanation->setTextFormat(Qt::PlainText);
+        explanation->setWordWrap(true);
+        putAboveAll(explanation);
+    }
 
     void accept() override
     {
@@ -48,6 +66,34 @@ public:
             QDialog::accept();
         else
             QFileDialog::accept();
+    }
+
+private:
+    // Qt's dialog lays itself out on a grid with no room above its first row: every item moves
+    // one row down.
+    void putAboveAll(QWidget *widget)
+    {
+        auto *grid = qobject_cast<QGridLayout *>(layout());
+        if (!grid) {
+            layout()->addWidget(widget);
+            return;
+        }
+        struct Placed
+        {
+            QLayoutItem *item;
+            int row, column, rows, columns;
+        };
+        const int columns = grid->columnCount();
+        QList<Placed> items;
+        for (int i = grid->count() - 1; i >= 0; --i) {
+            Placed placed{};
+            grid->getItemPosition(i, &placed.row, &placed.column, &placed.rows, &placed.columns);
+            placed.item = grid->takeAt(i);
+            items.append(placed);
+        }
+        for (const Placed &placed : std::as_const(items))
+            grid->addItem(placed.item, placed.row + 1, placed.column, placed.rows, placed.columns);
+        grid->addWidget(widget, 0, 0, 1, columns);
     }
 };
 
@@ -61,7 +107,6 @@ QString savedServerFolder()
 QString chooseServerFolder(const QString &why, const QString &start, QWidget *parent)
 {
     ServerFolderDialog dialog(parent, why, start);
-    dialog.setFileMode(QFileDialog::Directory);
     for (;;) {
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return {};

@@ -146,11 +146,9 @@ int main(int argc, char *argv[])
         appDir, QCoreApplication::applicationDirPath(),
         qEnvironmentVariable(qPrintable(serverFolderVariable)), savedServerFolder);
     if (server.source == ServerFolderSource::None) {
-        const QString why =
-            QStringLiteral("No server folder beside the program, in %1 or chosen before: choose "
-                           "the one that holds %2")
-                .arg(serverFolderVariable,
-                     QDir::toNativeSeparators(QStringLiteral("kData/kPlayer/kAdd.txt")));
+        const QString why = QStringLiteral("No server folder was found beside the program, in %1 "
+                                           "or chosen before: choose the game server's folder.")
+                                .arg(serverFolderVariable);
         server = {ServerFolderSource::SavedChoice, chooseServerFolder(why, QDir::homePath())};
         // Without a server folder there is nothing to do; a script that started the program
         // must not take that for success.
@@ -168,7 +166,7 @@ int main(int argc, char *argv[])
     frmKeltoAccountCreator window(server.path);
     window.setServerFolderChooser([](QWidget *parent, const QString &current) {
         const QString folder =
-            chooseServerFolder(QStringLiteral("Choose the server folder to use instead of %1")
+            chooseServerFolder(QStringLiteral("Choose the server folder to use instead of %1.")
                                    .arg(QDir::toNativeSeparators(current)),
                                current, parent);
         if (!folder.isEmpty())

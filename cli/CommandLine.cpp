@@ -8,6 +8,7 @@
 #include "cli/FlagsCommand.h"
 #include "cli/ImportCommand.h"
 #include "cli/ListCommand.h"
+#include "cli/OptionSuggestion.h"
 #include "cli/RestoreCommand.h"
 
 #include "core/GmFlags.h"
@@ -37,8 +38,9 @@ struct Options
     QCommandLineOption appDir{
         QStringLiteral("app-dir"),
         QStringLiteral("The server folder that holds kData/kPlayer/kAdd.txt (by default the "
-                       "folder of kadd itself when it holds that file, and otherwise the folder "
-                       "that KELTO_APP_DIR names)."),
+                       "folder of kadd itself or the one above it when it holds that file, else "
+                       "the folder that KELTO_APP_DIR names, else the current folder or the "
+                       "nearest above it that holds the file)."),
         QStringLiteral("DIR")};
     QCommandLineOption dryRun{QStringLiteral("dry-run"),
                               QStringLiteral("Check every line and report what would be added, "
@@ -58,8 +60,16 @@ struct Options
                                  QStringLiteral("EMAIL")};
     QCommandLineOption gmEdit{QStringLiteral("gm"),
                               QStringLiteral("The new GM privileges: ") + gmSyntax +
-                                  QStringLiteral("."),
+                                  QStringLiteral("; or flags to give (+NAME) and take away "
+                                                 "(-NAME), such as +WARP-WHOIS."),
                               QStringLiteral("FLAGS")};
+    QCommandLineOption dryRunAdd{QStringLiteral("dry-run"),
+                                 QStringLiteral("Check the entry and whether the username is "
+                                                "taken, and say what would be added, but change "
+                                                "nothing.")};
+    QCommandLineOption generate{QStringLiteral("generate"),
+                                QStringLiteral("Make up a password of 12 letters and digits and "
+                                               "print it once the change is made.")};
     QCommandLineOption showPasswords{QStringLiteral("show-passwords"),
                                      QStringLiteral("Show the passwords too.")};
     QCommandLineOption json{QStringLiteral("json"),
@@ -117,7 +127,8 @@ void describeProgram(QCommandLineParser &parser)
                        "The server folder is the one given by --app-dir DIR, else the folder of "
                        "kadd when it holds kData/kPlayer/kAdd.txt, else the folder above it when "
                        "that does, else the one named by the environment variable "
-                       "KELTO_APP_DIR.\n\n"
+                       "KELTO_APP_DIR, else the current folder or the nearest folder above it "
+                       "that holds kData/kPlayer/kAdd.txt.\n\n"
                        "Commands:\n"
                        "  add USERNAME [PASSWORD]  Add one account.\n"
                        "  import FILE|-            Add many accounts in one update, all or none.\n"
@@ -148,10 +159,10 @@ void describeAdd(QCommandLineParser &parser, const Options &options)
 {
     parser.setApplicationDescription(QStringLiteral(
         "Adds one account to the account file, unless the file already holds the username "
-        "in any letter case. Without PASSWORD the password is read as one line from standard "
-        "input, without echo on a terminal, so that it shows neither in the process list nor "
-        "in the shell history; typed at a terminal, it is asked for twice. Put -- before a "
-        "password that starts with '-'."));
+        "in any letter case. Without PASSWORD (or --generate) the password is read as one line "
+        "from standard input, without echo on a terminal, so that it shows neither in the "
+        "process list nor in the shell history; typed at a terminal, it is asked for twice. "
+        "Put -- before a password that starts with '-'."));
     // The command's name stands in the usage line only: listed under Arguments it would be
     // one more thing to type.
     parser.addPositionalArgument(QStringLiteral("USERNAME"),
@@ -160,7 +171,8 @@ void describeAdd(QCommandLineParser &parser, const Options &options)
     parser.addPositionalArgument(QStringLiteral("PASSWORD"),
                                  QStringLiteral("4 to 16 characters, no spaces or commas."),
                                  QStringLiteral("[PASSWORD]"));
-    parser.addOptions({options.maleAdd, options.female, options.email, options.gm, options.appDir});
+    parser.addOptions({options.maleAdd, options.female, options.email, options.gm, options.generate,
+                       options.dryRunAdd, options.appDir});
 }
 
 void describeImport(QCommandLineParser &parser, const Options &options)
@@ -224,15 +236,15 @@ void describeCheck(QCommandLineParser &parser, const Options &options)
 void describePasswd(QCommandLineParser &parser, const Options &options)
 {
     parser.setApplicationDescription(
-        QStringLiteral("Replaces the password of an account. Without PASSWORD it is read as "
-                       "one line from standard input, without echo on a terminal, where it is "
-                       "asked for twice. The password must pass the rules of add.") +
+        QStringLiteral("Replaces the password of an account. Without PASSWORD (or --generate) "
+                       "it is read as one line from standard input, without echo on a terminal, "
+                       "where it is asked for twice. The password must pass the rules of add.") +
         changeHelp);
     parser.addPositionalArgument(QStringLiteral("NAME"), nameHelp, QStringLiteral("passwd NAME"));
     parser.addPositionalArgument(QStringLiteral("PASSWORD"),
                                  QStringLiteral("4 to 16 characters, no spaces or commas."),
                                  QStringLiteral("[PASSWORD]"));
-    parser.addOptions({options.dryRunEdit, options.backup, options.appDir});
+    parser.addOptions({options.generate, options.dryRunEdit, options.backup, options.appDir});
 }
 
 void describeSet(QCommandLineParser &parser, const Options &options)
@@ -338,15 +350,36 @@ QString helpText(const QCommandLineParser &parser, bool program)
                "event log). Passwords never are.\n");
 }
 
-// The GM flags an option names, or the usage error.
+// The GM flags an option names, as a total or as flags to give and take away, or the usage
+// error.
 QString readGmOption(const QCommandLineParser &parser, const QCommandLineOption &option,
-                     std::optional<qint32> &total)
+                     std::optional<qint32> &total, GmFlagChange &change)
 {
     if (!parser.isSet(option))
         return {};
-    total = parseGmFlags(parser.value(option));
+    const QString value = parser.value(option);
+    if (const std::optional<GmFlagChange> relative = parseGmFlagChange(value)) {
+        change = *relative;
+        return {};
+    }
+    total = parseGmFlags(value);
     if (!total)
-        return QStringLiteral("--gm '%1' is not %2.").arg(parser.value(option), gmSyntax);
+        return QStringLiteral("--gm '%1' is not %2, nor flags to give and take away "
+                              "(+WARP-WHOIS).")
+            .arg(value, gmSyntax);
+    return {};
+}
+
+// add and passwd: the name, and the password given or to be generated.
+QString readPasswordArguments(const QCommandLineParser &parser, const QStringList &values,
+                              const Options &options, CommandLine &line)
+{
+    line.username = values.at(0);
+    if (values.size() == 2)
+        line.password = values.at(1);
+    line.generate = parser.isSet(options.generate);
+    if (line.generate && line.password)
+        return QStringLiteral("Give a PASSWORD or --generate, not both.");
     return {};
 }
 
@@ -358,16 +391,18 @@ QString readAdd(const QCommandLineParser &parser, const QStringList &values, con
     if (values.size() > 2)
         return QStringLiteral("add takes a USERNAME and a PASSWORD; '%1' is one argument too many.")
             .arg(values.at(2));
-    line.username = values.at(0);
-    if (values.size() == 2)
-        line.password = values.at(1);
+    if (QString error = readPasswordArguments(parser, values, options, line); !error.isEmpty())
+        return error;
     if (parser.isSet(options.maleAdd) && parser.isSet(options.female))
         return QStringLiteral("add takes --male or --female, not both.");
     line.female = parser.isSet(options.female);
     line.email = parser.value(options.email);
+    line.dryRun = parser.isSet(options.dryRunAdd);
     std::optional<qint32> total;
-    const QString error = readGmOption(parser, options.gm, total);
-    line.gmFlags = total.value_or(0);
+    GmFlagChange change;
+    const QString error = readGmOption(parser, options.gm, total, change);
+    // A new account holds no flags to take away.
+    line.gmFlags = total.value_or(change.add);
     return error;
 }
 
@@ -433,11 +468,8 @@ QString readPasswd(const QCommandLineParser &parser, const QStringList &values,
 {
     if (values.isEmpty() || values.size() > 2)
         return QStringLiteral("passwd takes a NAME and, optionally, a PASSWORD.");
-    line.username = values.at(0);
-    if (values.size() == 2)
-        line.password = values.at(1);
     readEditOptions(parser, options, line);
-    return {};
+    return readPasswordArguments(parser, values, options, line);
 }
 
 QString readSet(const QCommandLineParser &parser, const QStringList &values, const Options &options,
@@ -452,9 +484,10 @@ QString readSet(const QCommandLineParser &parser, const QStringList &values, con
         line.newMale = parser.isSet(options.male);
     if (parser.isSet(options.emailEdit))
         line.newEmail = parser.value(options.emailEdit);
-    if (QString error = readGmOption(parser, options.gmEdit, line.newGmFlags); !error.isEmpty())
+    if (QString error = readGmOption(parser, options.gmEdit, line.newGmFlags, line.gmChange);
+        !error.isEmpty())
         return error;
-    if (!line.newMale && !line.newEmail && !line.newGmFlags)
+    if (!line.newMale && !line.newEmail && !line.newGmFlags && !parser.isSet(options.gmEdit))
         return QStringLiteral("set needs at least one of --gm, --email, --male, --female.");
     return {};
 }
@@ -576,24 +609,70 @@ std::optional<QString> appDirOption(const QCommandLineParser &parser, const Opti
 // One of each name, for finding the command among them.
 QList<QCommandLineOption> everyOption(const Options &options)
 {
-    return {options.female, options.email,   options.gm,       options.appDir,
-            options.dryRun, options.backup,  options.male,     options.showPasswords,
-            options.json,   options.verbose, options.noBackup, options.keep,
-            options.yes};
+    return {options.female,        options.email,  options.gm,      options.appDir,
+            options.dryRun,        options.backup, options.male,    options.generate,
+            options.showPasswords, options.json,   options.verbose, options.noBackup,
+            options.keep,          options.yes};
 }
 
-// Whether the parser failed on a word that no kadd command takes as an option: for a command
-// that takes a password, most likely the password.
-bool looksLikePassword(const QCommandLineParser &parser, const Options &options)
+// The names of the options the command takes, as its own parser knows them.
+QStringList optionNamesOf(const CommandEntry &command, const Options &options)
+{
+    QStringList names{QStringLiteral("help"), QStringLiteral("version")};
+    for (const QCommandLineOption &option : everyOption(options)) {
+        QCommandLineParser probe;
+        command.describe(probe, options);
+        const QString name = option.names().constFirst();
+        probe.parse({QStringLiteral("kadd"), QStringLiteral("--") + name});
+        if (probe.unknownOptionNames().isEmpty())
+            names << name;
+    }
+    return names;
+}
+
+// Whether the unknown option stands where the command takes its password, after the command
+// and one argument: a password that starts with '-' is taken for an option there.
+bool standsForPassword(const QStringList &arguments, const QString &unknown, const Options &options)
 {
     const QList<QCommandLineOption> known = everyOption(options);
-    for (const QString &name : parser.unknownOptionNames()) {
-        if (std::none_of(known.cbegin(), known.cend(), [&](const QCommandLineOption &option) {
-                return option.names().contains(name);
+    int before = 0; // the words that are not options, the command's name first
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &word = arguments.at(i);
+        if (word == QLatin1StringView("--"))
+            return false;
+        if (!word.startsWith(u'-') || word.size() == 1) {
+            ++before;
+            continue;
+        }
+        const QString name = word.mid(word.startsWith(QLatin1StringView("--")) ? 2 : 1);
+        if (name == unknown)
+            return before == 2;
+        // An option's value is the next word, unless it came after '='.
+        if (std::any_of(known.cbegin(), known.cend(), [&](const QCommandLineOption &option) {
+                return !option.valueName().isEmpty() && option.names().contains(name);
             }))
-            return true;
+            ++i;
     }
     return false;
+}
+
+// After an option the command does not take: the one it was most likely meant as, and how to
+// give a password that looks like an option.
+QStringList unknownOptionHints(const QStringList &arguments, const QCommandLineParser &parser,
+                               const CommandEntry &command, const Options &options)
+{
+    QStringList hints{commandHelpHint(command.name)};
+    const QString unknown = parser.unknownOptionNames().value(0);
+    if (unknown.isEmpty())
+        return hints;
+    if (command.passwordUsage && standsForPassword(arguments, unknown, options))
+        hints.prepend(QStringLiteral("A password that starts with '-' goes after --: %1 (or "
+                                     "leave it out, and kadd asks for it).")
+                          .arg(QLatin1StringView(command.passwordUsage)));
+    if (const QString meant = closestName(unknown, optionNamesOf(command, options));
+        !meant.isEmpty())
+        hints.prepend(QStringLiteral("Did you mean --%1?").arg(meant));
+    return hints;
 }
 
 // The program's help, or with a name the help of that command.
@@ -691,14 +770,9 @@ CommandLine parseCommandLine(const QStringList &arguments,
     QCommandLineParser parser;
     addStandardOptions(parser);
     command->describe(parser, options);
-    if (!parser.parse(arguments)) {
-        QStringList hints{helpHint};
-        if (command->passwordUsage && looksLikePassword(parser, options))
-            hints.prepend(QStringLiteral("A password that starts with '-' goes after --: %1 (or "
-                                         "leave it out, and kadd asks for it).")
-                              .arg(QLatin1StringView(command->passwordUsage)));
-        return usageError(parser.errorText(), hints);
-    }
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText(),
+                          unknownOptionHints(arguments, parser, *command, options));
     if (parser.isSet(QStringLiteral("help")))
         return showText(helpText(parser, false));
     if (parser.isSet(QStringLiteral("version")))
@@ -718,15 +792,18 @@ CommandLine parseCommandLine(const QStringList &arguments,
         return usageError(QStringLiteral("--app-dir needs a folder."), {helpHint});
     // Finding the program's own folder resolves every link on its path: skip it when unused.
     const QString ownFolder = appDir ? QString() : programFolder();
-    const ServerLocation server = locateServerFolder(appDir, ownFolder, environmentFolder);
+    ServerLocation server = locateServerFolder(appDir, ownFolder, environmentFolder);
+    if (server.source == ServerFolderSource::None)
+        server = locateServerFolderAbove(QDir::currentPath());
     if (server.source == ServerFolderSource::None)
         return usageError(
             QStringLiteral("no server folder: %1 is neither beside kadd in %2 nor in the folder "
-                           "above. Name the server folder with --app-dir DIR or the environment "
-                           "variable %3, or put kadd in the server folder (or in a folder of its "
-                           "own inside it).")
+                           "above, nor in the current folder %3 or any folder above it. Name the "
+                           "server folder with --app-dir DIR or the environment variable %4, run "
+                           "kadd inside the server folder, or put kadd in the server folder (or "
+                           "in a folder of its own inside it).")
                 .arg(QStringLiteral("kData/kPlayer/kAdd.txt"), QDir::toNativeSeparators(ownFolder),
-                     serverFolderVariable),
+                     QDir::toNativeSeparators(QDir::currentPath()), serverFolderVariable),
             {helpHint});
     setServerLocationInUse(server);
     line.applicationFolder = server.path;

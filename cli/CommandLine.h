@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/GmFlags.h"
+
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -44,6 +46,7 @@ struct CommandLine
 
     QString username; // add
     std::optional<QString> password;
+    bool generate = false; // add, passwd: a generated password instead
     bool female = false;
     QString email;
     qint32 gmFlags = 0;
@@ -61,8 +64,9 @@ struct CommandLine
     // set; username and password above serve check, passwd, set and remove too
     std::optional<QString> newEmail;
     std::optional<qint32> newGmFlags;
+    GmFlagChange gmChange; // --gm +NAME-NAME
     std::optional<bool> newMale;
-    bool backup = false; // import, passwd, set, remove, repair; they take dryRun too
+    bool backup = false; // import, passwd, set, remove, repair; they and add take dryRun too
 
     bool keepLast = false; // repair: of a name present more than once, keep the last line
     bool yes = false;      // restore: swap without asking

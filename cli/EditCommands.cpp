@@ -8,7 +8,6 @@
 
 #include "core/AccountEdit.h"
 #include "core/EntryValidation.h"
-#include "core/GmFlags.h"
 
 #include <QStringList>
 
@@ -27,7 +26,9 @@ struct Report
 {
     QString done;  // "Removed": the account's name and the details follow
     QString would; // the same for a dry run: "Would remove"
-    QString details;
+    QStringList changes;
+    // A change relative to the flags the line holds is known only once it is made.
+    bool gmFlagsFirst = false; // the changes start with the GM flags the line ends with
 };
 
 int runEdit(const CommandLine &line, AccountEdit edit, const Report &report)
@@ -49,14 +50,19 @@ int runEdit(const CommandLine &line, AccountEdit edit, const Report &report)
         break;
     }
     const QString name = printable(result.before.username);
+    QStringList changes = report.changes;
+    if (report.gmFlagsFirst)
+        changes.prepend(gmFlagsText(result.after.gmFlags));
+    const QString details =
+        changes.isEmpty() ? QString() : QStringLiteral(": ") + changes.join(QStringLiteral(", "));
     if (line.dryRun) {
         printOut(QStringLiteral("%1 %2 (line %3)%4")
                      .arg(report.would, name)
                      .arg(result.lineNumber)
-                     .arg(report.details));
+                     .arg(details));
         printError(QStringLiteral("Dry run: the account file was not changed."));
     } else {
-        printOut(QStringLiteral("%1 %2%3").arg(report.done, name, report.details));
+        printOut(QStringLiteral("%1 %2%3").arg(report.done, name, details));
     }
     return ExitDone;
 }
@@ -95,24 +101,22 @@ int runPasswd(const CommandLine &line)
         return reportRefused(check);
     AccountEdit edit;
     edit.values.append({PasswordField, password.text});
-    return runEdit(line, edit,
-                   {QStringLiteral("Changed the password of"),
-                    QStringLiteral("Would change the password of"),
-                    {}});
+    const int status = runEdit(line, edit,
+                               {QStringLiteral("Changed the password of"),
+                                QStringLiteral("Would change the password of"),
+                                {}});
+    printGeneratedPassword(line, password.text, status);
+    return status;
 }
 
 int runSet(const CommandLine &line)
 {
     AccountEdit edit;
-    QStringList changes;
-    if (line.newGmFlags) {
+    if (line.newGmFlags)
         edit.values.append({GmFlagsField, QString::number(*line.newGmFlags)});
-        const QStringList names = gmFlagNames(*line.newGmFlags);
-        changes << QStringLiteral("GM flags %1%2")
-                       .arg(*line.newGmFlags)
-                       .arg(names.isEmpty() ? QString()
-                                            : QStringLiteral(" (%1)").arg(names.join(u'+')));
-    }
+    edit.gmFlagsToAdd = line.gmChange.add;
+    edit.gmFlagsToClear = line.gmChange.clear;
+    QStringList changes;
     if (line.newEmail) {
         QString email = *line.newEmail;
         if (const ValidationResult check = validateNewEmail(email); !check.passed)
@@ -125,9 +129,9 @@ int runSet(const CommandLine &line)
             {GenderField, *line.newMale ? QStringLiteral("1") : QStringLiteral("0")});
         changes << (*line.newMale ? QStringLiteral("male") : QStringLiteral("female"));
     }
+    const bool gmChanged = line.newGmFlags || line.gmChange.add != 0 || line.gmChange.clear != 0;
     return runEdit(line, edit,
-                   {QStringLiteral("Changed"), QStringLiteral("Would change"),
-                    QStringLiteral(": ") + changes.join(QStringLiteral(", "))});
+                   {QStringLiteral("Changed"), QStringLiteral("Would change"), changes, gmChanged});
 }
 
 int runRemove(const CommandLine &line)

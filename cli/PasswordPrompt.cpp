@@ -4,6 +4,8 @@
 #include "cli/Console.h"
 #include "cli/TerminalInput.h"
 
+#include "core/PasswordGenerator.h"
+
 #include <QByteArray>
 #include <QStringDecoder>
 
@@ -74,5 +76,7 @@ NewPassword newPasswordOf(const CommandLine &line, const QString &prompt)
 {
     if (line.password)
         return {NewPassword::Outcome::Read, *line.password};
+    if (line.generate)
+        return {NewPassword::Outcome::Read, generatePassword()};
     return readNewPassword(prompt, standardInput());
 }

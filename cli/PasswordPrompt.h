@@ -38,5 +38,6 @@ struct NewPassword
 // otherwise lock the account's owner out; a script hands it over once.
 NewPassword readNewPassword(const QString &prompt, const PasswordSource &source);
 
-// The password the command line gave, or else the one read from standard input.
+// The password the command line gave, a generated one for --generate, or else the one read
+// from standard input.
 NewPassword newPasswordOf(const CommandLine &line, const QString &prompt);

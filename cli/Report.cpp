@@ -1,10 +1,12 @@
 #include "cli/Report.h"
 
+#include "cli/CommandLine.h"
 #include "cli/Console.h"
 #include "cli/ExitStatus.h"
 
 #include "core/CreateAccount.h"
 #include "core/EntryValidation.h"
+#include "core/GmFlags.h"
 
 #include <algorithm>
 
@@ -48,4 +50,18 @@ QString changeExistingHint(const QString &username)
 {
     const QString name = shellWord(username);
     return QStringLiteral("To change that account, run kadd passwd %1 or kadd set %1.").arg(name);
+}
+
+QString gmFlagsText(qint32 total)
+{
+    const QStringList names = gmFlagNames(total);
+    return QStringLiteral("GM flags %1%2")
+        .arg(total)
+        .arg(names.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(names.join(u'+')));
+}
+
+void printGeneratedPassword(const CommandLine &line, const QString &password, int status)
+{
+    if (line.generate && !line.dryRun && (status == ExitDone || status == ExitNotYetSafe))
+        printOut(QStringLiteral("Password: %1").arg(password));
 }

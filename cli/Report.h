@@ -4,6 +4,7 @@
 
 #include <QString>
 
+struct CommandLine;
 struct ValidationResult;
 
 // How every kadd command tells the operator that a rule refused a value or that the account
@@ -20,3 +21,9 @@ int reportPasswordNotRead(NewPassword::Outcome outcome);
 QString shellWord(const QString &word);
 // The hint after a name that the account file already holds: how to change that account.
 QString changeExistingHint(const QString &username);
+
+// "GM flags 384 (WARP+WHOIS)", as add and set tell the flags an account gets.
+QString gmFlagsText(qint32 total);
+// After a change made with --generate: the password, once, on standard output, for the operator
+// to hand on. A change that may not yet be safe on disk is made all the same, so it is told too.
+void printGeneratedPassword(const CommandLine &line, const QString &password, int status);

@@ -32,6 +32,27 @@ std::optional<qint32> parseGmFlags(QStringView text)
     return total;
 }
 
+std::optional<GmFlagChange> parseGmFlagChange(QStringView text)
+{
+    if (!text.startsWith(u'+') && !text.startsWith(u'-'))
+        return std::nullopt;
+    GmFlagChange change;
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = start + 1;
+        while (end < text.size() && text[end] != u'+' && text[end] != u'-')
+            ++end;
+        const auto value = flagValue(text.sliced(start + 1, end - start - 1));
+        if (!value)
+            return std::nullopt;
+        (text[start] == u'+' ? change.add : change.clear) |= *value;
+        start = end;
+    }
+    if (change.add & change.clear)
+        return std::nullopt;
+    return change;
+}
+
 QStringList gmFlagNames(qint32 total)
 {
     QStringList names;

@@ -41,5 +41,17 @@ inline constexpr qint32 allGmFlags = 65535;
 // without regard to case ("WARP+WHOIS" is 384). Anything else has no value.
 std::optional<qint32> parseGmFlags(QStringView text);
 
+// Flags to give and to take away, whatever the account holds.
+struct GmFlagChange
+{
+    qint32 add = 0;
+    qint32 clear = 0;
+};
+
+// A change written as flag names, each after '+' (give) or '-' (take away), without regard to
+// case: "+WARP-WHOIS". Only a text that starts with a sign is one, so "BROADCAST+WARP" stays a
+// total. An unknown or empty name, or a flag both given and taken, has no value.
+std::optional<GmFlagChange> parseGmFlagChange(QStringView text);
+
 // The names of the flags a total holds, in table order.
 QStringList gmFlagNames(qint32 total);

@@ -1,6 +1,7 @@
 #include "core/ServerLocation.h"
 
 #include "core/internal/ServerFolderOrigin.h"
+#include "core/internal/fs/SharedFolder.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -56,6 +57,20 @@ ServerLocation locateServerFolder(const std::optional<QString> &commandLine,
         if (holdsAccountFile(saved))
             return found(ServerFolderSource::SavedChoice, saved);
     }
+    return {};
+}
+
+ServerLocation locateServerFolderAbove(const QString &folder)
+{
+    QDir dir(QDir(folder).absolutePath());
+    do {
+        // Anyone may put an account file into a folder such as /tmp, and an add run there would
+        // hand them the new password.
+        if (anyoneMayWrite(dir.path()))
+            return {};
+        if (holdsAccountFile(dir.path()))
+            return found(ServerFolderSource::WorkingFolder, dir.path());
+    } while (dir.cdUp());
     return {};
 }
 
@@ -115,6 +130,8 @@ QString describeServerFolder(const QString &accountPath)
     case ServerFolderSource::Environment:
         return QStringLiteral("the server folder %1 was named by %2")
             .arg(shown, serverFolderVariable);
+    case ServerFolderSource::WorkingFolder:
+        return QStringLiteral("the server folder %1 was found from the current folder").arg(shown);
     case ServerFolderSource::SavedChoice:
         return QStringLiteral("the server folder %1 was chosen in the window program; "
                               "right-click its window to choose another")

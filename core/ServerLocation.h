@@ -13,6 +13,7 @@ enum class ServerFolderSource
     ProgramParent, // the folder above it, so the Qt DLLs can keep to a subfolder of the server
     Environment,   // KELTO_APP_DIR
     SavedChoice,   // the folder the operator picked last time (window program only)
+    WorkingFolder, // the current folder or the nearest above it that is one (kadd only)
     None,          // nothing names one: kadd stops, the window program asks
 };
 
@@ -33,6 +34,11 @@ inline const QString serverFolderVariable = QStringLiteral("KELTO_APP_DIR");
 ServerLocation locateServerFolder(const std::optional<QString> &commandLine,
                                   const QString &programFolder, const QString &environment,
                                   const std::function<QString()> &savedFolder = {});
+
+// The server folder that folder lies in, as git finds the repository it works in: folder
+// itself or the nearest folder above it that holds the account file. None when no folder up
+// to the root does, or when a folder that anyone may write comes first.
+ServerLocation locateServerFolderAbove(const QString &folder);
 
 // The first of kData, kData/kPlayer, kData/kPlayer/kAdd.txt that folder lacks, or an empty
 // string when it is a server folder.

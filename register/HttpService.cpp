@@ -195,12 +195,10 @@ QString HttpService::start(const ServiceOptions &options)
         unsigned(options.connectionsPerAddress), MHD_OPTION_CONNECTION_MEMORY_LIMIT,
         connectionMemoryLimit, MHD_OPTION_ARRAY, tls ? tlsItems : noItems, MHD_OPTION_END);
     if (!m_daemon)
-        return tls ? QStringLiteral("cannot listen on %1: the address is in use or not this "
-                                    "machine's, or the certificate and key do not go together")
-                         .arg(options.listen.toString())
-                   : QStringLiteral("cannot listen on %1: the address is in use or not this "
-                                    "machine's")
-                         .arg(options.listen.toString());
+        return QStringLiteral("cannot listen on %1: the address is in use or not this machine's%2")
+            .arg(options.listen.toString(),
+                 tls ? QStringLiteral(", or the certificate and key do not go together")
+                     : QString());
     return {};
 }
 

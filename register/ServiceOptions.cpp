@@ -115,13 +115,10 @@ std::optional<int> number(const QCommandLineParser &parser, const QString &name,
 std::optional<QByteArray> readSmallFile(const QString &path, QString &error)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("cannot read %1: %2")
-                    .arg(QDir::toNativeSeparators(path), file.errorString());
-        return std::nullopt;
-    }
-    QByteArray bytes = file.read(maxFileBytes + 1);
-    if (file.error() != QFileDevice::NoError) {
+    QByteArray bytes;
+    if (file.open(QIODevice::ReadOnly))
+        bytes = file.read(maxFileBytes + 1);
+    if (!file.isOpen() || file.error() != QFileDevice::NoError) {
         error = QStringLiteral("cannot read %1: %2")
                     .arg(QDir::toNativeSeparators(path), file.errorString());
         return std::nullopt;

@@ -8,6 +8,8 @@
 #include <QSet>
 #include <QStringDecoder>
 
+#include <utility>
+
 namespace {
 
 std::optional<QString> decodeUtf8(const QByteArray &bytes)
@@ -21,18 +23,15 @@ std::optional<QString> decodeUtf8(const QByteArray &bytes)
 
 QString *fieldNamed(SignUpFields &fields, QStringView name)
 {
-    if (name == u"username")
-        return &fields.username;
-    if (name == u"password")
-        return &fields.password;
-    if (name == u"email")
-        return &fields.email;
-    if (name == u"gender")
-        return &fields.gender;
-    if (name == u"challenge")
-        return &fields.challenge;
-    if (name == u"nonce")
-        return &fields.nonce;
+    const std::pair<QStringView, QString SignUpFields::*> named[] = {
+        {u"username", &SignUpFields::username},   {u"password", &SignUpFields::password},
+        {u"email", &SignUpFields::email},         {u"gender", &SignUpFields::gender},
+        {u"challenge", &SignUpFields::challenge}, {u"nonce", &SignUpFields::nonce},
+    };
+    for (const auto &[fieldName, member] : named) {
+        if (name == fieldName)
+            return &(fields.*member);
+    }
     return nullptr;
 }
 

@@ -16,7 +16,8 @@ kelto_install_packages() {
         "${missing[@]}"
 }
 
-# What building and testing needs on Debian 12.
-KELTO_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev fonts-wine libmicrohttpd-dev pkg-config)
+# What building and testing needs on Debian 12; help2man writes the manual pages.
+KELTO_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev fonts-wine libmicrohttpd-dev pkg-config
+    help2man)
 # What the sign-up page's browser tests drive (label browser): Chromium through Selenium.
 KELTO_BROWSER_TEST_PACKAGES=(chromium chromium-driver python3-selenium)

@@ -119,6 +119,20 @@ while IFS= read -r test; do
     grep -a '^SKIP' "$out" 2>/dev/null | sed 's/^SKIP *: */      skipped: /' || true
 done < <(ctest --test-dir "$build" --show-only=json-v1 | jq -c '.tests[]')
 
+# Runs one of the checks below and counts and prints its outcome as the test lines above.
+run_check()
+{
+    local name=$1 begin=$SECONDS
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+        printf 'PASS  %-26s (%d s)\n' "$name" $((SECONDS - begin))
+    else
+        failed=$((failed + 1))
+        printf 'FAIL  %-26s (%d s)\n' "$name" $((SECONDS - begin))
+    fi
+}
+
 # Prints the first window whose title matches, waiting up to 60 s; prints nothing if none came.
 # One search at a time rather than --sync: a window of the program before may still be going
 # away, and xdotool ends on the X error its vanishing raises in the middle of a search.
@@ -241,14 +255,7 @@ zip_check() {
     # The Accounts window on its own, as a double-click on kelto-accounts.exe starts it.
     shows_window "$server" kelto-accounts.exe '^Accounts – ' || return 1
 }
-begin=$SECONDS
-if zip_check; then
-    passed=$((passed + 1))
-    printf 'PASS  %-26s (%d s)\n' "portable ZIP" $((SECONDS - begin))
-else
-    failed=$((failed + 1))
-    printf 'FAIL  %-26s (%d s)\n' "portable ZIP" $((SECONDS - begin))
-fi
+run_check "portable ZIP" zip_check
 
 # The installer as an administrator runs it: silently into Program Files, where the program
 # finds no server folder and must ask for one; then the uninstaller must leave nothing behind.
@@ -289,7 +296,7 @@ installer_check() {
     (cd "$server" && exec "$wine" "$installed/kelto-account-creator.exe") >/dev/null 2>&1 &
     local program=$!
     local chooser
-    chooser=$(find_window '^No server folder beside the program')
+    chooser=$(find_window '^Choose the Server Folder$')
     if [ -z "$chooser" ]; then
         kill "$program" 2>/dev/null || true
         wait "$program" 2>/dev/null || true
@@ -320,14 +327,7 @@ installer_check() {
     rm -rf "$installed"
     echo "the uninstaller removed the program and its Start-menu entries"
 }
-begin=$SECONDS
-if installer_check; then
-    passed=$((passed + 1))
-    printf 'PASS  %-26s (%d s)\n' "installer" $((SECONDS - begin))
-else
-    failed=$((failed + 1))
-    printf 'FAIL  %-26s (%d s)\n' "installer" $((SECONDS - begin))
-fi
+run_check "installer" installer_check
 
 echo "Windows check took $((SECONDS - started)) s"
 echo "Windows: $passed passed, $failed failed"

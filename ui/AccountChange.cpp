@@ -1,17 +1,41 @@
 #include "ui/AccountChange.h"
 
 #include "core/CreateAccount.h"
+#include "core/RecordLine.h"
+
+namespace {
+
+std::optional<ValidationResult> passwordsDiffer(const QString &password, const QString &repeated)
+{
+    if (password == repeated)
+        return std::nullopt;
+    return ValidationResult::fail(QStringLiteral("The two passwords are not the same"),
+                                  QStringLiteral("Password"));
+}
+
+std::optional<ChangeMessage> addMessage(const AddAccountResult &result)
+{
+    switch (result.outcome) {
+    case AddOutcome::Created:
+        return std::nullopt;
+    case AddOutcome::Duplicate:
+        // As the main window tells it.
+        return ChangeMessage{QStringLiteral("Username exist"), std::nullopt, MessageIcon::None};
+    case AddOutcome::FileError:
+        break;
+    }
+    return ChangeMessage{result.errorText, fileErrorTitle};
+}
+
+} // namespace
 
 AccountChange passwordChange(const QString &username, const QString &password,
                              const QString &repeated)
 {
     AccountChange change;
     change.edit.username = username;
-    if (password != repeated) {
-        change.refused = ValidationResult::fail(
-            QStringLiteral("The two passwords are not the same"), QStringLiteral("Password"));
+    if ((change.refused = passwordsDiffer(password, repeated)))
         return change;
-    }
     if (ValidationResult check = validateNewPassword(password); !check.passed) {
         change.refused = check;
         return change;
@@ -41,6 +65,24 @@ AccountChange detailsChange(const AccountRecord &shown, bool male, const QString
     return change;
 }
 
+AccountChange accountAddition(const QString &username, const QString &password,
+                              const QString &repeated, bool male, const QString &email,
+                              qint32 gmFlags)
+{
+    AccountChange change;
+    if ((change.refused = passwordsDiffer(password, repeated)))
+        return change;
+    QString checkedEmail = email;
+    if (ValidationResult check = validateAccountTexts(username, password, checkedEmail);
+        !check.passed) {
+        change.refused = check;
+        return change;
+    }
+    change.addition = NewAccount{
+        username, BuildRecordLine(username, password, male ? 1 : 0, checkedEmail, gmFlags)};
+    return change;
+}
+
 AccountChange removal(const QString &username, bool keepBackup)
 {
     AccountChange change;
@@ -63,4 +105,12 @@ std::optional<ChangeMessage> editMessage(const QString &username, const EditResu
         break;
     }
     return ChangeMessage{result.errorText, fileErrorTitle};
+}
+
+std::optional<ChangeMessage> sendChange(const QString &applicationFolder,
+                                        const AccountChange &change)
+{
+    if (const std::optional<NewAccount> &add = change.addition)
+        return addMessage(AddAccount(applicationFolder, add->username, add->recordLine));
+    return editMessage(change.edit.username, EditAccount(applicationFolder, change.edit));
 }

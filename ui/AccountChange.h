@@ -1,22 +1,32 @@
 #pragma once
 
 #include "core/AccountEdit.h"
+#include "core/AccountFile.h"
 #include "core/AccountRecord.h"
 #include "core/EntryValidation.h"
+#include "core/EntryView.h"
 
 #include <QString>
 
 #include <optional>
 
 // What a change made in the Accounts window sends to the account file, decided here without a
-// window, with the rules and the words kadd passwd, set and remove use.
+// window, with the rules and the words kadd add, passwd, set and remove use.
 struct AccountChange
 {
     std::optional<ValidationResult> refused; // a rule refused a value: nothing is to be sent
     AccountEdit edit;                        // by name; no values and no removal: nothing to do
+    std::optional<NewAccount> addition;      // a new account instead of an edit
 
-    bool isEmpty() const { return !edit.remove && edit.values.isEmpty(); }
+    bool isEmpty() const { return !addition && !edit.remove && edit.values.isEmpty(); }
+    QString username() const { return addition ? addition->username : edit.username; }
 };
+
+// A new account checked by the rules of creation, as the main window and kadd add check it,
+// after its password typed twice matched.
+AccountChange accountAddition(const QString &username, const QString &password,
+                              const QString &repeated, bool male, const QString &email,
+                              qint32 gmFlags);
 
 // The password typed twice; both must match before the rules of creation look at it.
 AccountChange passwordChange(const QString &username, const QString &password,
@@ -35,5 +45,10 @@ struct ChangeMessage
 {
     QString text;
     std::optional<QString> title; // none: the program's own
+    MessageIcon icon = MessageIcon::Critical;
 };
 std::optional<ChangeMessage> editMessage(const QString &username, const EditResult &result);
+// Sends the change to the account file and tells the message its outcome calls for. It runs on
+// the change's own thread.
+std::optional<ChangeMessage> sendChange(const QString &applicationFolder,
+                                        const AccountChange &change);

@@ -3,11 +3,8 @@
 #include "core/AccountRecord.h"
 
 #include <QDialog>
-#include <QList>
 
-class QCheckBox;
-class QLineEdit;
-class QRadioButton;
+class AccountDetailsFields;
 
 // Edits an account's gender, e-mail and GM flags, starting from the values the table shows.
 // OK only reports the request (submitted); the Accounts window decides whether it closes.
@@ -18,17 +15,11 @@ class AccountDetailsDialog : public QDialog
 public:
     AccountDetailsDialog(const AccountRecord &record, QWidget *parent);
 
-    bool isMaleSelected() const;
-    QString email() const;
-    qint32 gmFlagTotal() const;
-    void setGmFlagTotal(qint32 total);
+    AccountDetailsFields *details() const { return m_details; }
 
 signals:
     void submitted();
 
 private:
-    QRadioButton *optMale = nullptr;
-    QRadioButton *optFemale = nullptr;
-    QLineEdit *txtEmail = nullptr;
-    QList<QCheckBox *> m_flagBoxes; // in the order of gmFlags
+    AccountDetailsFields *m_details = nullptr;
 };

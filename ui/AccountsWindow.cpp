@@ -3,10 +3,13 @@
 #include "core/AccountFile.h"
 #include "core/AccountTable.h"
 #include "ui/AccountDetailsDialog.h"
+#include "ui/AccountDetailsFields.h"
 #include "ui/AccountTableLoader.h"
 #include "ui/AccountTableModel.h"
+#include "ui/AddAccountDialog.h"
 #include "ui/ModalMessage.h"
 #include "ui/PasswordDialog.h"
+#include "ui/PasswordFields.h"
 #include "ui/RemoveAccountDialog.h"
 
 #include <QCheckBox>
@@ -21,9 +24,11 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QTableView>
 #include <QThread>
@@ -166,13 +171,34 @@ void AccountsWindow::createControls()
     buttons->addWidget(cmdEdit);
     buttons->addWidget(cmdRemove);
     buttons->addStretch();
+    // Apart from the commands on the selected account: it needs none.
+    cmdAdd = makeButton(this, "cmdAdd", QStringLiteral("&Add…"), QStringLiteral("Add account"));
+    cmdAdd->setToolTip(
+        QStringLiteral("Add an account (%1)")
+            .arg(QKeySequence(QKeySequence::New).toString(QKeySequence::NativeText)));
+    buttons->addWidget(cmdAdd);
     layout->addLayout(buttons);
+    new QShortcut(QKeySequence::New, this, this, &AccountsWindow::addAccount);
+
+    m_rowMenu = new QMenu(this);
+    m_rowMenu->setObjectName(QStringLiteral("mnuRow"));
+    // The commands of the buttons below the table, enabled as they are.
+    m_rowChanges = {
+        m_rowMenu->addAction(cmdPassword->text(), this, &AccountsWindow::changePassword),
+        m_rowMenu->addAction(cmdEdit->text(), this, &AccountsWindow::editAccount),
+        m_rowMenu->addAction(cmdRemove->text(), this, &AccountsWindow::removeAccount),
+    };
+    m_rowMenu->addSeparator();
+    m_rowMenu->addAction(QStringLiteral("&Copy username"), this, &AccountsWindow::copyUsername);
+    tblAccounts->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(tblAccounts, &QWidget::customContextMenuRequested, this, &AccountsWindow::showRowMenu);
 
     setTabOrder(txtFilter, tblAccounts);
     setTabOrder(tblAccounts, cmdPassword);
     setTabOrder(cmdPassword, cmdEdit);
     setTabOrder(cmdEdit, cmdRemove);
     setTabOrder(cmdRemove, chkShowPasswords);
+    setTabOrder(chkShowPasswords, cmdAdd);
 
     connect(txtFilter, &QLineEdit::textChanged, m_model, &AccountTableModel::setFilterText);
     connect(m_model, &AccountTableModel::rowsAboutToBeReplaced, this, &AccountsWindow::keepPlace);
@@ -191,12 +217,31 @@ void AccountsWindow::createControls()
     connect(cmdPassword, &QPushButton::clicked, this, &AccountsWindow::changePassword);
     connect(cmdEdit, &QPushButton::clicked, this, &AccountsWindow::editAccount);
     connect(cmdRemove, &QPushButton::clicked, this, &AccountsWindow::removeAccount);
+    connect(cmdAdd, &QPushButton::clicked, this, &AccountsWindow::addAccount);
+    txtFilter->installEventFilter(this);
     updateCommands();
     txtFilter->setFocus();
 }
 
 bool AccountsWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == txtFilter && event->type() == QEvent::KeyPress) {
+        switch (static_cast<QKeyEvent *>(event)->key()) {
+        case Qt::Key_Down:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            enterTable(true);
+            return true;
+        default:
+            break;
+        }
+    }
+    // Enter and Delete act on the selected row: a table reached by Tab must have one.
+    if (watched == tblAccounts && event->type() == QEvent::FocusIn) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        if ((reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason) && selectedRow() < 0)
+            enterTable(false);
+    }
     if (watched == tblAccounts && event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         if (key->matches(QKeySequence::Copy)) {
@@ -218,6 +263,24 @@ bool AccountsWindow::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void AccountsWindow::enterTable(bool firstRow)
+{
+    if (m_model->rowCount() > 0) {
+        const QModelIndex current = tblAccounts->currentIndex();
+        const int row = firstRow || !current.isValid() ? 0 : current.row();
+        selectRow(row);
+        tblAccounts->scrollTo(m_model->index(row, 0));
+    }
+    tblAccounts->setFocus(Qt::OtherFocusReason);
+}
+
+void AccountsWindow::showRowMenu(const QPoint &position)
+{
+    if (!tblAccounts->indexAt(position).isValid() || selectedRow() < 0)
+        return;
+    m_rowMenu->popup(tblAccounts->viewport()->mapToGlobal(position));
 }
 
 void AccountsWindow::watchFile()
@@ -283,9 +346,12 @@ void AccountsWindow::returnToPlace()
             line = name.isEmpty() || !table ? -1 : table->find(name);
         return line < 0 ? -1 : m_model->rowOfLine(line);
     };
-    const int selected = rowOf(m_place.selectedLine, m_place.selectedName);
+    // An account just added is the one the operator will look for.
+    const bool added = !m_addedName.isEmpty() && table && table->find(m_addedName) >= 0;
+    const int selected = added ? m_model->rowOfLine(table->find(std::exchange(m_addedName, {})))
+                               : rowOf(m_place.selectedLine, m_place.selectedName);
     selectRow(selected);
-    if (sameFile) {
+    if (sameFile || added) {
         // A new filter or order: the selected account stays in view.
         if (selected >= 0)
             tblAccounts->scrollTo(m_model->index(selected, 0), QAbstractItemView::PositionAtCenter);
@@ -346,8 +412,9 @@ void AccountsWindow::showSortIndicator()
 
 void AccountsWindow::showStatus()
 {
-    lblStatus->setText(m_change ? QStringLiteral("Changing %1…").arg(m_changingName)
-                                : m_model->statusText());
+    const QString changing =
+        m_changeAdds ? QStringLiteral("Adding %1…") : QStringLiteral("Changing %1…");
+    lblStatus->setText(m_change ? changing.arg(m_changingName) : m_model->statusText());
 }
 
 void AccountsWindow::updateCommands()
@@ -356,6 +423,9 @@ void AccountsWindow::updateCommands()
     cmdPassword->setEnabled(account);
     cmdEdit->setEnabled(account);
     cmdRemove->setEnabled(account);
+    for (QAction *action : std::as_const(m_rowChanges))
+        action->setEnabled(account);
+    cmdAdd->setEnabled(!m_change);
 }
 
 void AccountsWindow::openDialog(QDialog *dialog)
@@ -373,7 +443,10 @@ void AccountsWindow::changePassword()
     const QString username = m_model->recordAt(row).username;
     auto *dialog = new PasswordDialog(username, this);
     connect(dialog, &PasswordDialog::submitted, this, [this, dialog, username] {
-        apply(dialog, passwordChange(username, dialog->password(), dialog->repeated()));
+        PasswordFields *passwords = dialog->passwords();
+        apply(dialog, passwordChange(username, passwords->password(), passwords->repeated()));
+        if (passwords->password() != passwords->repeated())
+            passwords->startOver();
     });
     openDialog(dialog);
 }
@@ -386,8 +459,26 @@ void AccountsWindow::editAccount()
     const AccountRecord record = m_model->recordAt(row);
     auto *dialog = new AccountDetailsDialog(record, this);
     connect(dialog, &AccountDetailsDialog::submitted, this, [this, dialog, record] {
-        apply(dialog, detailsChange(record, dialog->isMaleSelected(), dialog->email(),
-                                    dialog->gmFlagTotal()));
+        const AccountDetailsFields *details = dialog->details();
+        apply(dialog, detailsChange(record, details->isMaleSelected(), details->email(),
+                                    details->gmFlagTotal()));
+    });
+    openDialog(dialog);
+}
+
+void AccountsWindow::addAccount()
+{
+    if (m_change)
+        return;
+    auto *dialog = new AddAccountDialog(this);
+    connect(dialog, &AddAccountDialog::submitted, this, [this, dialog] {
+        PasswordFields *passwords = dialog->passwords();
+        const AccountDetailsFields *details = dialog->details();
+        apply(dialog,
+              accountAddition(dialog->username(), passwords->password(), passwords->repeated(),
+                              details->isMaleSelected(), details->email(), details->gmFlagTotal()));
+        if (passwords->password() != passwords->repeated())
+            passwords->startOver();
     });
     openDialog(dialog);
 }
@@ -414,18 +505,24 @@ void AccountsWindow::apply(QDialog *dialog, const AccountChange &change)
     // A second dialog opened while another was up waits for the change under way.
     if (m_change)
         return;
-    dialog->accept();
-    if (change.isEmpty())
+    if (change.isEmpty()) {
+        dialog->accept();
         return;
+    }
+    // The dialog stays, greyed, until the outcome is known: a refusal or a file error then
+    // leaves the entry in it to be mended rather than typed again.
+    dialog->setEnabled(false);
+    m_changeDialog = dialog;
 
     // At a million lines an edit takes a quarter of a second: the window must answer meanwhile.
     const quint64 id = ++m_changeId;
     const QString folder = m_applicationFolder;
-    const AccountEdit edit = change.edit;
-    auto result = std::make_shared<EditResult>();
-    m_changeResult = result;
-    m_changingName = edit.username;
-    m_change = QThread::create([folder, edit, result] { *result = EditAccount(folder, edit); });
+    auto message = std::make_shared<std::optional<ChangeMessage>>();
+    m_changeMessage = message;
+    m_changingName = change.username();
+    m_changeAdds = change.addition.has_value();
+    m_change =
+        QThread::create([folder, change, message] { *message = sendChange(folder, change); });
     connect(m_change, &QThread::finished, this, [this, id] {
         if (id == m_changeId && m_change)
             finishChange();
@@ -441,12 +538,22 @@ void AccountsWindow::finishChange()
     m_change->wait();
     delete m_change;
     m_change = nullptr;
-    const EditResult result = *std::exchange(m_changeResult, nullptr);
+    const std::optional<ChangeMessage> message = *std::exchange(m_changeMessage, nullptr);
     unsetCursor();
     showStatus();
     updateCommands();
-    if (const std::optional<ChangeMessage> message = editMessage(m_changingName, result))
-        ModalMessage::show(this, message->text, message->title, MessageIcon::Critical);
+    QDialog *dialog = std::exchange(m_changeDialog, nullptr);
+    if (message && dialog) {
+        dialog->setEnabled(true);
+        ModalMessage::show(dialog, message->text, message->title, message->icon);
+    } else if (message) {
+        ModalMessage::show(this, message->text, message->title, message->icon);
+    } else {
+        if (dialog)
+            dialog->accept();
+        if (m_changeAdds)
+            m_addedName = m_changingName;
+    }
     // Whatever the outcome, the table shows the file as it now is.
     reload();
 }
@@ -460,4 +567,10 @@ void AccountsWindow::copySelection()
         return;
     std::sort(rows.begin(), rows.end());
     QGuiApplication::clipboard()->setText(m_model->copyText(rows));
+}
+
+void AccountsWindow::copyUsername()
+{
+    if (const int row = selectedRow(); row >= 0)
+        QGuiApplication::clipboard()->setText(m_model->recordAt(row).username);
 }

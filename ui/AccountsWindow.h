@@ -3,6 +3,8 @@
 #include "ui/AccountChange.h"
 
 #include <QElapsedTimer>
+#include <QList>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -10,6 +12,7 @@
 #include <memory>
 
 class AccountTable;
+class QAction;
 class AccountTableLoader;
 class AccountTableModel;
 class QCheckBox;
@@ -17,16 +20,17 @@ class QDialog;
 class QFileSystemWatcher;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 class QTableView;
 class QThread;
 
-// The Accounts window: every line of the account file in a table, with a filter, and the
-// password, details and removal of the selected account changed through EditAccount, as kadd
-// passwd, set and remove change them, one at a time, on a thread of its own: a large file keeps
-// the window answering meanwhile. It follows the file: a change by any program reloads the
-// table, in the background, keeping the selected account in view.
+// The Accounts window: every line of the account file in a table, with a filter; accounts added
+// through AddAccount and the password, details and removal of the selected account changed
+// through EditAccount, as kadd add, passwd, set and remove do, one at a time, on a thread of its
+// own: a large file keeps the window answering meanwhile. It follows the file: a change by any
+// program reloads the table, in the background, keeping the selected account in view.
 class AccountsWindow : public QWidget
 {
     Q_OBJECT
@@ -44,6 +48,9 @@ public:
     void editAccount();
     void removeAccount();
     void copySelection();
+    void copyUsername();
+    // Opens the dialog for a new account.
+    void addAccount();
     // Reads the file again now, as a change noticed on disk does after a short wait.
     void reload();
 
@@ -65,6 +72,8 @@ private:
     void showLoadError(const QString &errorText);
     void showProgress(qint64 bytesRead, qint64 fileSize);
     void updateCommands();
+    void enterTable(bool firstRow);
+    void showRowMenu(const QPoint &position);
     void showStatus();
     void showSortIndicator();
     int selectedRow() const;
@@ -90,7 +99,10 @@ private:
     QThread *m_change = nullptr;
     quint64 m_changeId = 0; // a thread's end reported by a close meanwhile is not reported again
     QString m_changingName;
-    std::shared_ptr<EditResult> m_changeResult;
+    bool m_changeAdds = false;
+    QPointer<QDialog> m_changeDialog; // the dialog the change came from, open until it ends
+    std::shared_ptr<std::optional<ChangeMessage>> m_changeMessage;
+    QString m_addedName; // selected and shown once the table holds it
 
     // Where the operator was before the rows were replaced: the selected and the topmost line,
     // by index within the same table, by name in a new version of the file.
@@ -113,4 +125,7 @@ private:
     QPushButton *cmdPassword = nullptr;
     QPushButton *cmdEdit = nullptr;
     QPushButton *cmdRemove = nullptr;
+    QPushButton *cmdAdd = nullptr;
+    QMenu *m_rowMenu = nullptr;    // the commands on the row under the pointer
+    QList<QAction *> m_rowChanges; // those of m_rowMenu that change the account
 };

@@ -2,10 +2,10 @@
 
 #include <QDialog>
 
-class QLineEdit;
+class PasswordFields;
 
-// Asks for an account's new password, typed twice without echo. OK only reports the request
-// (submitted); the Accounts window decides whether the dialog closes.
+// Asks for an account's new password, typed twice. OK only reports the request (submitted); the
+// Accounts window decides whether the dialog closes.
 class PasswordDialog : public QDialog
 {
     Q_OBJECT
@@ -13,13 +13,11 @@ class PasswordDialog : public QDialog
 public:
     PasswordDialog(const QString &username, QWidget *parent);
 
-    QString password() const;
-    QString repeated() const;
+    PasswordFields *passwords() const { return m_passwords; }
 
 signals:
     void submitted();
 
 private:
-    QLineEdit *txtNewPassword = nullptr;
-    QLineEdit *txtRepeatPassword = nullptr;
+    PasswordFields *m_passwords = nullptr;
 };

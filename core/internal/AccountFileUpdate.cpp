@@ -1,6 +1,7 @@
 #include "core/internal/AccountFileUpdate.h"
 
 #include "core/internal/ServerFolderOrigin.h"
+#include "core/internal/fs/AccessDenial.h"
 #include "core/internal/fs/SignalCleanup.h"
 
 #include <QDir>
@@ -26,6 +27,18 @@ QString missingFileReason(const QFileInfo &info)
     if (info.exists())
         return QStringLiteral("it is not a regular file");
     return QStringLiteral("the file does not exist (%1)").arg(serverFolderOrigin(info.filePath()));
+}
+
+// A refusal of the system names the file or folder that refused and who may pass, where it can be
+// told; for a new file, the folder that refuses it.
+FailureReason explainRefusal(const FailureReason &failure, const QString &path, bool forWriting)
+{
+    if (failure.kind != FailureReason::AccessRefused)
+        return failure;
+    QString reason = refusedAccessReason(path, forWriting);
+    if (reason.isEmpty() && forWriting && !QFileInfo::exists(path))
+        reason = refusedAccessReason(QFileInfo(path).absolutePath(), true);
+    return reason.isEmpty() ? failure : FailureReason(reason, failure.kind);
 }
 
 QString installFailure(const QString &target, const QString &reason)
@@ -82,8 +95,8 @@ Failure takeLock(UpdateLock &lock, const QString &busyReason)
         return {};
     if (failure->kind == FailureReason::Busy)
         return FailureReason(busyReason, FailureReason::Busy);
-    return failure->within(QStringLiteral("the lock file %1 could not be made: %2"),
-                           nativeName(lock.path()));
+    return explainRefusal(*failure, lock.path(), true)
+        .within(QStringLiteral("the lock file %1 could not be made: %2"), nativeName(lock.path()));
 }
 
 AccountFileUpdate::AccountFileUpdate(const QString &accountPath) : m_accountPath(accountPath) {}
@@ -114,8 +127,12 @@ Failure AccountFileUpdate::open(Locking locking)
     const QFileInfo info(m_accountPath);
     if (info.isFile())
         m_target = info.canonicalFilePath();
-    if (m_target.isEmpty())
+    if (m_target.isEmpty()) {
+        const QString unreachable = unreachableReason(m_accountPath);
+        if (!unreachable.isEmpty())
+            return FailureReason(unreachable, FailureReason::AccessRefused);
         return missingFileReason(info);
+    }
     if (locking == Locking::Exclusive) {
         m_accountLock.emplace(m_target + QStringLiteral(".lock"));
         if (Failure failure = takeLock(
@@ -124,7 +141,9 @@ Failure AccountFileUpdate::open(Locking locking)
     }
     m_source.emplace(m_target);
     Failure failure = m_source->openForReading();
-    if (!failure)
+    if (failure)
+        failure = explainRefusal(*failure, m_target, false);
+    else
         failure = rememberSourceState();
     if (failure)
         return failure->within(QStringLiteral("it could not be opened: %1"));

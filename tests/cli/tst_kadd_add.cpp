@@ -82,6 +82,7 @@ private slots:
     void notCreated_data();
     void notCreated();
     void missingAccountFile();
+    void generatedPasswordIsStoredAndShownOnce();
     void defaultFolderIsTheProgramFolder_data();
     void defaultFolderIsTheProgramFolder();
     void fileSizeLimitIsAFileError();
@@ -209,7 +210,7 @@ void KaddAddTest::notCreated_data()
     QTest::newRow("password that looks like an option")
         << QStringList{"add", "bobby", "-pw12"} << none << 64 << "goes after --: kadd add";
     QTest::newRow("option of another command")
-        << QStringList{"add", "bobby", "pw12", "--dry-run"} << none << 64 << usage;
+        << QStringList{"add", "bobby", "pw12", "--json"} << none << 64 << usage;
     QTest::newRow("bad flag name") << QStringList{"add", "bobby", "pw12", "--gm", "WARP+FLY"}
                                    << none << 64 << "--gm 'WARP+FLY' is not";
     QTest::newRow("flag value, not name")
@@ -271,6 +272,21 @@ void KaddAddTest::missingAccountFile()
 }
 
 // Under "ulimit -f" a write past the limit raises SIGXFSZ, which would kill kadd midway.
+void KaddAddTest::generatedPasswordIsStoredAndShownOnce()
+{
+    ServerFolder server(existing);
+    const KaddResult result =
+        runKadd(inServer({"add", "bobby", "--generate"}, server), server.workFolder(), "unread\n");
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, 0);
+    const QList<QByteArray> lines = result.out.split('\n');
+    QCOMPARE(lines.value(0), "Created bobby");
+    QVERIFY2(lines.value(1).startsWith("Password: "), result.out.constData());
+    const QByteArray password = lines.value(1).mid(10);
+    QCOMPARE(password.size(), 12);
+    QCOMPARE(server.accounts(), existing + "bobby," + password + ",1,none,0\r\n");
+}
+
 void KaddAddTest::fileSizeLimitIsAFileError()
 {
 #ifdef Q_OS_UNIX

@@ -87,6 +87,10 @@ void KaddManageTest::commands_data()
         << QStringList{"set", "BOB", "--gm", "broadcast+WARP", "--email", "new@x.org", "--male"}
         << none << 0 << fileWith(alice, "bob,pw12,1,new@x.org,129", carol)
         << QByteArray("Changed bob: GM flags 129 (BROADCAST+WARP), e-mail new@x.org, male\n");
+    QTest::newRow("set, GM flags given and taken")
+        << QStringList{"set", "bob", "--gm", "+BROADCAST-WHOIS"} << none << 0
+        << fileWith(alice, "bob,pw12,0,b@x.org,129", carol)
+        << QByteArray("Changed bob: GM flags 129 (BROADCAST+WARP)\n");
     QTest::newRow("set empty e-mail means none")
         << QStringList{"set", "bob", "--email", "", "--gm", "0"} << none << 0
         << fileWith(alice, "bob,pw12,0,none,0", carol)
@@ -118,6 +122,10 @@ void KaddManageTest::commands_data()
                                   << 0 << none
                                   << QByteArray(
                                          "Would change bob (line 2): GM flags 1 (BROADCAST)\n");
+    QTest::newRow("add, dry run") << QStringList{"add", "dave", "pw12", "--dry-run"} << none << 0
+                                  << none
+                                  << QByteArray(
+                                         "Would create dave: GM flags 0, e-mail none, male\n");
     QTest::newRow("passwd, dry run, still checked")
         << QStringList{"passwd", "bob", "x", "--dry-run"} << none << 2 << none << none;
     QTest::newRow("check, other case")

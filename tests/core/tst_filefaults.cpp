@@ -16,8 +16,10 @@
 
 #ifdef Q_OS_UNIX
 #include <csignal>
+#include <pwd.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #ifdef Q_OS_LINUX
 #include <sys/inotify.h>
@@ -38,6 +40,7 @@ private slots:
 
     void accountFileNotThere_data();
     void accountFileNotThere();
+    void folderOnTheWayRefusesThisUser();
     void tempFileCannotBeCreated();
     void workingFolderGone();
     void workingFolderRefusesNewFiles_data();
@@ -195,6 +198,61 @@ void FileFaultsTest::accountFileNotThere()
     server.setAccounts(accounts);
     QCOMPARE(addCarol(server).outcome, AddOutcome::Created);
     QCOMPARE(server.accounts(), withCarol);
+}
+
+// A folder this user may not enter is told as that, not as a missing account file. Root passes
+// every permission bit, so as root the update runs in a forked child that has handed its rights
+// to nobody (the folders above kData opened to it); any other user is kept out of kData by
+// taking every bit from it.
+void FileFaultsTest::folderOnTheWayRefusesThisUser()
+{
+#ifdef Q_OS_UNIX
+    ServerFolder server(accounts);
+    WorkingFolder working(server.workFolder());
+    const QString folder = server.path() + QStringLiteral("/kData");
+    const bool root = ::geteuid() == 0;
+    const struct passwd *nobody = ::getpwnam("nobody");
+    if (root && !nobody)
+        QSKIP("no user nobody to drop the rights to");
+    const QByteArray above = QFile::encodeName(QFileInfo(server.path()).absolutePath());
+    QVERIFY(!root || ::chmod(above.constData(), 0755) == 0);
+    QCOMPARE(::chmod(QFile::encodeName(folder).constData(), root ? 0700 : 0), 0);
+    const auto enterable =
+        qScopeGuard([&] { ::chmod(QFile::encodeName(folder).constData(), 0755); });
+
+    QByteArray reason;
+    if (!root) {
+        reason = addCarol(server).errorText.toUtf8();
+    } else {
+        int channel[2];
+        QCOMPARE(::pipe(channel), 0);
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            ::close(channel[0]);
+            if (::setegid(nobody->pw_gid) != 0 || ::seteuid(nobody->pw_uid) != 0)
+                ::_exit(1);
+            const QByteArray text = addCarol(server).errorText.toUtf8();
+            ::_exit(::write(channel[1], text.constData(), size_t(text.size())) == text.size() ? 0
+                                                                                              : 1);
+        }
+        ::close(channel[1]);
+        QFile fromChild;
+        QVERIFY(fromChild.open(channel[0], QIODevice::ReadOnly, QFile::AutoCloseHandle));
+        reason = fromChild.readAll();
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const struct passwd *me = ::getpwuid(::geteuid());
+    const QString owner = me ? QString::fromLocal8Bit(me->pw_name) : QString::number(::geteuid());
+    for (const QString &told : {QStringLiteral("permission denied"), folder, owner})
+        QVERIFY2(reason.contains(told.toUtf8()), reason.constData());
+    QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+    QCOMPARE(server.accounts(), accounts);
+#else
+    QSKIP("permission bits are a POSIX matter here");
+#endif
 }
 
 void FileFaultsTest::tempFileCannotBeCreated()

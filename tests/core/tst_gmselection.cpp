@@ -13,6 +13,8 @@ private slots:
     void doneSumsTheTickedFlags_data();
     void doneSumsTheTickedFlags();
     void totalIsZeroUntilDone();
+    void relativeChange_data();
+    void relativeChange();
 };
 
 namespace {
@@ -127,6 +129,38 @@ void GmSelectionTest::totalIsZeroUntilDone()
     window.selection.open(); // opening again discards the confirmed selection
     QCOMPARE(window.total, 0);
     QCOMPARE(window.selection.slot(7), 0);
+}
+
+void GmSelectionTest::relativeChange_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<qint32>("add");
+    QTest::addColumn<qint32>("clear");
+
+    QTest::newRow("give one") << "+WARP" << true << 128 << 0;
+    QTest::newRow("take one, any case") << "-whois" << true << 0 << 256;
+    QTest::newRow("give and take") << "+WARP-WHOIS" << true << 128 << 256;
+    QTest::newRow("several") << "+broadcast+WARP-WHOIS" << true << 129 << 256;
+    QTest::newRow("no sign first: a total") << "BROADCAST+WARP" << false << 0 << 0;
+    QTest::newRow("unknown name") << "+WARP-FLY" << false << 0 << 0;
+    QTest::newRow("empty name") << "+WARP+" << false << 0 << 0;
+    QTest::newRow("a value, not a name") << "+128" << false << 0 << 0;
+    QTest::newRow("given and taken") << "+WARP-warp" << false << 0 << 0;
+}
+
+void GmSelectionTest::relativeChange()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    QFETCH(qint32, add);
+    QFETCH(qint32, clear);
+    const std::optional<GmFlagChange> change = parseGmFlagChange(text);
+    QCOMPARE(change.has_value(), valid);
+    if (change) {
+        QCOMPARE(change->add, add);
+        QCOMPARE(change->clear, clear);
+    }
 }
 
 QTEST_GUILESS_MAIN(GmSelectionTest)

@@ -16,6 +16,8 @@ private slots:
     void cleanupTestCase() { QDir::setCurrent(m_previous); }
     void precedence_data();
     void precedence();
+    void foundAbove_data();
+    void foundAbove();
     void missingPart_data();
     void missingPart();
     void pickedFolder_data();
@@ -123,6 +125,33 @@ void ServerLocationTest::precedence()
     QCOMPARE(location.source, source);
     QCOMPARE(location.path, folder.isEmpty() ? QString() : m_root.filePath(folder));
     QCOMPARE(read, savedRead);
+}
+
+void ServerLocationTest::foundAbove_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("folder"); // empty: none found
+
+    QTest::newRow("from a subfolder") << "program/KeltoAccountCreator"
+                                      << "program";
+    QTest::newRow("none up to the root") << "bare/kPlayer"
+                                         << "";
+#ifdef Q_OS_UNIX
+    const QString open = m_root.filePath("saved");
+    QVERIFY(QFile::setPermissions(open, QFile::permissions(open) | QFile::WriteOther));
+    QTest::newRow("not in a folder anyone may write") << "saved/kData"
+                                                      << "";
+#endif
+}
+
+void ServerLocationTest::foundAbove()
+{
+    QFETCH(QString, start);
+    QFETCH(QString, folder);
+    const ServerLocation location = locateServerFolderAbove(start);
+    QCOMPARE(location.source,
+             folder.isEmpty() ? ServerFolderSource::None : ServerFolderSource::WorkingFolder);
+    QCOMPARE(location.path, folder.isEmpty() ? QString() : m_root.filePath(folder));
 }
 
 void ServerLocationTest::missingPart_data()

@@ -7,6 +7,7 @@
 #include "ui/AccountDetailsDialog.h"
 #include "ui/AccountTableModel.h"
 #include "ui/AccountsWindow.h"
+#include "ui/AddAccountDialog.h"
 #include "ui/PasswordDialog.h"
 #include "ui/RemoveAccountDialog.h"
 #include "ui/frmKeltoAccountCreator.h"
@@ -18,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScopeGuard>
 #include <QSemaphore>
 #include <QSignalSpy>
@@ -48,6 +50,10 @@ private slots:
     void busyFileShownEverySecond();
     void changesMatchEditAccount();
     void accountRemovedMeanwhile();
+    void passwordMismatchStartsOver();
+    void addAccount_data();
+    void addAccount();
+    void filterDownSelectsFirstRow();
     void windowAnswersDuringChange_data();
     void windowAnswersDuringChange();
     void accessibleNames();
@@ -327,7 +333,8 @@ void AccountsWindowTest::changesMatchEditAccount()
              EditOutcome::Done);
     QCOMPARE(EditAccount(expected.path(), {bob, false, {{PasswordField, "newpass99"}}}).outcome,
              EditOutcome::Done);
-    QCOMPARE(EditAccount(expected.path(), {bob, true, {}, false, true}).outcome, EditOutcome::Done);
+    QCOMPARE(EditAccount(expected.path(), {bob, true, {}, false, true}).outcome,
+             EditOutcome::Done);
     QCOMPARE(m_server->accounts(), expected.accounts());
     QFile backup(m_server->accountFile() + QStringLiteral(".bak"));
     QVERIFY(backup.open(QIODevice::ReadOnly));
@@ -354,6 +361,85 @@ void AccountsWindowTest::accountRemovedMeanwhile()
     QTRY_COMPARE(m_boxes->shown.size(), 1);
     QCOMPARE(m_boxes->shown.constFirst().text, QStringLiteral("No such account: bob"));
     QCOMPARE(m_server->accounts(), withoutBob);
+}
+
+void AccountsWindowTest::passwordMismatchStartsOver()
+{
+    openWindow();
+    select(QStringLiteral("alice"));
+    m_window->changePassword();
+    auto *dialog = openedDialog<PasswordDialog>();
+    QVERIFY(dialog);
+    auto *first = dialog->findChild<QLineEdit *>(QStringLiteral("txtNewPassword"));
+    auto *again = dialog->findChild<QLineEdit *>(QStringLiteral("txtRepeatPassword"));
+    QTest::keyClicks(first, QStringLiteral("newpass99"));
+    QTest::keyClicks(again, QStringLiteral("newpass98"));
+    submit(dialog);
+    QCOMPARE(m_boxes->shown.size(), 1);
+    QCOMPARE(m_boxes->shown.constFirst().text,
+             QStringLiteral("The two passwords are not the same"));
+    QVERIFY(first->text().isEmpty());
+    QVERIFY(again->text().isEmpty());
+    QCOMPARE(dialog->focusWidget(), first);
+}
+
+void AccountsWindowTest::addAccount_data()
+{
+    QTest::addColumn<QString>("username");
+    QTest::addColumn<QString>("message"); // none: added
+    QTest::addColumn<QByteArray>("accountsAfter");
+
+    QTest::newRow("added") << "erin" << QString() << accounts + "erin,erinpass1,0,none,128\r\n";
+    QTest::newRow("a rule refuses") << "ab"
+                                    << "User name must be 4 to 16 characters" << accounts;
+    QTest::newRow("taken") << "ALICE"
+                           << "Username exist" << accounts;
+}
+
+void AccountsWindowTest::addAccount()
+{
+    QFETCH(QString, username);
+    QFETCH(QString, message);
+    QFETCH(QByteArray, accountsAfter);
+    openWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QTest::keyClick(m_window.get(), Qt::Key_N, Qt::ControlModifier);
+    auto *dialog = openedDialog<AddAccountDialog>();
+    QVERIFY(dialog);
+    QTest::keyClicks(dialog->findChild<QLineEdit *>(QStringLiteral("txtUsername")), username);
+    QTest::keyClicks(dialog->findChild<QLineEdit *>(QStringLiteral("txtPassword")),
+                     QStringLiteral("erinpass1"));
+    QTest::keyClicks(dialog->findChild<QLineEdit *>(QStringLiteral("txtRepeatPassword")),
+                     QStringLiteral("erinpass1"));
+    dialog->findChild<QRadioButton *>(QStringLiteral("optFemale"))->setChecked(true);
+    dialog->findChild<QCheckBox *>(QStringLiteral("chkWarp"))->setChecked(true);
+    submit(dialog);
+    if (message.isEmpty()) {
+        QTRY_COMPARE(m_server->accounts(), accountsAfter);
+        // The new account is selected once the table shows it.
+        QTRY_COMPARE(
+            table()->currentIndex().siblingAtColumn(AccountTableModel::UsernameColumn).data(),
+            QVariant(username));
+        QVERIFY(m_boxes->shown.isEmpty());
+    } else {
+        QTRY_COMPARE(m_boxes->shown.size(), 1);
+        QCOMPARE(m_boxes->shown.constFirst().text, message);
+        QCOMPARE(m_server->accounts(), accountsAfter);
+    }
+}
+
+void AccountsWindowTest::filterDownSelectsFirstRow()
+{
+    openWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QTest::keyClick(m_window->findChild<QLineEdit *>(QStringLiteral("txtFilter")), Qt::Key_Down);
+    QCOMPARE(QApplication::focusWidget(), table());
+    QCOMPARE(table()->currentIndex().row(), 0);
+    QVERIFY(table()->selectionModel()->isRowSelected(0));
+    QTest::keyClick(table(), Qt::Key_Delete);
+    auto *remove = openedDialog<RemoveAccountDialog>();
+    QVERIFY(remove);
+    QVERIFY(remove->findChild<QLabel *>(QStringLiteral("lblQuestion"))->text().contains("alice"));
 }
 
 void AccountsWindowTest::windowAnswersDuringChange_data()

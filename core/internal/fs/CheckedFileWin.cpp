@@ -4,14 +4,11 @@
 #include "core/internal/fs/FileOperationHooks.h"
 
 #include <QDir>
-#include <QScopeGuard>
 #include <QThread>
 
 #include <system_error>
 
 #include <windows.h>
-
-#include <aclapi.h>
 
 using namespace CheckedFilePlatform;
 
@@ -34,11 +31,6 @@ bool isSharingError(DWORD error)
     return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
            error == ERROR_LOCK_VIOLATION;
 }
-
-// What the operator may have set on the account file, and the new file keeps.
-constexpr DWORD keptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                                 FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                                 FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 template <typename Step> bool retryWhileShared(Step step)
 {
@@ -183,46 +175,6 @@ Failure CheckedFile::syncToDisk()
     if (FlushFileBuffers(m_handle) && did(FileOperationHooks::Step::FileFlushed))
         return std::nullopt;
     return lastSystemFailure();
-}
-
-// A file keeps the security it was created with when it moves within a volume, and entries
-// set on the old file itself (the game server's service account, say) would be lost either
-// way: the copy, by now beside the old file, takes its security descriptor as it is, with its
-// inherited entries and whether it inherits at all. The owner only where allowed (another
-// user's file takes backup rights to give away), as on POSIX systems.
-Failure CheckedFile::copyAccessFrom(const CheckedFile &other)
-{
-    if (Failure failure = injectedFailure())
-        return failure;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    const DWORD error = GetSecurityInfo(other.m_handle, SE_FILE_OBJECT,
-                                        OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
-                                            DACL_SECURITY_INFORMATION,
-                                        nullptr, nullptr, nullptr, nullptr, &descriptor);
-    if (error != ERROR_SUCCESS) {
-        SetLastError(error);
-        return lastSystemFailure();
-    }
-    const auto freeDescriptor = qScopeGuard([descriptor] { LocalFree(descriptor); });
-    if (!SetKernelObjectSecurity(m_handle,
-                                 OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
-                                     DACL_SECURITY_INFORMATION,
-                                 descriptor) &&
-        (GetLastError() != ERROR_INVALID_OWNER ||
-         !SetKernelObjectSecurity(m_handle, GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                                  descriptor)))
-        return lastSystemFailure();
-
-    BY_HANDLE_FILE_INFORMATION old;
-    if (!GetFileInformationByHandle(other.m_handle, &old))
-        return lastSystemFailure();
-    FILE_BASIC_INFO basic{}; // times left as they are
-    basic.FileAttributes = old.dwFileAttributes & keptAttributes;
-    if (basic.FileAttributes == 0)
-        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    if (!SetFileInformationByHandle(m_handle, FileBasicInfo, &basic, sizeof basic))
-        return lastSystemFailure();
-    return std::nullopt;
 }
 
 Failure CheckedFile::close()
@@ -401,16 +353,6 @@ Result<FileState> CheckedFile::state()
     return state;
 }
 
-// Windows' read-only attribute makes a rename over the file fail with a plain "access denied".
-QString CheckedFile::unchangeableReason() const
-{
-    FILE_BASIC_INFO basic;
-    if (GetFileInformationByHandleEx(m_handle, FileBasicInfo, &basic, sizeof basic) &&
-        (basic.FileAttributes & FILE_ATTRIBUTE_READONLY))
-        return QStringLiteral("it is marked read-only; clear the mark in its properties first");
-    return {};
-}
-
 Result<FileState> fileStateAt(const QString &path)
 {
     const HANDLE handle =
@@ -426,11 +368,4 @@ Result<FileState> fileStateAt(const QString &path)
     if (!known)
         return failure;
     return state;
-}
-
-// Only an administrator may make symbolic links here by default, and one who can could change
-// the file anyway.
-Failure linkMayBeFollowed(const QString &)
-{
-    return std::nullopt;
 }
