@@ -8,58 +8,68 @@
 
 #include <algorithm>
 
-QByteArray accountKey(QByteArrayView line)
+bool operator==(AccountNames::Key a, AccountNames::Key b)
 {
-    // Nearly every line is plain ASCII, whose key is its bytes folded one by one.
+    return a.bytes.size() == b.bytes.size() &&
+           std::equal(a.bytes.begin(), a.bytes.end(), b.bytes.begin(),
+                      [](char x, char y) { return asciiFold(x) == asciiFold(y); });
+}
+
+size_t qHash(AccountNames::Key key, size_t seed)
+{
+    // FNV-1a over the folded bytes: names are short, and most differ in their last digits.
+    size_t hash = seed ^ 0xcbf29ce484222325u;
+    for (const char c : key.bytes)
+        hash = (hash ^ static_cast<unsigned char>(asciiFold(c))) * 0x100000001b3u;
+    return hash;
+}
+
+qsizetype AccountNames::add(QByteArrayView line)
+{
+    Key key;
     if (const std::optional<PlainRecord> plain = parsePlainRecord(line)) {
-        QByteArray key(plain->username.data(), plain->username.size());
-        std::transform(key.begin(), key.end(), key.begin(), asciiFold);
-        return key;
+        key.bytes = plain->username;
+    } else {
+        const AccountRecord record = parseRecord(line);
+        if (!record.malformed.isEmpty())
+            return -1;
+        m_madeKeys.append(caseInsensitiveKey(record.username).toUtf8());
+        key.bytes = m_madeKeys.constLast();
     }
-    const AccountRecord record = parseRecord(line);
-    if (!record.malformed.isEmpty())
-        return {};
-    return caseInsensitiveKey(record.username).toUtf8();
+    const auto found = m_numbers.constFind(key);
+    if (found != m_numbers.cend())
+        return *found;
+    m_numbers.insert(key, m_keys.size());
+    m_keys.append(key);
+    return m_keys.size() - 1;
 }
 
 QList<AccountFileFault> findFaults(const AccountTable &table, KeepLine keep)
 {
-    QList<AccountFileFault> faults;
-    // Each name's lines, in the order its first line comes.
-    QHash<QByteArray, qsizetype> groupOfKey;
-    QList<QList<qsizetype>> groups;
+    // The line each account keeps: its first or its last.
+    AccountNames names(table.lineCount());
+    QList<qsizetype> numbers(table.lineCount());
+    QList<qsizetype> kept;
     for (qsizetype i = 0; i < table.lineCount(); ++i) {
-        const QByteArrayView line = table.line(i);
-        if (table.isMalformed(i)) {
-            faults.append({int(i + 1), line.toByteArray(), AccountFileFault::Malformed, 0,
+        const qsizetype number = table.isMalformed(i) ? -1 : names.add(table.line(i));
+        numbers[i] = number;
+        if (number == kept.size())
+            kept.append(i);
+        else if (number >= 0 && keep == KeepLine::Last)
+            kept[number] = i;
+    }
+    QList<AccountFileFault> faults;
+    for (qsizetype i = 0; i < table.lineCount(); ++i) {
+        const qsizetype number = numbers.at(i);
+        if (number < 0)
+            faults.append({int(i + 1), table.line(i).toByteArray(), AccountFileFault::Malformed, 0,
                            table.record(i).malformed});
-            continue;
-        }
-        const QByteArray key = accountKey(line);
-        const auto found = groupOfKey.constFind(key);
-        if (found == groupOfKey.cend()) {
-            groupOfKey.insert(key, groups.size());
-            groups.append(QList<qsizetype>{i});
-        } else {
-            groups[*found].append(i);
-        }
+        else if (kept.at(number) != i)
+            faults.append({int(i + 1), table.line(i).toByteArray(), AccountFileFault::NameTwice,
+                           int(kept.at(number) + 1),
+                           QStringLiteral("the account %1 is also on line %2")
+                               .arg(table.record(i).username)
+                               .arg(kept.at(number) + 1)});
     }
-    for (const QList<qsizetype> &lines : std::as_const(groups)) {
-        if (lines.size() < 2)
-            continue;
-        const qsizetype kept = keep == KeepLine::First ? lines.first() : lines.last();
-        for (const qsizetype i : lines) {
-            if (i != kept)
-                faults.append({int(i + 1), table.line(i).toByteArray(), AccountFileFault::NameTwice,
-                               int(kept + 1),
-                               QStringLiteral("the account %1 is also on line %2")
-                                   .arg(table.record(i).username)
-                                   .arg(kept + 1)});
-        }
-    }
-    std::sort(faults.begin(), faults.end(),
-              [](const AccountFileFault &a, const AccountFileFault &b) {
-                  return a.lineNumber < b.lineNumber;
-              });
     return faults;
 }

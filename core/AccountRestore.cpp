@@ -12,11 +12,11 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSet>
 
 namespace {
 
 constexpr qint64 chunkSize = 1 << 20;
+constexpr qsizetype longestLine = 64 * 1024;
 
 RestoreFileStamp stampOf(const FileState &state)
 {
@@ -34,34 +34,36 @@ QString backupPathOf(const AccountFileUpdate &update)
     return update.realPath() + QStringLiteral(".bak");
 }
 
-// The state is taken before the reading: a file written meanwhile no longer matches it.
-Failure readAccounts(CheckedFile &file, QSet<QByteArray> &keys, RestoreFileStamp &stamp)
+// The whole file, read after its state was taken: a file written meanwhile no longer matches it.
+Failure readWhole(CheckedFile &file, QByteArray &bytes, RestoreFileStamp &stamp)
 {
     const Result<FileState> state = file.state();
     if (!state)
         return state.failure();
     stamp = stampOf(*state);
-    // A record is a few dozen bytes: a longer line is no account, only its start is looked at.
-    LineSplitter splitter(64 * 1024);
+    bytes.reserve(state->size);
     QByteArray chunk(chunkSize, Qt::Uninitialized);
-    for (bool end = false; !end;) {
+    for (;;) {
         const Result<qint64> read = file.read(chunk.data(), chunk.size());
         if (!read)
             return read.failure();
-        end = *read == 0;
-        if (end)
-            splitter.finish();
-        else
-            splitter.feed(QByteArrayView(chunk.constData(), *read));
-        LineSplitter::Line line;
-        while (splitter.next(line) == LineSplitter::Step::Taken) {
-            if (splitter.lineIsCut())
-                continue;
-            if (QByteArray key = accountKey(line.bytes); !key.isEmpty())
-                keys.insert(key);
-        }
+        if (*read == 0)
+            return {};
+        bytes.append(chunk.constData(), *read);
     }
-    return {};
+}
+
+// The splitter holds the lines that the names look at: it must outlive them.
+void addNames(const QByteArray &bytes, LineSplitter &splitter, AccountNames &names)
+{
+    splitter.feed(bytes);
+    splitter.finish();
+    LineSplitter::Line line;
+    while (splitter.next(line) == LineSplitter::Step::Taken) {
+        // A record is a few dozen bytes: a line longer than the splitter hands out whole is none.
+        if (!splitter.lineIsCut())
+            names.add(line.bytes);
+    }
 }
 
 Failure backupMissing(const QString &backupPath)
@@ -76,11 +78,11 @@ Failure backupMissing(const QString &backupPath)
     return {};
 }
 
-qsizetype countMissing(const QSet<QByteArray> &keys, const QSet<QByteArray> &from)
+int countMissing(const AccountNames &names, const AccountNames &from)
 {
-    qsizetype count = 0;
-    for (const QByteArray &key : keys)
-        count += from.contains(key) ? 0 : 1;
+    int count = 0;
+    for (qsizetype number = 0; number < names.count(); ++number)
+        count += from.holds(names, number) ? 0 : 1;
     return count;
 }
 
@@ -131,22 +133,28 @@ RestorePreview PreviewRestore(const QString &applicationFolder)
         failure = backupMissing(backupPathOf(update));
         preview.noBackup = failure.has_value();
     }
-    QSet<QByteArray> current;
-    QSet<QByteArray> backup;
+    QByteArray currentBytes;
+    QByteArray backupBytes;
     if (!failure)
-        failure = readAccounts(update.source(), current, preview.current);
+        failure = readWhole(update.source(), currentBytes, preview.current);
     CheckedFile backupFile(update.realPath().isEmpty() ? QString() : backupPathOf(update));
     if (!failure)
         failure = backupFile.openForReading();
     if (!failure)
-        failure = readAccounts(backupFile, backup, preview.backup);
+        failure = readWhole(backupFile, backupBytes, preview.backup);
     if (failure) {
         preview.errorText = fileReadErrorText(accountPath, *failure);
         return preview;
     }
+    LineSplitter currentLines(longestLine);
+    LineSplitter backupLines(longestLine);
+    AccountNames current;
+    AccountNames backup;
+    addNames(currentBytes, currentLines, current);
+    addNames(backupBytes, backupLines, backup);
     preview.ok = true;
-    preview.onlyInCurrent = int(countMissing(current, backup));
-    preview.onlyInBackup = int(countMissing(backup, current));
+    preview.onlyInCurrent = countMissing(current, backup);
+    preview.onlyInBackup = countMissing(backup, current);
     return preview;
 }
 
