@@ -3,16 +3,20 @@
 #include "cli/AddCommand.h"
 #include "cli/EditCommands.h"
 #include "cli/ExitStatus.h"
+#include "cli/ExportCommand.h"
+#include "cli/FileCheckCommands.h"
 #include "cli/FlagsCommand.h"
 #include "cli/ImportCommand.h"
 #include "cli/ListCommand.h"
 #include "cli/OptionSuggestion.h"
+#include "cli/RestoreCommand.h"
 
 #include "core/GmFlags.h"
 #include "core/ServerLocation.h"
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -73,6 +77,19 @@ struct Options
     QCommandLineOption verbose{QStringLiteral("verbose"),
                                QStringLiteral("Say whether the account exists, and on which "
                                               "line.")};
+    // The commands that mend and move the whole file.
+    QCommandLineOption backupByDefault{
+        QStringLiteral("backup"),
+        QStringLiteral("Keep the previous account file as kAdd.txt.bak beside it (the default).")};
+    QCommandLineOption noBackup{QStringLiteral("no-backup"),
+                                QStringLiteral("Keep no copy of the previous account file.")};
+    QCommandLineOption keep{QStringLiteral("keep"),
+                            QStringLiteral("Of a name present more than once, keep the first "
+                                           "line (the default) or the last."),
+                            QStringLiteral("first|last")};
+    QCommandLineOption yes{QStringLiteral("yes"), QStringLiteral("Swap without asking.")};
+    QCommandLineOption jsonFindings{
+        QStringLiteral("json"), QStringLiteral("Print the findings as one JSON object instead.")};
 };
 
 CommandLine usageError(const QString &message, const QStringList &hints = {programHelpHint()})
@@ -122,12 +139,19 @@ void describeProgram(QCommandLineParser &parser)
                        "  set NAME OPTIONS         Change an account's GM flags, e-mail or "
                        "gender.\n"
                        "  remove NAME              Remove an account.\n"
+                       "  verify                   Report lines that are no records, and names "
+                       "present twice.\n"
+                       "  repair                   Drop the lines that verify reports.\n"
+                       "  restore                  Swap the account file with its backup.\n"
+                       "  export [PATTERN]         Print the record lines, passwords included, "
+                       "for import.\n"
                        "  help [COMMAND]           Show this help, or a command's.\n\n"
                        "Run 'kadd COMMAND --help' (or 'kadd help COMMAND') for the options of a "
                        "command."));
     parser.addPositionalArgument(
         QStringLiteral("command"),
-        QStringLiteral("add, import, flags, list, check, passwd, set, remove or help."),
+        QStringLiteral("add, import, flags, list, check, passwd, set, remove, verify, repair, "
+                       "restore, export or help."),
         QStringLiteral("COMMAND"));
 }
 
@@ -182,6 +206,12 @@ const QString changeHelp = QStringLiteral(
     "holds the name twice is an error. Only its line is rewritten, through the same lock and "
     "safe replacement as an add.");
 
+const QString patternHelp = QStringLiteral(
+    "Only accounts whose username or e-mail matches, in any letter case. Text without * or ? "
+    "matches where it is contained; with * (any characters) or ? (one) it must match the whole "
+    "username or e-mail: A* starts with a, *@example.org ends so. The Accounts window's filter "
+    "matches the same way.");
+
 void describeList(QCommandLineParser &parser, const Options &options)
 {
     parser.setApplicationDescription(QStringLiteral(
@@ -189,14 +219,8 @@ void describeList(QCommandLineParser &parser, const Options &options)
         "number and as names; in aligned columns on a terminal, else separated by tabs. A line "
         "that is not a well-formed record is listed too, marked as such, with its line number "
         "and the reason."));
-    parser.addPositionalArgument(
-        QStringLiteral("PATTERN"),
-        QStringLiteral("Only accounts whose username or e-mail matches, in any letter case. "
-                       "Text without * or ? matches where it is contained; with * (any "
-                       "characters) or ? (one) it must match the whole username or e-mail: A* "
-                       "starts with a, *@example.org ends so. The Accounts window's filter "
-                       "matches the same way."),
-        QStringLiteral("list [PATTERN]"));
+    parser.addPositionalArgument(QStringLiteral("PATTERN"), patternHelp,
+                                 QStringLiteral("list [PATTERN]"));
     parser.addOptions({options.showPasswords, options.json, options.appDir});
 }
 
@@ -236,9 +260,60 @@ void describeSet(QCommandLineParser &parser, const Options &options)
 
 void describeRemove(QCommandLineParser &parser, const Options &options)
 {
-    parser.setApplicationDescription(QStringLiteral("Removes an account's line.") + changeHelp);
+    parser.setApplicationDescription(
+        QStringLiteral("Removes an account's line, keeping the previous file as kAdd.txt.bak "
+                       "unless --no-backup.") +
+        changeHelp);
     parser.addPositionalArgument(QStringLiteral("NAME"), nameHelp, QStringLiteral("remove NAME"));
-    parser.addOptions({options.dryRunEdit, options.backup, options.appDir});
+    parser.addOptions(
+        {options.dryRunEdit, options.backupByDefault, options.noBackup, options.appDir});
+}
+
+void describeVerify(QCommandLineParser &parser, const Options &options)
+{
+    parser.setApplicationDescription(QStringLiteral(
+        "Reads the whole account file and lists each line that is not a well-formed account "
+        "record, with the reason, and each line whose name an earlier line holds (in any letter "
+        "case, an accented letter typed either way), with the line of the first. Exits with 0 "
+        "when the file is sound and with 3 otherwise, so that cron can watch it. Passwords are "
+        "never shown."));
+    parser.addPositionalArgument(QStringLiteral("verify"), {}, QStringLiteral("verify"));
+    parser.addOptions({options.jsonFindings, options.appDir});
+}
+
+void describeRepair(QCommandLineParser &parser, const Options &options)
+{
+    parser.setApplicationDescription(QStringLiteral(
+        "Drops the lines that verify reports: those that are not account records and, of a name "
+        "present more than once, every line after the first (--keep last: every line but the "
+        "last). Lists each line it drops, with its number and why. The lines go all or none, "
+        "and only while each still holds what was read; the previous file is kept as "
+        "kAdd.txt.bak unless --no-backup."));
+    parser.addPositionalArgument(QStringLiteral("repair"), {}, QStringLiteral("repair"));
+    parser.addOptions({options.keep, options.dryRunEdit, options.noBackup, options.appDir});
+}
+
+void describeRestore(QCommandLineParser &parser, const Options &options)
+{
+    parser.setApplicationDescription(QStringLiteral(
+        "Swaps the account file with its backup kAdd.txt.bak (which remove, repair and the "
+        "changes given --backup keep), after showing how many accounts only one of them holds; "
+        "a second restore undoes the first. Asks first on a terminal, and without one needs "
+        "--yes. Changes nothing if either file changed after the counts were shown."));
+    parser.addPositionalArgument(QStringLiteral("restore"), {}, QStringLiteral("restore"));
+    parser.addOptions({options.yes, options.appDir});
+}
+
+void describeExport(QCommandLineParser &parser, const Options &options)
+{
+    parser.setApplicationDescription(QStringLiteral(
+        "Prints the account records as the account file holds them, passwords included, one a "
+        "line with CR LF ends: the format import reads, so that kadd export | kadd import "
+        "--app-dir OTHER - copies the accounts into another server's file. Lines that are not "
+        "records are left out, and counted on standard error."));
+    parser.addPositionalArgument(QStringLiteral("PATTERN"), patternHelp,
+                                 QStringLiteral("export [PATTERN]"));
+    parser.addOptions({options.appDir});
 }
 
 // Qt's own help option also offers --help-all, for the options of a Qt application object,
@@ -263,6 +338,9 @@ QString helpText(const QCommandLineParser &parser, bool program)
     const qsizetype programEnd = text.indexOf(QStringLiteral(" [options]"));
     if (text.startsWith(QStringLiteral("Usage: ")) && programEnd > 0)
         text.replace(0, programEnd, QStringLiteral("Usage: kadd"));
+    // A command without arguments is named as one for the usage line alone.
+    static const QRegularExpression nameOnly(QStringLiteral("\nArguments:\n  [a-z]+\n$"));
+    text.remove(nameOnly);
     if (!program)
         return text;
     return text + u'\n' + exitStatusHelp() +
@@ -418,7 +496,51 @@ QString readRemove(const QCommandLineParser &parser, const QStringList &values,
                    const Options &options, CommandLine &line)
 {
     readEditOptions(parser, options, line);
+    line.backup = !parser.isSet(options.noBackup);
     return readName(QStringLiteral("remove"), values, line);
+}
+
+QString noArguments(const QString &command, const QStringList &values)
+{
+    if (values.isEmpty())
+        return {};
+    return QStringLiteral("%1 takes no arguments; '%2' is one too many.")
+        .arg(command, values.at(0));
+}
+
+QString readVerify(const QCommandLineParser &parser, const QStringList &values,
+                   const Options &options, CommandLine &line)
+{
+    line.json = parser.isSet(options.jsonFindings);
+    return noArguments(QStringLiteral("verify"), values);
+}
+
+QString readRepair(const QCommandLineParser &parser, const QStringList &values,
+                   const Options &options, CommandLine &line)
+{
+    line.dryRun = parser.isSet(options.dryRunEdit);
+    line.backup = !parser.isSet(options.noBackup);
+    const QString keep = parser.value(options.keep);
+    if (!keep.isEmpty() && keep != QLatin1String("first") && keep != QLatin1String("last"))
+        return QStringLiteral("--keep takes first or last, not '%1'.").arg(keep);
+    line.keepLast = keep == QLatin1String("last");
+    return noArguments(QStringLiteral("repair"), values);
+}
+
+QString readRestore(const QCommandLineParser &parser, const QStringList &values,
+                    const Options &options, CommandLine &line)
+{
+    line.yes = parser.isSet(options.yes);
+    return noArguments(QStringLiteral("restore"), values);
+}
+
+QString readExport(const QCommandLineParser &, const QStringList &values, const Options &,
+                   CommandLine &line)
+{
+    if (values.size() > 1)
+        return QStringLiteral("export takes at most one PATTERN.");
+    line.pattern = values.value(0);
+    return {};
 }
 
 void describeFlagsCommand(QCommandLineParser &parser, const Options &)
@@ -456,6 +578,14 @@ const CommandEntry commands[] = {
     {Command::Set, QLatin1StringView("set"), describeSet, readSet, true, runSet, nullptr},
     {Command::Remove, QLatin1StringView("remove"), describeRemove, readRemove, true, runRemove,
      nullptr},
+    {Command::Verify, QLatin1StringView("verify"), describeVerify, readVerify, true, runVerify,
+     nullptr},
+    {Command::Repair, QLatin1StringView("repair"), describeRepair, readRepair, true, runRepair,
+     nullptr},
+    {Command::Restore, QLatin1StringView("restore"), describeRestore, readRestore, true, runRestore,
+     nullptr},
+    {Command::Export, QLatin1StringView("export"), describeExport, readExport, true, runExport,
+     nullptr},
 };
 
 const QLatin1StringView helpCommand("help");
@@ -479,9 +609,10 @@ std::optional<QString> appDirOption(const QCommandLineParser &parser, const Opti
 // One of each name, for finding the command among them.
 QList<QCommandLineOption> everyOption(const Options &options)
 {
-    return {options.female,        options.email,  options.gm,     options.appDir,
-            options.dryRun,        options.backup, options.male,   options.generate,
-            options.showPasswords, options.json,   options.verbose};
+    return {options.female,        options.email,  options.gm,      options.appDir,
+            options.dryRun,        options.backup, options.male,    options.generate,
+            options.showPasswords, options.json,   options.verbose, options.noBackup,
+            options.keep,          options.yes};
 }
 
 // The names of the options the command takes, as its own parser knows them.
@@ -616,7 +747,7 @@ QString exitStatusHelp()
         "  2   an entry or a new value was refused by a rule, or a password typed twice\n"
         "      differed\n"
         "  3   the account file could not be read or updated, or holds the account twice;\n"
-        "      it was not changed\n"
+        "      it was not changed; verify: the file is not sound\n"
         "  4   the account file was changed, but the change may not yet be safe on disk\n"
         "  64  usage error, or the import file cannot be read\n"
         "  74  done, but the output could not all be written (the change is made)\n");

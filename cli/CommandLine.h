@@ -19,6 +19,10 @@ enum class Command
     Passwd,
     Set,
     Remove,
+    Verify,
+    Repair,
+    Restore,
+    Export,
 };
 
 // What the command line asks for: a command to run, a text to show (help, version) or a
@@ -52,9 +56,9 @@ struct CommandLine
 
     std::optional<qint32> total; // flags
 
-    QString pattern; // list
+    QString pattern; // list, export
     bool showPasswords = false;
-    bool json = false;
+    bool json = false;    // list, verify
     bool verbose = false; // check
 
     // set; username and password above serve check, passwd, set and remove too
@@ -62,7 +66,10 @@ struct CommandLine
     std::optional<qint32> newGmFlags;
     GmFlagChange gmChange; // --gm +NAME-NAME
     std::optional<bool> newMale;
-    bool backup = false; // import, passwd, set, remove; they and add take dryRun too
+    bool backup = false; // import, passwd, set, remove, repair; they and add take dryRun too
+
+    bool keepLast = false; // repair: of a name present more than once, keep the last line
+    bool yes = false;      // restore: swap without asking
 };
 
 // arguments as programArguments() gives them, the program first. programFolder is

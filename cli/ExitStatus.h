@@ -9,6 +9,9 @@ enum ExitStatus
     ExitNoSuchAccount = 1, // check, passwd, set, remove
     ExitRefused = 2,
     ExitFileError = 3,
+    // verify: the file holds malformed lines or a name twice. It shares 3 with a file error on
+    // purpose: to a script watching the file, both mean that an operator must look at it.
+    ExitUnsound = 3,
     ExitNotYetSafe = 4,  // changed, but the last flush to the disk failed
     ExitUsage = 64,      // EX_USAGE of sysexits.h
     ExitOutputLost = 74, // EX_IOERR: done, but what it printed did not all reach standard output

@@ -231,6 +231,17 @@ void auditNotice(const QString &accountPath, const QString &what)
     trail.send();
 }
 
+void auditFileChange(const QString &accountPath, const QString &what, const QString &failure,
+                     bool fileChanged)
+{
+    Trail trail(accountPath);
+    if (failure.isEmpty() || fileChanged)
+        trail.add(AuditLevel::Change, what);
+    if (!failure.isEmpty())
+        trail.addFailure(what, failure);
+    trail.send();
+}
+
 void setAuditWaitLimit(int milliseconds)
 {
     waitLimitMs = milliseconds;

@@ -50,6 +50,11 @@ void auditEdit(const QString &accountPath, const AccountEdit &edit, const EditRe
 // One record about the account file that is not a change of it, such as a summary of refusals.
 void auditNotice(const QString &accountPath, const QString &what);
 
+// A change of the whole account file (a restore of its backup): what it did, and when it failed
+// the reason; fileChanged when it failed only after the change was made.
+void auditFileChange(const QString &accountPath, const QString &what, const QString &failure,
+                     bool fileChanged);
+
 // How long a change may wait in all for a busy log service to take its records, on Linux. A
 // window must never wait; kadd, which ends with the change, can afford a little.
 void setAuditWaitLimit(int milliseconds);

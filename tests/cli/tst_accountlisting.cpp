@@ -1,5 +1,7 @@
 #include "cli/AccountListing.h"
 #include "cli/CommandLine.h"
+#include "cli/ExportCommand.h"
+#include "cli/ImportBatch.h"
 
 #include "tests/support/ServerFolder.h"
 
@@ -13,6 +15,7 @@ class AccountListingTest : public QObject
 private slots:
     void columnsHoldTheLinesRows_data();
     void columnsHoldTheLinesRows();
+    void exportThenImportGivesTheSameFile();
 };
 
 namespace {
@@ -83,6 +86,29 @@ void AccountListingTest::columnsHoldTheLinesRows()
             QVERIFY(shown.startsWith(cells.at(cells.size() - 2) + u' '));
         }
     }
+}
+
+// kadd export | kadd import --app-dir OTHER - into an empty account file copies it byte for byte.
+void AccountListingTest::exportThenImportGivesTheSameFile()
+{
+    const QByteArray accounts = "alice,pw1234,1,none,0\r\n"
+                                "Zo\xC3\xABlle,pw\xC3\xA9"
+                                "1234,0,z@x.org,65535\r\n"
+                                "bobby,pw5678,0,b@x.org,384\r\n";
+    ServerFolder source(accounts);
+    ServerFolder target;
+    QByteArray exported;
+    const ExportResult result =
+        writeExport(source.path(), {}, [&](const QByteArray &piece) { exported += piece; });
+    QVERIFY(result.ok);
+    QCOMPARE(result.leftOut, 0);
+    QCOMPARE(exported, accounts); // the file's own lines, passwords and CR LF ends included
+
+    const ImportBatch batch = readImportBatch(exported);
+    QVERIFY(batch.problems.isEmpty());
+    const WorkingFolder working(target.workFolder());
+    QCOMPARE(AddAccounts(target.path(), batch.accounts).outcome, AddOutcome::Created);
+    QCOMPARE(target.accounts(), accounts);
 }
 
 QTEST_GUILESS_MAIN(AccountListingTest)

@@ -105,13 +105,13 @@ void KaddManageTest::commands_data()
     QTest::newRow("set male and female")
         << QStringList{"set", "bob", "--male", "--female"} << none << 64 << none << none;
     QTest::newRow("remove the first line, mark stays")
-        << QStringList{"remove", "alice"} << none << 0 << fileWith({}, bob, carol)
+        << QStringList{"remove", "alice", "--no-backup"} << none << 0 << fileWith({}, bob, carol)
         << QByteArray("Removed Alice\n");
     QTest::newRow("remove the last line, which had no end")
-        << QStringList{"remove", "CAROL"} << none << 0 << fileWith(alice, bob, {})
+        << QStringList{"remove", "CAROL", "--no-backup"} << none << 0 << fileWith(alice, bob, {})
         << QByteArray("Removed carol\n");
     QTest::newRow("remove a line without a comma")
-        << QStringList{"remove", "NoComma"} << none << 0
+        << QStringList{"remove", "NoComma", "--no-backup"} << none << 0
         << QByteArray("\xEF\xBB\xBF") + alice + "\r\n" + bob + "\r\n" + carol + "\r\n"
         << QByteArray("Removed nocomma\n");
     QTest::newRow("remove, no such account")
@@ -138,6 +138,10 @@ void KaddManageTest::commands_data()
     // -v is no short --version: a check must never answer "found" for a missing name.
     QTest::newRow("check, -v") << QStringList{"check", "nobody", "-v"} << none << 64 << none
                                << none;
+    QTest::newRow("verify: a line that is no record")
+        << QStringList{"verify"} << none << 3 << none
+        << QByteArray("line 3: not an account record (expected 5 fields "
+                      "(username,password,gender,email,gmflags), found 1)\n");
     QTest::newRow("backup is not an option of add")
         << QStringList{"add", "dave", "pw12", "--backup"} << none << 64 << none << none;
 }
@@ -192,8 +196,8 @@ void KaddManageTest::backupKeepsThePreviousFile()
     stale.write("an older backup, replaced");
     stale.close();
 
-    KaddResult result =
-        runKadd(inServer({"remove", "bob", "--backup"}, server), server.workFolder());
+    // remove keeps one without being asked.
+    KaddResult result = runKadd(inServer({"remove", "bob"}, server), server.workFolder());
     QCOMPARE(result.exitCode, 0);
     const QByteArray afterRemove = server.accounts();
     QCOMPARE(afterRemove, fileWith(alice, {}, carol));

@@ -23,6 +23,7 @@ public:
     bool systemCopyAllowed() override { return !streamingOnly; }
     bool widestVectorsAllowed() override { return !narrowVectors; }
     bool hardLinksAllowed() override { return !noHardLinks; }
+    bool exchangeAllowed() override { return !noExchange; }
     void done(Step step, const QString &path) override
     {
         if (recordingSteps)
@@ -39,6 +40,7 @@ public:
     std::atomic<bool> streamingOnly{false};
     std::atomic<bool> narrowVectors{false};
     std::atomic<bool> noHardLinks{false};
+    std::atomic<bool> noExchange{false};
     std::function<void()> afterScanStep;
     std::function<void()> eachOperationStep;
     std::atomic<bool> recordingSteps{false};
@@ -69,6 +71,7 @@ void reset()
     operations.streamingOnly = false;
     operations.narrowVectors = false;
     operations.noHardLinks = false;
+    operations.noExchange = false;
     operations.afterScanStep = nullptr;
     operations.eachOperationStep = nullptr;
     operations.recordingSteps = false;
@@ -94,6 +97,11 @@ void setNarrowVectors(bool narrow)
 void setNoHardLinks(bool none)
 {
     operations.noHardLinks = none;
+}
+
+void setNoExchange(bool none)
+{
+    operations.noExchange = none;
 }
 
 void setBeforeEachOperation(std::function<void()> step)

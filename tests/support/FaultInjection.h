@@ -33,6 +33,10 @@ void setNarrowVectors(bool narrow);
 // Makes a backup copy the account file, as on a file system without hard links.
 void setNoHardLinks(bool none);
 
+// Makes a restore write the backup through an update's copy, as where the system cannot
+// exchange two files.
+void setNoExchange(bool none);
+
 // Runs step before every file operation: a look at the files as a crash there would leave them.
 void setBeforeEachOperation(std::function<void()> step);
 

@@ -23,6 +23,8 @@ public:
     virtual bool widestVectorsAllowed() { return true; }
     // False makes a backup a copy, as on a file system without hard links.
     virtual bool hardLinksAllowed() { return true; }
+    // False makes a restore copy the backup, as where the system cannot exchange two files.
+    virtual bool exchangeAllowed() { return true; }
 
     // The steps that make a change last through a power cut. A failure injected before one of
     // them cannot tell a step that never runs, so each is told once the system has done it,

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// Puts the backup <account file>.bak back in place of the account file, and the account file in
+// place of the backup, so that a second restore undoes the first. The operator is first shown
+// what the swap would change (the preview); the swap then refuses if either file changed since.
+
+// A file as the preview found it, for the swap to tell whether it is still the same.
+struct RestoreFileStamp
+{
+    quint64 device = 0;
+    quint64 file = 0;
+    qint64 size = -1;
+    qint64 modified = 0;
+    qint64 changed = 0;
+};
+
+struct RestorePreview
+{
+    bool ok = false;
+    QString errorText; // the account file's full path and the reason
+    bool noBackup = false;
+    // Accounts (names, as the duplicate check compares them) that only one of the files holds.
+    int onlyInCurrent = 0;
+    int onlyInBackup = 0;
+    RestoreFileStamp current;
+    RestoreFileStamp backup;
+};
+
+// Reads both files without a lock and counts their accounts.
+RestorePreview PreviewRestore(const QString &applicationFolder);
+
+enum class RestoreOutcome
+{
+    Done,
+    Changed, // a file changed since the preview: nothing was written
+    FileError,
+};
+
+struct RestoreResult
+{
+    RestoreOutcome outcome = RestoreOutcome::FileError;
+    QString errorText;        // the account file's full path and the reason
+    bool fileChanged = false; // for FileError: swapped, but not yet safe on disk
+};
+
+// Swaps the files under the account file's lock, so that the account file is there at every
+// moment, and flushes the folder.
+RestoreResult RestoreBackup(const QString &applicationFolder, const RestorePreview &preview);
