@@ -94,12 +94,6 @@ private:
 // A failed read of the account file, told as such.
 FailureReason readFailure(const FailureReason &failure);
 
-// How often an update starts again when the account file keeps changing under it.
-inline constexpr int updateAttempts = 5;
-// The reason given when another program kept writing the account file each time; last is the
-// reason of the last time.
-QString keptChangingReason(const QString &last);
-
 // The copy's name in the working folder: a bare name, so that it lands in the current folder.
 inline constexpr char tempFileName[] = "kAdd.tmp";
 
