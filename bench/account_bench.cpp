@@ -161,8 +161,8 @@ bool measure(const QString &base, qint64 records, int rounds, bool withCloneFloo
                 : Run{0, 0, 0};
         const QString name = QStringLiteral("newcomer%1").arg(round);
         const Run created =
-            runProgram({kaddPath(), QStringLiteral("add"), name,
-                        QStringLiteral("secret1"), QStringLiteral("--app-dir"), server},
+            runProgram({kaddPath(), QStringLiteral("add"), name, QStringLiteral("secret1"),
+                        QStringLiteral("--app-dir"), server},
                        work);
         const Run taken =
             runProgram({kaddPath(), QStringLiteral("add"), name.toUpper(),
@@ -209,11 +209,10 @@ bool printConsecutive(const QString &base, qint64 records, int rounds)
     // The first round only makes each file the previous run's own.
     for (int round = -1; round < rounds; ++round) {
         const Run plain = runProgram({QStringLiteral(FLOOR_PATH), floorFile}, work);
-        const Run created =
-            runProgram({kaddPath(), QStringLiteral("add"),
-                        QStringLiteral("follower%1").arg(round + 1), QStringLiteral("secret1"),
-                        QStringLiteral("--app-dir"), server},
-                       work);
+        const Run created = runProgram(
+            {kaddPath(), QStringLiteral("add"), QStringLiteral("follower%1").arg(round + 1),
+             QStringLiteral("secret1"), QStringLiteral("--app-dir"), server},
+            work);
         if (plain.exitCode != 0 || created.exitCode != 0) {
             std::fprintf(stderr, "account-bench: unexpected exit codes %d %d\n", plain.exitCode,
                          created.exitCode);
@@ -249,11 +248,10 @@ bool printListings(const QString &base, qint64 records, int rounds)
         std::vector<double> times;
         double peakMiB = 0;
         for (int round = 0; round < rounds; ++round) {
-            const Run listed =
-                runProgram(QStringList{kaddPath(), QStringLiteral("list"),
-                                       QStringLiteral("--app-dir"), server} +
-                               options,
-                           dir.path());
+            const Run listed = runProgram(QStringList{kaddPath(), QStringLiteral("list"),
+                                                      QStringLiteral("--app-dir"), server} +
+                                              options,
+                                          dir.path());
             if (listed.exitCode != 0) {
                 std::fprintf(stderr, "account-bench: kadd list ended with %d\n", listed.exitCode);
                 return false;
@@ -409,8 +407,7 @@ int main(int argc, char *argv[])
     std::vector<double> startUp;
     for (int i = 0; i < rounds; ++i)
         startUp.push_back(
-            runProgram({kaddPath(), QStringLiteral("--help")}, QDir::currentPath())
-                .milliseconds);
+            runProgram({kaddPath(), QStringLiteral("--help")}, QDir::currentPath()).milliseconds);
     std::printf("Whole kadd processes against account-floor, medians of %d interleaved rounds, "
                 "in %s.\nStarting kadd (kadd --help) takes %.2f ms.\n\n",
                 rounds, qPrintable(QDir::currentPath()), median(startUp));

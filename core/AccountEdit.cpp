@@ -18,7 +18,7 @@ namespace {
 struct Found
 {
     int lineNumber = 0;
-    QByteArray line; // of a line the reader cut, its start
+    QByteArray line;   // of a line the reader cut, its start
     qint64 offset = 0; // where the line starts
     qint64 after = 0;  // where the line after it starts, or the file's end
     bool cut = false;
@@ -118,6 +118,32 @@ Result<bool> lineAtScanMatch(const RewriteSource &source, const NameMatcher &mat
     return true;
 }
 
+// Finds the account's line and plans the file with that line changed or left out.
+Failure planEdit(const RewriteSource &source, const AccountEdit &edit, const NameMatcher &matcher,
+                 std::optional<Found> &found, QByteArray &newLine, RewritePlan &plan)
+{
+    found.reset();
+    const Result<bool> atMatch = lineAtScanMatch(source, matcher, found);
+    if (!atMatch)
+        return atMatch.failure();
+    if (!*atMatch) {
+        if (Failure failure = findLine(source, matcher, found))
+            return failure;
+    }
+    if (!found)
+        return {};
+    if (Failure failure = editLine(edit, found->line, found->lineNumber, found->cut, newLine))
+        return failure;
+    // Rewriting the file for a line that stays as it is would only risk it, and log a change
+    // that is none.
+    plan.write = edit.remove || newLine != found->line;
+    plan.keep(0, found->offset);
+    if (!edit.remove)
+        plan.add(newLine + "\r\n");
+    plan.keep(found->after, source.size);
+    return {};
+}
+
 QString fieldName(RecordField field)
 {
     switch (field) {
@@ -136,14 +162,6 @@ QString fieldName(RecordField field)
     return QStringLiteral("GM flags");
 }
 
-EditResult fileError(const QString &accountPath, const QString &reason)
-{
-    EditResult result;
-    result.errorText = fileErrorText(accountPath, reason);
-    result.loggedErrorText = result.errorText;
-    return result;
-}
-
 // The outcome of a change that failed; false when it did not.
 bool failed(const RewriteOutcome &outcome, EditResult &result)
 {
@@ -158,7 +176,8 @@ EditResult editAccount(const QString &accountPath, const AccountEdit &edit)
     for (const FieldValue &value : edit.values) {
         // A value that would not read back as written must never reach the server's file.
         if (value.text.contains(u',') || !canBeStored(value.text)) {
-            EditResult result = fileError(
+            EditResult result;
+            result.errorText = fileErrorText(
                 accountPath, QStringLiteral("the new value '%1' cannot be stored").arg(value.text));
             result.loggedErrorText = fileErrorText(
                 accountPath,
@@ -176,30 +195,7 @@ EditResult editAccount(const QString &accountPath, const AccountEdit &edit)
     QByteArray newLine;
     const RewriteOutcome outcome =
         rewriteAccountFile(request, [&](const RewriteSource &source, RewritePlan &plan) {
-            found.reset();
-            const Result<bool> atMatch = lineAtScanMatch(source, matcher, found);
-            if (!atMatch)
-                return atMatch.failure();
-            if (!*atMatch) {
-                if (Failure failure = findLine(source, matcher, found))
-                    return failure;
-            }
-            if (!found)
-                return Failure();
-            if (Failure failure =
-                    editLine(edit, found->line, found->lineNumber, found->cut, newLine))
-                return failure;
-            // Rewriting the file for a line that stays as it is would only risk it, and log a
-            // change that is none.
-            plan.write = edit.remove || newLine != found->line;
-            plan.keep(0, found->offset);
-            if (!edit.remove) {
-                QByteArray bytes;
-                appendLine(bytes, newLine);
-                plan.add(bytes);
-            }
-            plan.keep(found->after, source.size);
-            return Failure();
+            return planEdit(source, edit, matcher, found, newLine, plan);
         });
     EditResult result;
     // A change that landed is told in full, even when the flush after it failed.
@@ -210,8 +206,8 @@ EditResult editAccount(const QString &accountPath, const AccountEdit &edit)
         return result;
     }
     if (!result.fileChanged)
-        result.outcome = edit.remove || newLine != found->line ? EditOutcome::Done
-                                                                : EditOutcome::Unchanged;
+        result.outcome =
+            edit.remove || newLine != found->line ? EditOutcome::Done : EditOutcome::Unchanged;
     result.lineNumber = found->lineNumber;
     result.before = parseRecord(found->line);
     if (!edit.remove)
@@ -314,10 +310,9 @@ EditResult RemoveLines(const QString &applicationFolder, const QList<FileLine> &
     EditResult result;
     if (!failed(outcome, result) && changed > 0) {
         result.outcome = EditOutcome::LineChanged;
-        result.errorText =
-            QStringLiteral("Line %1 of %2 changed meanwhile: nothing was removed")
-                .arg(changed)
-                .arg(QDir::toNativeSeparators(request.accountPath));
+        result.errorText = QStringLiteral("Line %1 of %2 changed meanwhile: nothing was removed")
+                               .arg(changed)
+                               .arg(QDir::toNativeSeparators(request.accountPath));
         result.loggedErrorText = result.errorText;
     } else if (!outcome.failed()) {
         result.outcome = EditOutcome::Done;
@@ -337,23 +332,23 @@ FindResult FindAccount(const QString &applicationFolder, const QString &username
     look.verbatim = true;
     const NameMatcher matcher(username);
     FindResult result;
-    const RewriteOutcome outcome = rewriteAccountFile(look, [&](const RewriteSource &source,
-                                                                 RewritePlan &) -> Failure {
-        AccountLineReader reader(source.update.source());
-        QByteArrayView line;
-        while (reader.next(line)) {
-            if (namesAccount(matcher, reader, line)) {
-                result.outcome = EditOutcome::Done;
-                result.lineNumber = reader.lineNumber();
-                result.usernameInFile = parseRecord(line).username;
-                return {};
+    const RewriteOutcome outcome =
+        rewriteAccountFile(look, [&](const RewriteSource &source, RewritePlan &) -> Failure {
+            AccountLineReader reader(source.update.source());
+            QByteArrayView line;
+            while (reader.next(line)) {
+                if (namesAccount(matcher, reader, line)) {
+                    result.outcome = EditOutcome::Done;
+                    result.lineNumber = reader.lineNumber();
+                    result.usernameInFile = parseRecord(line).username;
+                    return {};
+                }
             }
-        }
-        if (reader.failed())
-            return reader.errorText();
-        result.outcome = EditOutcome::NoSuchAccount;
-        return {};
-    });
+            if (reader.failed())
+                return reader.errorText();
+            result.outcome = EditOutcome::NoSuchAccount;
+            return {};
+        });
     result.errorText = outcome.errorText;
     return result;
 }

@@ -41,7 +41,7 @@ struct RewriteRequest
     // The names the scan looks up; also looked up again in every line the copy streams.
     QList<QString> names;
     AccountFileScanner::Stop stop = AccountFileScanner::Stop::Never;
-    bool write = true;  // false: a look that locks nothing and changes nothing
+    bool write = true;   // false: a look that locks nothing and changes nothing
     bool backup = false; // keep the previous file as <account file>.bak
     // Kept ranges keep their line ends as the file has them; otherwise every line of the new
     // file ends in CR LF, as an add leaves it. A verbatim change needs no scan.
@@ -59,7 +59,7 @@ struct RewriteSource
 // How the pipeline ended, apart from what the change decided.
 struct RewriteOutcome
 {
-    QString errorText; // the box text of a failure; empty when none
+    QString errorText;        // the box text of a failure; empty when none
     bool fileChanged = false; // the change is in place, but its last step failed
     bool failed() const { return !errorText.isEmpty(); }
 };
