@@ -50,21 +50,19 @@ public:
             m_unchanged = scan.unchangedBytes();
     }
 
-    // changed is set, and nothing else done, when the file turns out to differ from the one
-    // scanned: a program that ignores the lock wrote to it.
-    Failure write(const RewritePlan &plan, Failure &changed)
+    // A file that turns out to differ from the one scanned (a program that ignores the lock
+    // wrote to it) fails as a foreign change.
+    Failure write(const RewritePlan &plan)
     {
         const Result<qint64> sizeNow = m_update.sourceSize();
         if (!sizeNow)
             return sizeNow.failure();
-        if (*sizeNow != m_size || (!m_verbatim && m_scan.bytesSeen() != m_size)) {
-            changed = QStringLiteral("its size changed while it was being copied");
-            return {};
-        }
+        if (*sizeNow != m_size || (!m_verbatim && m_scan.bytesSeen() != m_size))
+            return m_update.foreignChangeFound(
+                QStringLiteral("its size changed while it was being copied"));
         for (const RewritePlan::Piece &piece : plan.pieces()) {
-            Failure failure = piece.bytes.isEmpty() ? copyRange(piece.offset, piece.end, changed)
-                                                    : written(piece.bytes);
-            if (failure || changed)
+            if (Failure failure = piece.bytes.isEmpty() ? copyRange(piece.offset, piece.end)
+                                                        : written(piece.bytes))
                 return failure;
         }
         return {};
@@ -81,7 +79,7 @@ private:
     // The bytes that need no change go into the copy without passing through here: shared with
     // the account file where the file system can (the whole file only), else copied by the
     // system. Only the lines from the first one whose end needs rewriting on are streamed.
-    Failure copyRange(qint64 offset, qint64 end, Failure &changed)
+    Failure copyRange(qint64 offset, qint64 end)
     {
         const qint64 asIs = std::min(end, m_unchanged);
         if (offset < asIs) {
@@ -91,7 +89,7 @@ private:
         }
         if (offset == end)
             return {};
-        return stream(offset, end, changed);
+        return stream(offset, end);
     }
 
     Failure copyAsIs(qint64 offset, qint64 end)
@@ -108,7 +106,7 @@ private:
 
     // Every line through a scanner, which gives it a CR LF end and looks its name up once more:
     // a name the scan did not find means that the file changed under the lock.
-    Failure stream(qint64 offset, qint64 end, Failure &changed)
+    Failure stream(qint64 offset, qint64 end)
     {
         AccountFileScanner lines(m_scan, offset == 0 ? AccountFileScanner::Start::AtFileStart
                                                      : AccountFileScanner::Start::AtLineStart);
@@ -134,10 +132,9 @@ private:
         lines.finish(out);
         const QList<int> &found = m_scan.matches();
         if (std::any_of(lines.matches().cbegin(), lines.matches().cend(),
-                        [&](int name) { return !found.contains(name); })) {
-            changed = QStringLiteral("a name appeared in it while it was being copied");
-            return {};
-        }
+                        [&](int name) { return !found.contains(name); }))
+            return m_update.foreignChangeFound(
+                QStringLiteral("a name appeared in it while it was being copied"));
         return written(out);
     }
 
@@ -159,15 +156,10 @@ RewriteOutcome rewriteOnce(const RewriteRequest &request, const RewritePlanner &
                                                 : AccountFileUpdate::Locking::None);
     if (!failure && !request.verbatim)
         failure = scanAccountFile(update.source(), scanner);
-    Result<qint64> size = qint64(0);
-    if (!failure)
-        size = update.sourceSize();
-    if (!failure && !size)
-        failure = size.failure();
-    if (!failure) {
-        if (Failure notRewound = update.source().seek(0))
-            failure = readFailure(*notRewound);
-    }
+    const Result<qint64> size = failure ? Result<qint64>(*failure) : update.sourceSize();
+    failure = size.failure();
+    if (Failure notRewound = failure ? Failure() : update.source().seek(0))
+        failure = readFailure(*notRewound);
     RewritePlan plan;
     if (!failure)
         failure = planner({update, scanner, *size}, plan);
@@ -175,12 +167,11 @@ RewriteOutcome rewriteOnce(const RewriteRequest &request, const RewritePlanner &
         FileOperationHooks::current().afterScan();
         failure = update.createCopy();
         if (!failure)
-            failure = CopyWriter(update, request, scanner, *size).write(plan, foreignChange);
-        if (!failure && !foreignChange)
+            failure = CopyWriter(update, request, scanner, *size).write(plan);
+        if (!failure)
             failure = commitWithBackup(update, request.backup);
     }
-    if (!foreignChange)
-        foreignChange = update.foreignChange();
+    foreignChange = update.foreignChange();
     RewriteOutcome outcome;
     if (failure && !request.write)
         outcome.errorText = fileReadErrorText(request.accountPath, *failure);
