@@ -292,6 +292,10 @@ Failure planRemoval(const RewriteSource &source, const QMap<int, QByteArray> &li
 EditResult RemoveLines(const QString &applicationFolder, const QList<FileLine> &lines, bool backup,
                        bool dryRun)
 {
+    EditResult nothingToDo;
+    nothingToDo.outcome = EditOutcome::Done;
+    if (lines.isEmpty())
+        return nothingToDo; // no rewrite, and no record of a change that is none
     const ReportScope scope;
     RewriteRequest request;
     request.accountPath = accountFilePath(applicationFolder);
@@ -307,18 +311,17 @@ EditResult RemoveLines(const QString &applicationFolder, const QList<FileLine> &
             changed = 0;
             return planRemoval(source, byNumber, plan, changed);
         });
-    EditResult result;
+    EditResult result = nothingToDo;
     if (!failed(outcome, result) && changed > 0) {
         result.outcome = EditOutcome::LineChanged;
         result.errorText = QStringLiteral("Line %1 of %2 changed meanwhile: nothing was removed")
                                .arg(changed)
                                .arg(QDir::toNativeSeparators(request.accountPath));
         result.loggedErrorText = result.errorText;
-    } else if (!outcome.failed()) {
-        result.outcome = EditOutcome::Done;
+    } else if (outcome.failed()) {
+        result.outcome = EditOutcome::FileError;
     }
-    if (!byNumber.isEmpty())
-        result.lineNumber = byNumber.firstKey();
+    result.lineNumber = byNumber.firstKey();
     if (!dryRun)
         auditLineRemoval(request.accountPath, byNumber.keys(), result);
     return result;
