@@ -10,14 +10,16 @@
 // starts from the file the previous one left, as a script adding accounts one by one has them.
 // Last, listing 10^6 records as text and as JSON.
 //
-// Apart, edits of 10^6 records beside the floor: a new password, a new e-mail address and the
-// removal of an account, each on a line in the middle of the file.
+// Apart, at 10^3 and 10^6 records beside the floor: an add, a duplicate, a new password, a new
+// e-mail address and the removal of an account on a line in the middle of the file, and an
+// import of 10,000 accounts.
 //
 //   account-bench [ROUNDS]     default 11; run it in a folder on the disk you care about
 //   account-bench ROUNDS RECORDS...        only those sizes, on this disk
 //   account-bench --xfs [ROUNDS]           only the rows on XFS
 //   account-bench --list [ROUNDS]          only the listings
-//   account-bench --edit [ROUNDS]          only the edits
+//   account-bench --edit [ROUNDS]          only those operations
+//   KADD=PATH account-bench ...            times that kadd instead of the one built beside it
 
 #include "tests/support/ScratchCowFileSystem.h"
 
@@ -40,6 +42,12 @@
 #include <unistd.h>
 
 namespace {
+
+// KADD names another kadd to time, such as one built from another commit.
+QString kaddPath()
+{
+    return qEnvironmentVariable("KADD", QStringLiteral(KADD_PATH));
+}
 
 struct Run
 {
@@ -153,11 +161,11 @@ bool measure(const QString &base, qint64 records, int rounds, bool withCloneFloo
                 : Run{0, 0, 0};
         const QString name = QStringLiteral("newcomer%1").arg(round);
         const Run created =
-            runProgram({QStringLiteral(KADD_PATH), QStringLiteral("add"), name,
-                        QStringLiteral("secret1"), QStringLiteral("--app-dir"), server},
+            runProgram({kaddPath(), QStringLiteral("add"), name, QStringLiteral("secret1"),
+                        QStringLiteral("--app-dir"), server},
                        work);
         const Run taken =
-            runProgram({QStringLiteral(KADD_PATH), QStringLiteral("add"), name.toUpper(),
+            runProgram({kaddPath(), QStringLiteral("add"), name.toUpper(),
                         QStringLiteral("secret1"), QStringLiteral("--app-dir"), server},
                        work);
         if (plain.exitCode != 0 || cloned.exitCode != 0 || created.exitCode != 0 ||
@@ -201,11 +209,10 @@ bool printConsecutive(const QString &base, qint64 records, int rounds)
     // The first round only makes each file the previous run's own.
     for (int round = -1; round < rounds; ++round) {
         const Run plain = runProgram({QStringLiteral(FLOOR_PATH), floorFile}, work);
-        const Run created =
-            runProgram({QStringLiteral(KADD_PATH), QStringLiteral("add"),
-                        QStringLiteral("follower%1").arg(round + 1), QStringLiteral("secret1"),
-                        QStringLiteral("--app-dir"), server},
-                       work);
+        const Run created = runProgram(
+            {kaddPath(), QStringLiteral("add"), QStringLiteral("follower%1").arg(round + 1),
+             QStringLiteral("secret1"), QStringLiteral("--app-dir"), server},
+            work);
         if (plain.exitCode != 0 || created.exitCode != 0) {
             std::fprintf(stderr, "account-bench: unexpected exit codes %d %d\n", plain.exitCode,
                          created.exitCode);
@@ -241,11 +248,10 @@ bool printListings(const QString &base, qint64 records, int rounds)
         std::vector<double> times;
         double peakMiB = 0;
         for (int round = 0; round < rounds; ++round) {
-            const Run listed =
-                runProgram(QStringList{QStringLiteral(KADD_PATH), QStringLiteral("list"),
-                                       QStringLiteral("--app-dir"), server} +
-                               options,
-                           dir.path());
+            const Run listed = runProgram(QStringList{kaddPath(), QStringLiteral("list"),
+                                                      QStringLiteral("--app-dir"), server} +
+                                              options,
+                                          dir.path());
             if (listed.exitCode != 0) {
                 std::fprintf(stderr, "account-bench: kadd list ended with %d\n", listed.exitCode);
                 return false;
@@ -261,15 +267,27 @@ bool printListings(const QString &base, qint64 records, int rounds)
     return true;
 }
 
-// Each round edits another account, so that no edit finds its line as it wants it, and the file
-// keeps its size within a few lines.
-bool printEdits(const QString &base, qint64 records, int rounds)
+// Writes a batch of count new records for kadd import, numbered from first.
+bool writeImportBatch(const QString &path, qint64 first, int count)
+{
+    return writeAccountFile(path, count, [first](qint64 i) { return recordLine(first + i); });
+}
+
+// Each round adds a new name and the same in other case, edits another account, so that no edit
+// finds its line as it wants it, and imports a batch; then the file is put back as it was, so
+// that every round sees the same size.
+bool printOperations(const QString &base, qint64 records, int rounds)
 {
     const BenchFolder folder(base, records);
-    if (!folder.made)
+    const QString pristine = folder.work + QStringLiteral("/pristine.txt");
+    const QString batch = folder.work + QStringLiteral("/batch.txt");
+    if (!folder.made || !QFile::copy(folder.accounts, pristine))
         return false;
+    constexpr int importCount = 10000;
+    constexpr int kinds = 6;
+    const char *const names[kinds]{"add", "dup", "passwd", "set", "remove", "import"};
     std::vector<double> floor;
-    std::vector<double> edits[3]; // passwd, set, remove
+    std::vector<double> times[kinds];
     double peakMiB = 0;
     for (int round = 0; round < rounds; ++round) {
         const Run plain = runProgram({QStringLiteral(FLOOR_PATH), folder.accounts}, folder.work);
@@ -278,32 +296,38 @@ bool printEdits(const QString &base, qint64 records, int rounds)
             return false;
         }
         floor.push_back(plain.milliseconds);
+        if (!writeImportBatch(batch, 10000000 + qint64(round) * importCount, importCount))
+            return false;
+        const QString newName = QStringLiteral("newcomer%1").arg(round);
         const QString name = QString::fromLatin1(recordName(records / 2 + round));
-        const QStringList commands[3]{
+        const QStringList commands[kinds]{
+            {QStringLiteral("add"), newName, QStringLiteral("secret1")},
+            {QStringLiteral("add"), newName.toUpper(), QStringLiteral("secret1")},
             {QStringLiteral("passwd"), name, QStringLiteral("changed%1").arg(round)},
             {QStringLiteral("set"), name, QStringLiteral("--email"),
              QStringLiteral("moved%1@example.org").arg(round)},
-            {QStringLiteral("remove"), name}};
-        for (int i = 0; i < 3; ++i) {
-            const Run edit = runProgram(QStringList{QStringLiteral(KADD_PATH)} + commands[i] +
-                                            QStringList{QStringLiteral("--app-dir"), folder.server},
-                                        folder.work);
-            if (edit.exitCode != 0) {
-                std::fprintf(stderr, "account-bench: kadd %s ended with %d\n",
-                             qPrintable(commands[i].first()), edit.exitCode);
+            {QStringLiteral("remove"), name},
+            {QStringLiteral("import"), batch}};
+        for (int i = 0; i < kinds; ++i) {
+            const Run run = runProgram(QStringList{kaddPath()} + commands[i] +
+                                           QStringList{QStringLiteral("--app-dir"), folder.server},
+                                       folder.work);
+            if (run.exitCode != (i == 1 ? 1 : 0)) {
+                std::fprintf(stderr, "account-bench: kadd %s ended with %d\n", names[i],
+                             run.exitCode);
                 return false;
             }
-            edits[i].push_back(edit.milliseconds);
-            peakMiB = std::max(peakMiB, edit.peakMiB);
+            times[i].push_back(run.milliseconds);
+            peakMiB = std::max(peakMiB, run.peakMiB);
         }
+        if (!QFile::remove(folder.accounts) || !QFile::copy(pristine, folder.accounts))
+            return false;
     }
     const double floorMs = median(floor);
-    std::printf("%9s %9s %9s %8s %9s %8s %9s %8s %9s\n", "records", "floor ms", "passwd ms",
-                "/floor", "set ms", "/floor", "remove ms", "/floor", "peak MiB");
-    std::printf("%9lld %9.2f", records, floorMs);
-    for (const std::vector<double> &times : edits)
-        std::printf(" %9.2f %7.2fx", median(times), median(times) / floorMs);
-    std::printf(" %9.1f\n", peakMiB);
+    std::printf("%9lld records: floor %.2f ms, peak %.1f MiB\n", records, floorMs, peakMiB);
+    for (int i = 0; i < kinds; ++i)
+        std::printf("  %-8s %9.2f ms %7.2fx floor %7.2fx add\n", names[i], median(times[i]),
+                    median(times[i]) / floorMs, median(times[i]) / median(times[0]));
     std::fflush(stdout);
     return true;
 }
@@ -365,9 +389,14 @@ int main(int argc, char *argv[])
     if (section == "--list")
         return printListingRows(rounds);
     if (section == "--edit") {
-        std::printf("Edits against account-floor, medians of %d interleaved rounds, in %s:\n",
+        std::printf("Adds, edits and an import of 10,000 against account-floor, medians of %d "
+                    "interleaved rounds, in %s:\n",
                     rounds, qPrintable(QDir::currentPath()));
-        return printEdits(QDir::currentPath(), 1000000, rounds) ? 0 : 1;
+        for (const qint64 records : {1000, 1000000}) {
+            if (!printOperations(QDir::currentPath(), records, rounds))
+                return 1;
+        }
+        return 0;
     }
     if (!section.isEmpty()) {
         std::fprintf(stderr,
@@ -378,8 +407,7 @@ int main(int argc, char *argv[])
     std::vector<double> startUp;
     for (int i = 0; i < rounds; ++i)
         startUp.push_back(
-            runProgram({QStringLiteral(KADD_PATH), QStringLiteral("--help")}, QDir::currentPath())
-                .milliseconds);
+            runProgram({kaddPath(), QStringLiteral("--help")}, QDir::currentPath()).milliseconds);
     std::printf("Whole kadd processes against account-floor, medians of %d interleaved rounds, "
                 "in %s.\nStarting kadd (kadd --help) takes %.2f ms.\n\n",
                 rounds, qPrintable(QDir::currentPath()), median(startUp));

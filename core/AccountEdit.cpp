@@ -4,23 +4,24 @@
 #include "core/AuditTrail.h"
 #include "core/RecordLine.h"
 #include "core/ReportScope.h"
-#include "core/internal/AccountBackup.h"
-#include "core/internal/AccountFileUpdate.h"
-#include "core/internal/format/AccountFileFormat.h"
+#include "core/internal/AccountRewrite.h"
 #include "core/internal/format/NameKey.h"
-#include "core/internal/fs/FileOperationHooks.h"
-#include "core/internal/scan/AccountFileScan.h"
-#include "core/internal/scan/AccountFileScanner.h"
 #include "core/internal/scan/AccountLineReader.h"
 
-namespace {
+#include <QDir>
+#include <QMap>
 
-constexpr qsizetype flushSize = AccountFileFormat::chunkSize;
+#include <utility>
+
+namespace {
 
 struct Found
 {
     int lineNumber = 0;
-    QByteArray line; // of a line the reader cut, its start
+    QByteArray line;   // of a line the reader cut, its start
+    qint64 offset = 0; // where the line starts
+    qint64 after = 0;  // where the line after it starts, or the file's end
+    bool cut = false;
 };
 
 // Whether the line the reader handed out last names the account. A name field the reader cut
@@ -63,159 +64,84 @@ Failure editLine(const AccountEdit &edit, QByteArrayView line, int lineNumber, b
     return {};
 }
 
-// Streams the file into the copy (when there is one), leaving out or replacing the account's
-// line. A second line with the same name stops it: which of the two is meant cannot be told.
-class EditPass
+// Finds the account's line line by line. A second line with the same name refuses the edit:
+// which of the two is meant cannot be told.
+Failure findLine(const RewriteSource &source, const NameMatcher &matcher,
+                 std::optional<Found> &found)
 {
-public:
-    EditPass(AccountFileUpdate &update, const AccountEdit &edit, bool copying)
-        : m_update(update), m_edit(edit), m_matcher(edit.username), m_copying(copying)
-    {}
-
-    Failure run()
-    {
-        AccountLineReader reader(m_update.source());
-        QByteArrayView line;
-        bool first = true;
-        while (reader.next(line)) {
-            if (first && m_copying)
-                m_out.append(reader.byteOrderMark());
-            first = false;
-            if (!namesAccount(m_matcher, reader, line)) {
-                if (Failure failure = copyLine(reader, line))
-                    return failure;
-            } else if (found) {
-                return QStringLiteral("it holds the account %1 twice, on lines %2 and %3 (letter "
-                                      "case does not tell accounts apart); mend it by hand first")
-                    .arg(parseRecord(found->line).username)
-                    .arg(found->lineNumber)
-                    .arg(reader.lineNumber());
-            } else {
-                found = Found{reader.lineNumber(), line.toByteArray()};
-                if (Failure failure =
-                        editLine(m_edit, line, reader.lineNumber(), reader.lineIsCut(), newLine))
-                    return failure;
-                if (!m_edit.remove)
-                    appendLine(m_out, newLine);
-            }
-            if (Failure failure = flush(false))
-                return failure;
-        }
-        if (reader.failed())
-            return reader.errorText();
-        if (first && m_copying)
-            m_out.append(reader.byteOrderMark());
-        return flush(true);
+    AccountLineReader reader(source.update.source());
+    LineSplitter::Line line;
+    while (reader.next(line)) {
+        if (found && found->after == 0)
+            found->after = line.offset;
+        if (!namesAccount(matcher, reader, line.bytes))
+            continue;
+        if (found)
+            return QStringLiteral("it holds the account %1 twice, on lines %2 and %3 (letter "
+                                  "case does not tell accounts apart); mend it by hand first")
+                .arg(parseRecord(found->line).username)
+                .arg(found->lineNumber)
+                .arg(reader.lineNumber());
+        found = Found{reader.lineNumber(), line.bytes.toByteArray(), line.offset, 0,
+                      reader.lineIsCut()};
     }
-
-    std::optional<Found> found;
-    QByteArray newLine;
-
-private:
-    // A line longer than the reader hands out whole goes through in pieces.
-    Failure copyLine(AccountLineReader &reader, QByteArrayView line)
-    {
-        if (!m_copying)
-            return {};
-        m_out.append(line);
-        if (reader.lineIsCut()) {
-            Failure failure;
-            const bool passed = reader.passRest([&](QByteArrayView piece) {
-                m_out.append(piece);
-                failure = flush(false);
-                return !failure;
-            });
-            if (failure)
-                return failure;
-            if (!passed)
-                return reader.errorText();
-        }
-        m_out.append("\r\n", 2);
-        return {};
-    }
-
-    Failure flush(bool always)
-    {
-        if (!m_copying) {
-            m_out.clear();
-            return {};
-        }
-        if (!always && m_out.size() < flushSize)
-            return {};
-        if (Failure failure = m_update.copy().write(m_out))
-            return m_update.copyFailure(*failure);
-        m_out.clear();
-        return {};
-    }
-
-    AccountFileUpdate &m_update;
-    const AccountEdit &m_edit;
-    NameMatcher m_matcher;
-    bool m_copying;
-    QByteArray m_out;
-};
-
-bool leavesLineAsItIs(const AccountEdit &edit, const EditPass &pass)
-{
-    return !edit.remove && pass.newLine == pass.found->line;
-}
-
-// The streaming pass starts from the file's first byte.
-Failure rewound(AccountFileUpdate &update)
-{
-    if (Failure failure = update.source().seek(0))
-        return readFailure(*failure);
+    if (reader.failed())
+        return reader.errorText();
+    if (found && found->after == 0)
+        found->after = source.size;
     return {};
 }
 
-// Longer than any record: a line that does not end within it is left to the streaming pass.
+// Longer than any record: a line that does not end within it is left to the reader.
 constexpr qint64 lineWindow = 64 * 1024;
 
-// A file that already is what streaming would copy of it (every line ends in CR LF) and names
-// the account on one line only has every byte but that line's copied by the system, from the same
-// open file under the same lock; the add's scan finds the line by the same rules, much faster.
-// Otherwise, and when the file's size differs from what the scan read (a program that ignores
-// the lock wrote to it), copied stays false and the file is streamed as before.
-Failure copyAroundLine(AccountFileUpdate &update, const AccountEdit &edit, EditPass &pass,
-                       bool &copied)
+// Where the scan found the name on one line only, and that line ends in CR LF, that line alone is
+// read; false leaves the file to the reader.
+Result<bool> lineAtScanMatch(const RewriteSource &source, const NameMatcher &matcher,
+                             std::optional<Found> &found)
 {
-    if (!FileOperationHooks::current().systemCopyAllowed())
-        return {};
-    AccountFileScanner scanner({edit.username}, AccountFileScanner::Stop::Never);
-    if (Failure failure = scanAccountFile(update.source(), scanner))
-        return failure;
-    const Result<qint64> size = update.sourceSize();
-    if (!size)
-        return size.failure();
-    if (scanner.matchedLines() != 1 || scanner.bytesSeen() != *size ||
-        scanner.unchangedBytes() != *size)
-        return rewound(update);
-    const qint64 start = scanner.firstMatchStart();
+    const AccountFileScanner &scan = source.scan;
+    if (scan.matchedLines() != 1 || scan.bytesSeen() != source.size)
+        return false;
+    const qint64 start = scan.firstMatchStart();
     QByteArray window(lineWindow, Qt::Uninitialized);
-    const Result<qint64> got = update.source().readAt(start, window.data(), window.size());
+    const Result<qint64> got = source.update.source().readAt(start, window.data(), window.size());
     if (!got)
         return readFailure(*got.failure());
     const QByteArrayView bytes(window.constData(), *got);
     const qsizetype length = bytes.indexOf("\r\n");
     const QByteArrayView line = bytes.first(qMax<qsizetype>(length, 0));
-    if (length < 0 || !NameMatcher(edit.username).matches(nameField(line)))
-        return rewound(update);
-    copied = true;
-    pass.found = Found{int(scanner.firstMatchLine()), line.toByteArray()};
-    if (Failure failure = editLine(edit, line, pass.found->lineNumber, false, pass.newLine))
-        return failure;
-    if (leavesLineAsItIs(edit, pass))
-        return {};
-    if (Failure failure = update.copySourceRange(0, start))
-        return failure;
-    if (!edit.remove) {
-        QByteArray newLine;
-        appendLine(newLine, pass.newLine);
-        if (Failure failure = update.copy().write(newLine))
-            return update.copyFailure(*failure);
+    if (length < 0 || line.contains('\n') || line.contains('\r') ||
+        !matcher.matches(nameField(line)))
+        return false;
+    found = Found{int(scan.firstMatchLine()), line.toByteArray(), start, start + length + 2, false};
+    return true;
+}
+
+// Finds the account's line and plans the file with that line changed or left out.
+Failure planEdit(const RewriteSource &source, const AccountEdit &edit, const NameMatcher &matcher,
+                 std::optional<Found> &found, QByteArray &newLine, RewritePlan &plan)
+{
+    found.reset();
+    const Result<bool> atMatch = lineAtScanMatch(source, matcher, found);
+    if (!atMatch)
+        return atMatch.failure();
+    if (!*atMatch) {
+        if (Failure failure = findLine(source, matcher, found))
+            return failure;
     }
-    const qint64 after = start + length + 2;
-    return update.copySourceRange(after, *size - after);
+    if (!found)
+        return {};
+    if (Failure failure = editLine(edit, found->line, found->lineNumber, found->cut, newLine))
+        return failure;
+    // Rewriting the file for a line that stays as it is would only risk it, and log a change
+    // that is none.
+    plan.write = edit.remove || newLine != found->line;
+    plan.keep(0, found->offset);
+    if (!edit.remove)
+        plan.add(newLine + "\r\n");
+    plan.keep(found->after, source.size);
+    return {};
 }
 
 QString fieldName(RecordField field)
@@ -236,75 +162,22 @@ QString fieldName(RecordField field)
     return QStringLiteral("GM flags");
 }
 
-EditResult fileError(const QString &accountPath, const QString &reason, bool fileChanged = false)
+// The outcome of a change that failed; false when it did not.
+bool failed(const RewriteOutcome &outcome, EditResult &result)
 {
-    EditResult result;
-    result.errorText = fileErrorText(accountPath, reason, fileChanged);
-    result.loggedErrorText = result.errorText;
-    result.fileChanged = fileChanged;
-    return result;
+    result.errorText = outcome.errorText;
+    result.loggedErrorText = outcome.errorText;
+    result.fileChanged = outcome.fileChanged;
+    return outcome.failed();
 }
 
-EditResult editOnce(const QString &accountPath, const AccountEdit &edit, Failure &foreignChange)
-{
-    AccountFileUpdate update(accountPath);
-    const bool copying = !edit.dryRun;
-    Failure failure = update.open(copying ? AccountFileUpdate::Locking::Exclusive
-                                          : AccountFileUpdate::Locking::None);
-    if (!failure && copying)
-        failure = update.createCopy();
-    EditPass pass(update, edit, copying);
-    bool copied = false;
-    if (!failure && copying)
-        failure = copyAroundLine(update, edit, pass, copied);
-    if (!failure && !copied)
-        failure = pass.run();
-    if (failure && !copying) {
-        EditResult result;
-        result.errorText = fileReadErrorText(accountPath, *failure);
-        result.loggedErrorText = result.errorText;
-        return result;
-    }
-    if (failure)
-        return fileError(accountPath, *failure);
-    EditResult result;
-    if (!pass.found) {
-        result.outcome = EditOutcome::NoSuchAccount;
-        return result; // the copy goes with the update, under its locks
-    }
-    // Rewriting the file for a line that stays as it is would only risk it, and log a change
-    // that is none.
-    if (leavesLineAsItIs(edit, pass)) {
-        result.outcome = EditOutcome::Unchanged;
-        result.lineNumber = pass.found->lineNumber;
-        result.before = result.after = parseRecord(pass.newLine);
-        return result;
-    }
-    if (copying)
-        failure = commitWithBackup(update, edit.backup);
-    foreignChange = update.foreignChange();
-    if (failure)
-        result = fileError(accountPath, *failure, update.changedFile());
-    else
-        result.outcome = EditOutcome::Done;
-    // A change that landed is told in full, even when the flush after it failed.
-    if (failure && !result.fileChanged)
-        return result;
-    result.lineNumber = pass.found->lineNumber;
-    result.before = parseRecord(pass.found->line);
-    if (!edit.remove)
-        result.after = parseRecord(pass.newLine);
-    return result;
-}
-
-// A program that ignores the lock wrote the file meanwhile: the edit starts again on the file as
-// it now is, so that its change is kept.
 EditResult editAccount(const QString &accountPath, const AccountEdit &edit)
 {
     for (const FieldValue &value : edit.values) {
         // A value that would not read back as written must never reach the server's file.
         if (value.text.contains(u',') || !canBeStored(value.text)) {
-            EditResult result = fileError(
+            EditResult result;
+            result.errorText = fileErrorText(
                 accountPath, QStringLiteral("the new value '%1' cannot be stored").arg(value.text));
             result.loggedErrorText = fileErrorText(
                 accountPath,
@@ -312,14 +185,34 @@ EditResult editAccount(const QString &accountPath, const AccountEdit &edit)
             return result;
         }
     }
-    for (int attempt = 1;; ++attempt) {
-        Failure foreignChange;
-        EditResult result = editOnce(accountPath, edit, foreignChange);
-        if (!foreignChange)
-            return result;
-        if (attempt == updateAttempts)
-            return fileError(accountPath, keptChangingReason(*foreignChange));
+    RewriteRequest request;
+    request.accountPath = accountPath;
+    request.names = {edit.username};
+    request.write = !edit.dryRun;
+    request.backup = edit.backup;
+    const NameMatcher matcher(edit.username);
+    std::optional<Found> found;
+    QByteArray newLine;
+    const RewriteOutcome outcome =
+        rewriteAccountFile(request, [&](const RewriteSource &source, RewritePlan &plan) {
+            return planEdit(source, edit, matcher, found, newLine, plan);
+        });
+    EditResult result;
+    // A change that landed is told in full, even when the flush after it failed.
+    if (failed(outcome, result) && !result.fileChanged)
+        return result;
+    if (!found) {
+        result.outcome = EditOutcome::NoSuchAccount;
+        return result;
     }
+    if (!result.fileChanged)
+        result.outcome =
+            edit.remove || newLine != found->line ? EditOutcome::Done : EditOutcome::Unchanged;
+    result.lineNumber = found->lineNumber;
+    result.before = parseRecord(found->line);
+    if (!edit.remove)
+        result.after = parseRecord(newLine);
+    return result;
 }
 
 } // namespace
@@ -333,42 +226,132 @@ EditResult EditAccount(const QString &applicationFolder, const AccountEdit &edit
     return result;
 }
 
+namespace {
+
+// Whether the line the reader handed out last holds exactly text, a cut line's rest included.
+Result<bool> holds(AccountLineReader &reader, QByteArrayView line, QByteArrayView text)
+{
+    if (!reader.lineIsCut())
+        return line == text;
+    if (!text.startsWith(line))
+        return false;
+    qsizetype matched = line.size();
+    const bool passed = reader.passRest([&](QByteArrayView piece) {
+        if (text.sliced(matched).startsWith(piece))
+            matched += piece.size();
+        else
+            matched = -1;
+        return matched >= 0;
+    });
+    if (!passed && reader.failed())
+        return FailureReason(reader.errorText());
+    return passed && matched == text.size();
+}
+
+// Plans the file without the given lines, each of which must still hold the text given; the
+// number of the first that does not is left in changed. Every other byte stays as it is.
+Failure planRemoval(const RewriteSource &source, const QMap<int, QByteArray> &lines,
+                    RewritePlan &plan, int &changed)
+{
+    AccountLineReader reader(source.update.source());
+    LineSplitter::Line line;
+    auto wanted = lines.cbegin();
+    qint64 kept = 0; // where the bytes not yet planned start
+    bool skipping = false;
+    while (reader.next(line)) {
+        if (std::exchange(skipping, false))
+            kept = line.offset;
+        if (wanted == lines.cend() || reader.lineNumber() < wanted.key())
+            continue;
+        const Result<bool> same = reader.lineNumber() == wanted.key()
+                                      ? holds(reader, line.bytes, wanted.value())
+                                      : Result<bool>(false);
+        if (!same)
+            return same.failure();
+        if (!*same) {
+            changed = wanted.key();
+            return {};
+        }
+        plan.keep(kept, line.offset);
+        skipping = true;
+        ++wanted;
+    }
+    if (reader.failed())
+        return reader.errorText();
+    if (wanted != lines.cend()) {
+        changed = wanted.key(); // past the end now
+        return {};
+    }
+    plan.keep(skipping ? source.size : kept, source.size);
+    plan.write = true;
+    return {};
+}
+
+} // namespace
+
 EditResult RemoveLines(const QString &applicationFolder, const QList<FileLine> &lines, bool backup,
                        bool dryRun)
 {
-    // Not built yet: the removal of given lines comes with the one rewrite pipeline.
-    Q_UNUSED(lines);
-    Q_UNUSED(backup);
-    Q_UNUSED(dryRun);
-    EditResult result;
-    result.errorText = accountFilePath(applicationFolder) + QStringLiteral(": not supported yet");
+    EditResult nothingToDo;
+    nothingToDo.outcome = EditOutcome::Done;
+    if (lines.isEmpty())
+        return nothingToDo; // no rewrite, and no record of a change that is none
+    const ReportScope scope;
+    RewriteRequest request;
+    request.accountPath = accountFilePath(applicationFolder);
+    request.write = !dryRun;
+    request.backup = backup;
+    request.verbatim = true;
+    QMap<int, QByteArray> byNumber;
+    for (const FileLine &line : lines)
+        byNumber.insert(line.number, line.text);
+    int changed = 0;
+    const RewriteOutcome outcome =
+        rewriteAccountFile(request, [&](const RewriteSource &source, RewritePlan &plan) {
+            changed = 0;
+            return planRemoval(source, byNumber, plan, changed);
+        });
+    EditResult result = nothingToDo;
+    if (!failed(outcome, result) && changed > 0) {
+        result.outcome = EditOutcome::LineChanged;
+        result.errorText = QStringLiteral("Line %1 of %2 changed meanwhile: nothing was removed")
+                               .arg(changed)
+                               .arg(QDir::toNativeSeparators(request.accountPath));
+        result.loggedErrorText = result.errorText;
+    } else if (outcome.failed()) {
+        result.outcome = EditOutcome::FileError;
+    }
+    result.lineNumber = byNumber.firstKey();
+    if (!dryRun)
+        auditLineRemoval(request.accountPath, byNumber.keys(), result);
     return result;
 }
 
 FindResult FindAccount(const QString &applicationFolder, const QString &username)
 {
-    const QString accountPath = accountFilePath(applicationFolder);
-    FindResult result;
-    AccountFileUpdate update(accountPath);
-    if (Failure failure = update.open(AccountFileUpdate::Locking::None)) {
-        result.errorText = fileReadErrorText(accountPath, *failure);
-        return result;
-    }
+    RewriteRequest look;
+    look.accountPath = accountFilePath(applicationFolder);
+    look.write = false;
+    look.verbatim = true;
     const NameMatcher matcher(username);
-    AccountLineReader reader(update.source());
-    QByteArrayView line;
-    while (reader.next(line)) {
-        if (namesAccount(matcher, reader, line)) {
-            result.outcome = EditOutcome::Done;
-            result.lineNumber = reader.lineNumber();
-            result.usernameInFile = parseRecord(line).username;
-            return result;
-        }
-    }
-    if (reader.failed()) {
-        result.errorText = fileReadErrorText(accountPath, reader.errorText());
-        return result;
-    }
-    result.outcome = EditOutcome::NoSuchAccount;
+    FindResult result;
+    const RewriteOutcome outcome =
+        rewriteAccountFile(look, [&](const RewriteSource &source, RewritePlan &) -> Failure {
+            AccountLineReader reader(source.update.source());
+            QByteArrayView line;
+            while (reader.next(line)) {
+                if (namesAccount(matcher, reader, line)) {
+                    result.outcome = EditOutcome::Done;
+                    result.lineNumber = reader.lineNumber();
+                    result.usernameInFile = parseRecord(line).username;
+                    return {};
+                }
+            }
+            if (reader.failed())
+                return reader.errorText();
+            result.outcome = EditOutcome::NoSuchAccount;
+            return {};
+        });
+    result.errorText = outcome.errorText;
     return result;
 }

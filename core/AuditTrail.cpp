@@ -224,6 +224,22 @@ void auditEdit(const QString &accountPath, const AccountEdit &edit, const EditRe
     trail.send();
 }
 
+void auditLineRemoval(const QString &accountPath, const QList<int> &numbers,
+                      const EditResult &result)
+{
+    QStringList listed;
+    for (const int number : numbers)
+        listed.append(QString::number(number));
+    const QString lines = listed.join(QStringLiteral(", "));
+    Trail trail(accountPath);
+    if (result.outcome == EditOutcome::Done || result.fileChanged)
+        trail.add(AuditLevel::Change, QStringLiteral("lines removed: %1").arg(lines));
+    if (result.outcome == EditOutcome::FileError)
+        trail.addFailure(QStringLiteral("file error removing lines %1").arg(lines),
+                         result.loggedErrorText);
+    trail.send();
+}
+
 void auditNotice(const QString &accountPath, const QString &what)
 {
     Trail trail(accountPath);

@@ -47,6 +47,10 @@ public:
 void auditAddition(const QString &accountPath, const QList<NewAccount> &accounts,
                    const QString &origin, const BatchResult &result);
 void auditEdit(const QString &accountPath, const AccountEdit &edit, const EditResult &result);
+// The removal of the lines numbered, as RemoveLines ended; their text is not logged, as it may
+// hold a password.
+void auditLineRemoval(const QString &accountPath, const QList<int> &numbers,
+                      const EditResult &result);
 // One record about the account file that is not a change of it, such as a summary of refusals.
 void auditNotice(const QString &accountPath, const QString &what);
 

@@ -52,14 +52,6 @@ QString installFailure(const QString &target, const QString &reason)
 
 } // namespace
 
-QString keptChangingReason(const QString &last)
-{
-    return QStringLiteral("another program kept writing it while it was being updated (%1 "
-                          "tries; the last time, %2); try again once that program has finished")
-        .arg(updateAttempts)
-        .arg(last);
-}
-
 QString fileErrorText(const QString &accountPath, const QString &reason, bool fileChanged)
 {
     if (fileChanged)

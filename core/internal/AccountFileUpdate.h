@@ -49,6 +49,8 @@ public:
     // account file after it was read: the whole update may then be done again from the start.
     // The reason then.
     Failure foreignChange() const { return m_foreignChange; }
+    // Tells such a change, found by the caller, for foreignChange() to report.
+    Failure foreignChangeFound(const QString &reason);
     // Fails when the account file is no longer as open() found it.
     Failure confirmSourceUnchanged();
     // After a change of the update's own to the account file's metadata (a hard link).
@@ -70,7 +72,6 @@ public:
 private:
     Failure checkSource();
     Failure lockLost();
-    Failure foreignChangeFound(const QString &reason);
     Failure createCopyInWorkingFolder(const QString &tempPath);
     Failure createCopyAt(const QString &path);
     Failure moveCopyBesideTarget();
@@ -93,12 +94,6 @@ private:
 
 // A failed read of the account file, told as such.
 FailureReason readFailure(const FailureReason &failure);
-
-// How often an update starts again when the account file keeps changing under it.
-inline constexpr int updateAttempts = 5;
-// The reason given when another program kept writing the account file each time; last is the
-// reason of the last time.
-QString keptChangingReason(const QString &last);
 
 // The copy's name in the working folder: a bare name, so that it lands in the current folder.
 inline constexpr char tempFileName[] = "kAdd.tmp";

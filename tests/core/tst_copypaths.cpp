@@ -37,6 +37,8 @@ private slots:
     void largeFileReadInHalves();
     void editCopyAndStreamingAgree_data();
     void editCopyAndStreamingAgree();
+    void givenLinesRemoved_data();
+    void givenLinesRemoved();
 };
 
 namespace {
@@ -403,6 +405,59 @@ void CopyPathsTest::editCopyAndStreamingAgree()
     const QByteArray streamed = editCarol(before, remove, true);
     const QByteArray copied = editCarol(before, remove, false);
     QVERIFY2(copied == streamed, (copied.left(200) + "\n---\n" + streamed.left(200)).constData());
+}
+
+void CopyPathsTest::givenLinesRemoved_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QList<int>>("numbers");
+    QTest::addColumn<QByteArrayList>("texts"); // as the caller read them
+    QTest::addColumn<QByteArray>("after");     // empty: refused, the file left as it was
+
+    const QByteArray mixed = "\xEF\xBB\xBF"
+                             "bob,pw,1,none,0\nnot a record\r\nBOB,pw,0,none,0\rcarol,pw";
+    QTest::newRow("a malformed line and a name's second line, every other byte kept")
+        << mixed << QList<int>{3, 2} << QByteArrayList{"BOB,pw,0,none,0", "not a record"}
+        << QByteArray("\xEF\xBB\xBF"
+                      "bob,pw,1,none,0\ncarol,pw");
+    QTest::newRow("the last line, without an end")
+        << mixed << QList<int>{4} << QByteArrayList{"carol,pw"} << mixed.chopped(8);
+    QTest::newRow("a line changed meanwhile")
+        << mixed << QList<int>{2, 3} << QByteArrayList{"not a record", "BOB,pw,0,none,1"}
+        << QByteArray();
+    QTest::newRow("a line past the end")
+        << mixed << QList<int>{2, 5} << QByteArrayList{"not a record", ""} << QByteArray();
+}
+
+// The lines go all or none, and only while each holds what the caller read; nothing else of the
+// file changes, line ends included.
+void CopyPathsTest::givenLinesRemoved()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QList<int>, numbers);
+    QFETCH(QByteArrayList, texts);
+    QFETCH(QByteArray, after);
+
+    ServerFolder server(before);
+    WorkingFolder working(server.workFolder());
+    QList<FileLine> lines;
+    for (qsizetype i = 0; i < numbers.size(); ++i)
+        lines.append({numbers.at(i), texts.at(i)});
+    const EditResult result = RemoveLines(server.path(), lines, true);
+    if (after.isEmpty()) {
+        QCOMPARE(result.outcome, EditOutcome::LineChanged);
+        QVERIFY2(result.errorText.startsWith(QStringLiteral("Line %1 of ").arg(numbers.last())),
+                 qPrintable(result.errorText));
+        QCOMPARE(server.accounts(), before);
+        QVERIFY(!QFileInfo::exists(server.accountFile() + QStringLiteral(".bak")));
+    } else {
+        QCOMPARE(result.outcome, EditOutcome::Done);
+        QCOMPARE(server.accounts(), after);
+        QFile backup(server.accountFile() + QStringLiteral(".bak"));
+        QVERIFY(backup.open(QIODevice::ReadOnly));
+        QCOMPARE(backup.readAll(), before);
+    }
+    QCOMPARE(server.leftovers(), QStringList());
 }
 
 QTEST_GUILESS_MAIN(CopyPathsTest)
