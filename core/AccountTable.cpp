@@ -398,12 +398,12 @@ void AccountTable::sort(QList<qsizetype> &indexes, RecordField field, Qt::SortOr
         indexes[k] = entries[size_t(k)].index;
 }
 
-qsizetype AccountTable::find(const QString &username) const
+qsizetype AccountTable::find(const QString &username, qsizetype from) const
 {
     const NameMatcher matcher(username);
     const QByteArray key = caseInsensitiveKey(username).toUtf8();
-    auto other = m_otherLines.cbegin();
-    for (qsizetype i = 0; i < lineCount(); ++i) {
+    auto other = otherLineFrom(from);
+    for (qsizetype i = from; i < lineCount(); ++i) {
         if (isPlain(i)) {
             if (matcher.matches(plainName(i)))
                 return i;
@@ -424,4 +424,10 @@ qsizetype AccountTable::find(const QString &username) const
             return i;
     }
     return -1;
+}
+
+bool AccountTable::isNameRepeated(qsizetype index) const
+{
+    const QString username = record(index).username;
+    return find(username) != index || find(username, index + 1) >= 0;
 }

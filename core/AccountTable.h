@@ -56,8 +56,11 @@ public:
     // Malformed lines have no fields to compare: in either order they go after the well-formed
     // ones, keeping their order among themselves.
     void sort(QList<qsizetype> &indexes, RecordField field, Qt::SortOrder order) const;
-    // The line whose name field names the account, or -1.
-    qsizetype find(const QString &username) const;
+    // The first line from the given one on whose name field names the account, or -1.
+    qsizetype find(const QString &username, qsizetype from = 0) const;
+    // Whether another line names the same account as this well-formed one: a removal by name
+    // cannot tell which of them is meant.
+    bool isNameRepeated(qsizetype index) const;
 
 private:
     // What the load learnt of a line, so that the filter and the sort need not read it again.

@@ -92,6 +92,23 @@ AccountChange removal(const QString &username, bool keepBackup)
     return change;
 }
 
+AccountChange lineRemoval(const FileLine &line, bool keepBackup)
+{
+    AccountChange change;
+    change.line = line;
+    change.keepBackup = keepBackup;
+    return change;
+}
+
+QString AccountChange::subject() const
+{
+    if (addition)
+        return addition->username;
+    if (line)
+        return QStringLiteral("line %1").arg(line->number);
+    return edit.username;
+}
+
 std::optional<ChangeMessage> editMessage(const QString &username, const EditResult &result)
 {
     switch (result.outcome) {
@@ -112,5 +129,8 @@ std::optional<ChangeMessage> sendChange(const QString &applicationFolder,
 {
     if (const std::optional<NewAccount> &add = change.addition)
         return addMessage(AddAccount(applicationFolder, add->username, add->recordLine));
+    if (change.line)
+        return editMessage(change.subject(),
+                           RemoveLines(applicationFolder, {*change.line}, change.keepBackup));
     return editMessage(change.edit.username, EditAccount(applicationFolder, change.edit));
 }

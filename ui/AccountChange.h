@@ -17,9 +17,12 @@ struct AccountChange
     std::optional<ValidationResult> refused; // a rule refused a value: nothing is to be sent
     AccountEdit edit;                        // by name; no values and no removal: nothing to do
     std::optional<NewAccount> addition;      // a new account instead of an edit
+    std::optional<FileLine> line;            // or one line to remove, as it was shown
+    bool keepBackup = false;                 // of the line's removal
 
-    bool isEmpty() const { return !addition && !edit.remove && edit.values.isEmpty(); }
-    QString username() const { return addition ? addition->username : edit.username; }
+    bool isEmpty() const { return !addition && !line && !edit.remove && edit.values.isEmpty(); }
+    // What the status line says the change is about.
+    QString subject() const;
 };
 
 // A new account checked by the rules of creation, as the main window and kadd add check it,
@@ -39,6 +42,9 @@ AccountChange detailsChange(const AccountRecord &shown, bool male, const QString
                             qint32 gmFlags);
 
 AccountChange removal(const QString &username, bool keepBackup);
+// A malformed line, or one of the lines that hold the same name, removed only while it still
+// holds the bytes shown.
+AccountChange lineRemoval(const FileLine &line, bool keepBackup);
 
 // The message box an edit's outcome calls for, in kadd's words; none when it is done.
 struct ChangeMessage

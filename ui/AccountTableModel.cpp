@@ -155,6 +155,18 @@ bool AccountTableModel::isMalformedAt(int row) const
     return m_shownTable->isMalformed(m_rows.at(row));
 }
 
+bool AccountTableModel::isRemovedByLineAt(int row) const
+{
+    const qsizetype line = m_rows.at(row);
+    return m_shownTable->isMalformed(line) || m_shownTable->isNameRepeated(line);
+}
+
+FileLine AccountTableModel::fileLineAt(int row) const
+{
+    const qsizetype line = m_rows.at(row);
+    return {int(line + 1), m_shownTable->line(line).toByteArray()};
+}
+
 QString AccountTableModel::statusText() const
 {
     if (!m_shownTable)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/AccountEdit.h"
 #include "core/AccountRecord.h"
 
 #include <QAbstractTableModel>
@@ -52,6 +53,10 @@ public:
     int rowOfLine(qsizetype line) const; // -1 when the line is filtered out
     AccountRecord recordAt(int row) const;
     bool isMalformedAt(int row) const;
+    // A line a removal by name would not take: malformed, or its name on another line too. Such
+    // a line is removed as the very line shown.
+    bool isRemovedByLineAt(int row) const;
+    FileLine fileLineAt(int row) const;
 
     // "N of M lines shown, K malformed" for the status line.
     QString statusText() const;

@@ -1,6 +1,8 @@
 #include "ui/AccountsWindow.h"
 
 #include "core/AccountFile.h"
+#include "core/AccountRestore.h"
+#include "core/CreateAccount.h"
 #include "core/AccountTable.h"
 #include "ui/AccountDetailsDialog.h"
 #include "ui/AccountDetailsFields.h"
@@ -25,6 +27,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -98,6 +101,7 @@ void AccountsWindow::closeEvent(QCloseEvent *event)
     if (m_change) {
         // A change must never end unseen: the operator waits for its outcome here.
         m_change->wait();
+        m_nextStep = nullptr;
         finishChange();
     }
     QWidget::closeEvent(event);
@@ -186,10 +190,14 @@ void AccountsWindow::createControls()
     m_rowChanges = {
         m_rowMenu->addAction(cmdPassword->text(), this, &AccountsWindow::changePassword),
         m_rowMenu->addAction(cmdEdit->text(), this, &AccountsWindow::editAccount),
-        m_rowMenu->addAction(cmdRemove->text(), this, &AccountsWindow::removeAccount),
+        m_rowRemove = m_rowMenu->addAction(cmdRemove->text(), this, &AccountsWindow::removeAccount),
     };
     m_rowMenu->addSeparator();
-    m_rowMenu->addAction(QStringLiteral("&Copy username"), this, &AccountsWindow::copyUsername);
+    m_copyUsername =
+        m_rowMenu->addAction(QStringLiteral("&Copy username"), this, &AccountsWindow::copyUsername);
+    m_rowMenu->addSeparator();
+    m_restore = m_rowMenu->addAction(QStringLiteral("Restore &previous file…"), this,
+                                     &AccountsWindow::restorePreviousFile);
     tblAccounts->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(tblAccounts, &QWidget::customContextMenuRequested, this, &AccountsWindow::showRowMenu);
 
@@ -278,8 +286,8 @@ void AccountsWindow::enterTable(bool firstRow)
 
 void AccountsWindow::showRowMenu(const QPoint &position)
 {
-    if (!tblAccounts->indexAt(position).isValid() || selectedRow() < 0)
-        return;
+    // Off the rows the menu still offers what concerns the whole file.
+    m_copyUsername->setEnabled(tblAccounts->indexAt(position).isValid() && selectedRow() >= 0);
     m_rowMenu->popup(tblAccounts->viewport()->mapToGlobal(position));
 }
 
@@ -387,11 +395,16 @@ int AccountsWindow::selectedRow() const
     return current.row();
 }
 
-// A malformed line has no fields to change safely; kadd or an editor mends it.
+// A malformed line has no fields to change safely: it can only be removed.
 int AccountsWindow::changeableRow() const
 {
     const int row = selectedRow();
     return m_change || row < 0 || m_model->isMalformedAt(row) ? -1 : row;
+}
+
+int AccountsWindow::removableRow() const
+{
+    return m_change ? -1 : selectedRow();
 }
 
 void AccountsWindow::selectRow(int row)
@@ -412,9 +425,7 @@ void AccountsWindow::showSortIndicator()
 
 void AccountsWindow::showStatus()
 {
-    const QString changing =
-        m_changeAdds ? QStringLiteral("Adding %1…") : QStringLiteral("Changing %1…");
-    lblStatus->setText(m_change ? changing.arg(m_changingName) : m_model->statusText());
+    lblStatus->setText(m_change ? m_changeStatus : m_model->statusText());
 }
 
 void AccountsWindow::updateCommands()
@@ -422,10 +433,11 @@ void AccountsWindow::updateCommands()
     const bool account = changeableRow() >= 0;
     cmdPassword->setEnabled(account);
     cmdEdit->setEnabled(account);
-    cmdRemove->setEnabled(account);
+    cmdRemove->setEnabled(removableRow() >= 0);
     for (QAction *action : std::as_const(m_rowChanges))
-        action->setEnabled(account);
+        action->setEnabled(action == m_rowRemove ? cmdRemove->isEnabled() : account);
     cmdAdd->setEnabled(!m_change);
+    m_restore->setEnabled(!m_change);
 }
 
 void AccountsWindow::openDialog(QDialog *dialog)
@@ -485,11 +497,21 @@ void AccountsWindow::addAccount()
 
 void AccountsWindow::removeAccount()
 {
-    const int row = changeableRow();
+    const int row = removableRow();
     if (row < 0)
         return;
+    if (m_model->isRemovedByLineAt(row)) {
+        const FileLine line = m_model->fileLineAt(row);
+        auto *dialog = new RemoveAccountDialog(
+            QStringLiteral("Remove line %1 from the account file?").arg(line.number), this);
+        connect(dialog, &RemoveAccountDialog::submitted, this,
+                [this, dialog, line] { apply(dialog, lineRemoval(line, dialog->keepBackup())); });
+        openDialog(dialog);
+        return;
+    }
     const QString username = m_model->recordAt(row).username;
-    auto *dialog = new RemoveAccountDialog(username, this);
+    auto *dialog = new RemoveAccountDialog(
+        QStringLiteral("Remove the account %1 from the account file?").arg(username), this);
     connect(dialog, &RemoveAccountDialog::submitted, this,
             [this, dialog, username] { apply(dialog, removal(username, dialog->keepBackup())); });
     openDialog(dialog);
@@ -514,15 +536,23 @@ void AccountsWindow::apply(QDialog *dialog, const AccountChange &change)
     dialog->setEnabled(false);
     m_changeDialog = dialog;
 
-    // At a million lines an edit takes a quarter of a second: the window must answer meanwhile.
-    const quint64 id = ++m_changeId;
+    m_addingName = change.addition ? change.addition->username : QString();
+    const QString status =
+        change.addition ? QStringLiteral("Adding %1…") : QStringLiteral("Changing %1…");
     const QString folder = m_applicationFolder;
+    startChange(status.arg(change.subject()),
+                [folder, change] { return sendChange(folder, change); });
+}
+
+// At a million lines a change takes a quarter of a second: the window must answer meanwhile.
+void AccountsWindow::startChange(const QString &status,
+                                 const std::function<std::optional<ChangeMessage>()> &work)
+{
+    const quint64 id = ++m_changeId;
     auto message = std::make_shared<std::optional<ChangeMessage>>();
     m_changeMessage = message;
-    m_changingName = change.username();
-    m_changeAdds = change.addition.has_value();
-    m_change =
-        QThread::create([folder, change, message] { *message = sendChange(folder, change); });
+    m_changeStatus = status;
+    m_change = QThread::create([work, message] { *message = work(); });
     connect(m_change, &QThread::finished, this, [this, id] {
         if (id == m_changeId && m_change)
             finishChange();
@@ -551,11 +581,55 @@ void AccountsWindow::finishChange()
     } else {
         if (dialog)
             dialog->accept();
-        if (m_changeAdds)
-            m_addedName = m_changingName;
+        m_addedName = m_addingName;
+        if (const std::function<void()> next = std::exchange(m_nextStep, nullptr))
+            next();
     }
+    m_addingName.clear();
     // Whatever the outcome, the table shows the file as it now is.
     reload();
+}
+
+// Shows what putting kAdd.txt.bak back would change, read off the window's thread, then asks.
+void AccountsWindow::restorePreviousFile()
+{
+    if (m_change)
+        return;
+    const QString folder = m_applicationFolder;
+    auto preview = std::make_shared<RestorePreview>();
+    m_nextStep = [this, preview] {
+        askToRestore(*preview);
+    };
+    startChange(QStringLiteral("Reading the previous file…"),
+                [folder, preview]() -> std::optional<ChangeMessage> {
+                    *preview = PreviewRestore(folder);
+                    if (preview->ok)
+                        return std::nullopt;
+                    return ChangeMessage{preview->errorText, fileErrorTitle};
+                });
+}
+
+void AccountsWindow::askToRestore(const RestorePreview &preview)
+{
+    QMessageBox question(
+        QMessageBox::Question, QStringLiteral("Restore Previous File"),
+        QStringLiteral("%1 accounts are only in the current file, %2 only in the previous file "
+                       "(kAdd.txt.bak).\n\nPut the previous file back? The current file then "
+                       "becomes kAdd.txt.bak, so restoring again undoes this.")
+            .arg(preview.onlyInCurrent)
+            .arg(preview.onlyInBackup),
+        QMessageBox::Yes | QMessageBox::No, this);
+    question.setDefaultButton(QMessageBox::No);
+    if (question.exec() != QMessageBox::Yes)
+        return;
+    const QString folder = m_applicationFolder;
+    startChange(QStringLiteral("Restoring the previous file…"),
+                [folder, preview]() -> std::optional<ChangeMessage> {
+                    const RestoreResult result = RestoreBackup(folder, preview);
+                    if (result.outcome == RestoreOutcome::Done)
+                        return std::nullopt;
+                    return ChangeMessage{result.errorText, fileErrorTitle};
+                });
 }
 
 void AccountsWindow::copySelection()

@@ -9,10 +9,13 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 class AccountTable;
 class QAction;
+struct RestorePreview;
 class AccountTableLoader;
 class AccountTableModel;
 class QCheckBox;
@@ -78,11 +81,16 @@ private:
     void showSortIndicator();
     int selectedRow() const;
     int changeableRow() const;
+    int removableRow() const;
     void selectRow(int row);
     // Sends the change a dialog asked for; the dialog closes unless a rule refused a value.
     void apply(QDialog *dialog, const AccountChange &change);
     void openDialog(QDialog *dialog);
+    void startChange(const QString &status,
+                     const std::function<std::optional<ChangeMessage>()> &work);
     void finishChange();
+    void restorePreviousFile();
+    void askToRestore(const RestorePreview &preview);
 
     QString m_applicationFolder;
     QString m_accountPath;
@@ -98,8 +106,9 @@ private:
     // the window closes first, by the close, which waits for it.
     QThread *m_change = nullptr;
     quint64 m_changeId = 0; // a thread's end reported by a close meanwhile is not reported again
-    QString m_changingName;
-    bool m_changeAdds = false;
+    QString m_changeStatus;
+    QString m_addingName;             // of an addition under way, to be selected once it is done
+    std::function<void()> m_nextStep; // what a change that went well leads to
     QPointer<QDialog> m_changeDialog; // the dialog the change came from, open until it ends
     std::shared_ptr<std::optional<ChangeMessage>> m_changeMessage;
     QString m_addedName; // selected and shown once the table holds it
@@ -128,4 +137,7 @@ private:
     QPushButton *cmdAdd = nullptr;
     QMenu *m_rowMenu = nullptr;    // the commands on the row under the pointer
     QList<QAction *> m_rowChanges; // those of m_rowMenu that change the account
+    QAction *m_rowRemove = nullptr;
+    QAction *m_copyUsername = nullptr;
+    QAction *m_restore = nullptr; // of the whole file, offered on and off the rows
 };

@@ -6,16 +6,15 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-RemoveAccountDialog::RemoveAccountDialog(const QString &username, QWidget *parent) : QDialog(parent)
+RemoveAccountDialog::RemoveAccountDialog(const QString &question, QWidget *parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Remove Account"));
     setAccessibleName(windowTitle());
     auto *layout = new QVBoxLayout(this);
-    auto *question = new QLabel(
-        QStringLiteral("Remove the account %1 from the account file?").arg(username), this);
-    question->setObjectName(QStringLiteral("lblQuestion"));
-    question->setTextFormat(Qt::PlainText);
-    layout->addWidget(question);
+    auto *lblQuestion = new QLabel(question, this);
+    lblQuestion->setObjectName(QStringLiteral("lblQuestion"));
+    lblQuestion->setTextFormat(Qt::PlainText);
+    layout->addWidget(lblQuestion);
     chkKeepBackup = new QCheckBox(QStringLiteral("&Keep the previous file as kAdd.txt.bak"), this);
     chkKeepBackup->setObjectName(QStringLiteral("chkKeepBackup"));
     chkKeepBackup->setAccessibleName(QStringLiteral("Keep the previous file as kAdd.txt.bak"));

@@ -4,14 +4,14 @@
 
 class QCheckBox;
 
-// Asks before an account's line is taken out of the account file, naming the account, and
+// Asks before a line is taken out of the account file, naming the account or the line, and
 // offers to keep the file as it was beside it.
 class RemoveAccountDialog : public QDialog
 {
     Q_OBJECT
 
 public:
-    RemoveAccountDialog(const QString &username, QWidget *parent);
+    RemoveAccountDialog(const QString &question, QWidget *parent);
 
     bool keepBackup() const;
 

@@ -50,6 +50,8 @@ private slots:
     void busyFileShownEverySecond();
     void changesMatchEditAccount();
     void accountRemovedMeanwhile();
+    void lineRemovedAsShown_data();
+    void lineRemovedAsShown();
     void passwordMismatchStartsOver();
     void addAccount_data();
     void addAccount();
@@ -333,8 +335,7 @@ void AccountsWindowTest::changesMatchEditAccount()
              EditOutcome::Done);
     QCOMPARE(EditAccount(expected.path(), {bob, false, {{PasswordField, "newpass99"}}}).outcome,
              EditOutcome::Done);
-    QCOMPARE(EditAccount(expected.path(), {bob, true, {}, false, true}).outcome,
-             EditOutcome::Done);
+    QCOMPARE(EditAccount(expected.path(), {bob, true, {}, false, true}).outcome, EditOutcome::Done);
     QCOMPARE(m_server->accounts(), expected.accounts());
     QFile backup(m_server->accountFile() + QStringLiteral(".bak"));
     QVERIFY(backup.open(QIODevice::ReadOnly));
@@ -361,6 +362,48 @@ void AccountsWindowTest::accountRemovedMeanwhile()
     QTRY_COMPARE(m_boxes->shown.size(), 1);
     QCOMPARE(m_boxes->shown.constFirst().text, QStringLiteral("No such account: bob"));
     QCOMPARE(m_server->accounts(), withoutBob);
+}
+
+void AccountsWindowTest::lineRemovedAsShown_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("row");
+    QTest::addColumn<QByteArray>("meanwhile"); // the file when Remove is pressed; empty: before
+    QTest::addColumn<QByteArray>("after");
+
+    const QByteArray twice = accounts + "BOB,other22,1,none,0\r\n";
+    QByteArray withoutBroken = accounts;
+    withoutBroken.remove(withoutBroken.indexOf("broken"), strlen("broken,leakme,7,none,0\r\n"));
+    QByteArray brokenOtherwise = accounts;
+    brokenOtherwise.replace("leakme,7", "leakme,8");
+
+    const QString broken = QStringLiteral("Malformed line: the gender is not 1 or 0");
+    QTest::newRow("malformed") << accounts << broken << QByteArray() << withoutBroken;
+    QTest::newRow("first of a name twice")
+        << twice << "bob" << QByteArray()
+        << QByteArray(twice).replace("bob,hunter22,1,none,384\r\n", "");
+    QTest::newRow("changed meanwhile") << accounts << broken << brokenOtherwise << brokenOtherwise;
+}
+
+// A line a removal by name cannot take goes as the very line shown, or not at all.
+void AccountsWindowTest::lineRemovedAsShown()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QString, row);
+    QFETCH(QByteArray, meanwhile);
+    QFETCH(QByteArray, after);
+    m_server->setAccounts(before);
+    openWindow();
+    select(row);
+    if (!meanwhile.isEmpty())
+        m_server->setAccounts(meanwhile);
+    m_window->removeAccount();
+    auto *remove = openedDialog<RemoveAccountDialog>();
+    QVERIFY(remove);
+    remove->findChild<QPushButton *>(QStringLiteral("cmdRemove"))->click();
+    QTRY_VERIFY(!m_window->isChanging());
+    QCOMPARE(m_server->accounts(), after);
+    QCOMPARE(m_boxes->shown.size(), meanwhile.isEmpty() ? 0 : 1);
 }
 
 void AccountsWindowTest::passwordMismatchStartsOver()
