@@ -269,39 +269,51 @@ void describeRemove(QCommandLineParser &parser, const Options &options)
         {options.dryRunEdit, options.backupByDefault, options.noBackup, options.appDir});
 }
 
+// A command on the whole file, which takes no argument but its own name.
+void describeWholeFile(QCommandLineParser &parser, const QString &command,
+                       const QString &description, const QList<QCommandLineOption> &options)
+{
+    parser.setApplicationDescription(description);
+    parser.addPositionalArgument(command, {}, command);
+    parser.addOptions(options);
+}
+
 void describeVerify(QCommandLineParser &parser, const Options &options)
 {
-    parser.setApplicationDescription(QStringLiteral(
-        "Reads the whole account file and lists each line that is not a well-formed account "
-        "record, with the reason, and each line whose name an earlier line holds (in any letter "
-        "case, an accented letter typed either way), with the line of the first. Exits with 0 "
-        "when the file is sound and with 3 otherwise, so that cron can watch it. Passwords are "
-        "never shown."));
-    parser.addPositionalArgument(QStringLiteral("verify"), {}, QStringLiteral("verify"));
-    parser.addOptions({options.jsonFindings, options.appDir});
+    describeWholeFile(
+        parser, QStringLiteral("verify"),
+        QStringLiteral("Reads the whole account file and lists each line that is not a "
+                       "well-formed account record, with the reason, and each line whose name "
+                       "an earlier line holds (in any letter case, an accented letter typed "
+                       "either way), with the line of the first. Exits with 0 when the file is "
+                       "sound and with 3 otherwise, so that cron can watch it. Passwords are "
+                       "never shown."),
+        {options.jsonFindings, options.appDir});
 }
 
 void describeRepair(QCommandLineParser &parser, const Options &options)
 {
-    parser.setApplicationDescription(QStringLiteral(
-        "Drops the lines that verify reports: those that are not account records and, of a name "
-        "present more than once, every line after the first (--keep last: every line but the "
-        "last). Lists each line it drops, with its number and why. The lines go all or none, "
-        "and only while each still holds what was read; the previous file is kept as "
-        "kAdd.txt.bak unless --no-backup."));
-    parser.addPositionalArgument(QStringLiteral("repair"), {}, QStringLiteral("repair"));
-    parser.addOptions({options.keep, options.dryRunEdit, options.noBackup, options.appDir});
+    describeWholeFile(
+        parser, QStringLiteral("repair"),
+        QStringLiteral("Drops the lines that verify reports: those that are not account records "
+                       "and, of a name present more than once, every line after the first "
+                       "(--keep last: every line but the last). Lists each line it drops, with "
+                       "its number and why. The lines go all or none, and only while each still "
+                       "holds what was read; the previous file is kept as kAdd.txt.bak unless "
+                       "--no-backup."),
+        {options.keep, options.dryRunEdit, options.noBackup, options.appDir});
 }
 
 void describeRestore(QCommandLineParser &parser, const Options &options)
 {
-    parser.setApplicationDescription(QStringLiteral(
-        "Swaps the account file with its backup kAdd.txt.bak (which remove, repair and the "
-        "changes given --backup keep), after showing how many accounts only one of them holds; "
-        "a second restore undoes the first. Asks first on a terminal, and without one needs "
-        "--yes. Changes nothing if either file changed after the counts were shown."));
-    parser.addPositionalArgument(QStringLiteral("restore"), {}, QStringLiteral("restore"));
-    parser.addOptions({options.yes, options.appDir});
+    describeWholeFile(
+        parser, QStringLiteral("restore"),
+        QStringLiteral("Swaps the account file with its backup kAdd.txt.bak (which remove, "
+                       "repair and the changes given --backup keep), after showing how many "
+                       "accounts only one of them holds; a second restore undoes the first. "
+                       "Asks first on a terminal, and without one needs --yes. Changes nothing "
+                       "if either file changed after the counts were shown."),
+        {options.yes, options.appDir});
 }
 
 void describeExport(QCommandLineParser &parser, const Options &options)
