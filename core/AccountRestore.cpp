@@ -169,7 +169,9 @@ RestoreResult RestoreBackup(const QString &applicationFolder, const RestorePrevi
     }
     const Result<FileState> current = fileStateAt(update.realPath());
     const Result<FileState> backup = fileStateAt(backupPathOf(update));
-    if (!current || !backup || !sameFile(stampOf(*current), preview.current) ||
+    // A link put in the backup's place since the preview would be swapped in as the account file.
+    if (!current || !backup || backupMissing(backupPathOf(update)) ||
+        !sameFile(stampOf(*current), preview.current) ||
         !sameFile(stampOf(*backup), preview.backup)) {
         result.outcome = RestoreOutcome::Changed;
         result.errorText = fileErrorText(
