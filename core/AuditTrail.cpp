@@ -48,6 +48,12 @@ QString oneLine(const QString &text)
     return parts.join(QStringLiteral("; "));
 }
 
+// Escaped as for the terminal, and a line break too: a record must stay one line.
+QString oneRecordLine(const QString &text)
+{
+    return printable(text).replace(u'\n', QStringLiteral("\\x{a}"));
+}
+
 // The records of one change, which share their tail: the account file, the program and the
 // operator, looked up once however many accounts an import adds. They reach the log together,
 // so that it is opened once for the whole change.
@@ -55,18 +61,17 @@ class Trail
 {
 public:
     explicit Trail(const QString &accountPath)
-        : m_tail(QStringLiteral("; account file %1; program %2; operator %3")
-                     .arg(QDir::toNativeSeparators(QFileInfo(accountPath).absoluteFilePath()),
-                          programName(), operatorName()))
+        : m_tail(oneRecordLine(
+              QStringLiteral("; account file %1; program %2; operator %3")
+                  .arg(QDir::toNativeSeparators(QFileInfo(accountPath).absoluteFilePath()),
+                       programName(), operatorName())))
     {}
 
     void reserve(qsizetype count) { m_records.reserve(count); }
 
     void add(AuditLevel level, const QString &what)
     {
-        // Escaped as for the terminal, and a line break too: a record must stay one line.
-        m_records.append(
-            {level, printable(what + m_tail).replace(u'\n', QStringLiteral("\\x{a}"))});
+        m_records.append({level, oneRecordLine(what) + m_tail});
     }
 
     // errorText is built from system messages, paths and account names, never from a
@@ -83,7 +88,7 @@ public:
     }
 
 private:
-    QString m_tail;
+    QString m_tail; // escaped once for all the records
     QList<AuditRecord> m_records;
 };
 
