@@ -48,7 +48,7 @@ int runExport(const CommandLine &line)
     if (!result.ok)
         return reportFileError(result.errorText);
     if (result.leftOut > 0)
-        printError(QStringLiteral("%1 lines that are not account records were left out; kadd "
+        printError(QStringLiteral("Lines that are not account records, left out: %1; kadd "
                                   "verify lists them.")
                        .arg(result.leftOut));
     return ExitDone;

@@ -74,7 +74,7 @@ int runVerify(const CommandLine &line)
         for (const AccountFileFault &fault : faults)
             lines << faultText(fault);
         printOut(lines);
-        printError(QStringLiteral("%1 lines to mend; kadd repair --dry-run shows what it would "
+        printError(QStringLiteral("Lines to mend: %1; kadd repair --dry-run shows what it would "
                                   "drop.")
                        .arg(faults.size()));
     }
