@@ -104,8 +104,12 @@ if [ "$(cat "$server/kData/kPlayer/kAdd.txt")" != $'alice,secret1,0,none,0\r\nbo
     echo "package-check: the installed kadd did not add the account" >&2
     exit 1
 fi
+# Named by nothing, the server folder is the nearest above the current folder; with none above
+# it, kadd stops with status 64.
+(cd "$server/work" && kadd add carol pw34 >/dev/null) ||
+    { echo "package-check: kadd did not find the server folder above the current one" >&2; exit 1; }
 status=0
-(cd "$server/work" && kadd add carol pw34 2>/dev/null) || status=$?
+(cd / && kadd add dave pw56 2>/dev/null) || status=$?
 [ "$status" -eq 64 ] || { echo "package-check: kadd without a server folder exited $status, not 64" >&2; exit 1; }
 
 # The completion offers the commands and completes flag names.
