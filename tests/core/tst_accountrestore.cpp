@@ -53,6 +53,7 @@ void AccountRestoreTest::restoreTwiceIsTheIdentity()
     QFETCH(bool, exchange);
     FaultInjection::setNoExchange(!exchange);
     ServerFolder server(current);
+    const WorkingFolder working(server.workFolder());
     const RestorePreview none = PreviewRestore(server.path());
     QVERIFY(!none.ok && none.noBackup);
     QVERIFY2(none.errorText.contains(QStringLiteral("no backup")), qPrintable(none.errorText));
@@ -76,6 +77,7 @@ void AccountRestoreTest::restoreTwiceIsTheIdentity()
 void AccountRestoreTest::refusesWhenAFileChangedAfterThePreview()
 {
     ServerFolder server(current);
+    const WorkingFolder working(server.workFolder());
     setBackup(server, previous);
     const RestorePreview preview = PreviewRestore(server.path());
     QVERIFY(preview.ok);

@@ -72,7 +72,9 @@ Attempt editAttempt(const QString &what, int attemptNumber, const QString &serve
     Attempt attempt;
     QByteArray replacement;
     if (what == QLatin1String("remove")) {
-        attempt.arguments = {QStringLiteral("remove"), name};
+        // Without the backup a removal keeps by default, as the other changes run here: the
+        // kills aim at the account file's replacement.
+        attempt.arguments = {QStringLiteral("remove"), name, QStringLiteral("--no-backup")};
     } else {
         attempt.arguments = {QStringLiteral("set"),     name,
                              QStringLiteral("--gm"),    QStringLiteral("WARP"),

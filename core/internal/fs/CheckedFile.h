@@ -108,6 +108,9 @@ private:
     QString m_path;
 #ifdef Q_OS_WIN
     void *m_handle;
+    // Where read() goes on. A read at an offset moves a Windows handle's own position, which
+    // readAt() must leave alone: reads keep theirs here instead.
+    qint64 m_readPosition = 0;
 #else
     int m_fd = -1;
 #endif

@@ -114,11 +114,10 @@ Result<qint64> CheckedFile::read(char *buffer, qint64 size)
 {
     if (Failure failure = injectedFailure())
         return *failure;
-    DWORD got = 0;
-    const DWORD want = DWORD(qMin<qint64>(size, 1 << 30));
-    if (!ReadFile(m_handle, buffer, want, &got, nullptr))
-        return lastSystemFailure();
-    return qint64(got);
+    const Result<qint64> got = readAtOnce(m_readPosition, buffer, size);
+    if (got)
+        m_readPosition += *got;
+    return got;
 }
 
 Result<qint64> CheckedFile::readAtOnce(qint64 offset, char *buffer, qint64 size) const
@@ -184,6 +183,7 @@ Failure CheckedFile::close()
     const Failure injected = injectedFailure();
     const bool closed = CloseHandle(m_handle);
     m_handle = INVALID_HANDLE_VALUE;
+    m_readPosition = 0;
     if (injected)
         return injected;
     if (!closed)
@@ -246,6 +246,7 @@ Failure CheckedFile::seek(qint64 offset)
     to.QuadPart = offset;
     if (!SetFilePointerEx(m_handle, to, nullptr, FILE_BEGIN))
         return lastSystemFailure();
+    m_readPosition = offset;
     return std::nullopt;
 }
 
