@@ -100,6 +100,9 @@ Failure restoreByCopy(AccountFileUpdate &update)
     Failure failure = update.createCopy();
     if (!failure)
         failure = update.copy().copyFrom(backup, *size);
+    // Windows renames nothing over a file that is open.
+    if (!failure)
+        failure = backup.close();
     if (!failure)
         failure = commitWithBackup(update, true);
     return failure;
