@@ -47,6 +47,13 @@ class BatchReader
 public:
     ImportBatch batch;
 
+    void expectLines(qsizetype count)
+    {
+        batch.accounts.reserve(count);
+        batch.lineNumbers.reserve(count);
+        m_firstLineOfKey.reserve(count);
+    }
+
     void readLine(int lineNumber, QByteArrayView bytes)
     {
         m_decoder.resetState();
@@ -120,6 +127,7 @@ ImportBatch readImportBatch(QByteArrayView bytes)
     if (bytes.startsWith(QByteArrayView(byteOrderMark)))
         bytes = bytes.sliced(3);
     BatchReader reader;
+    reader.expectLines(bytes.count('\n') + 1);
     int lineNumber = 0;
     while (!bytes.isEmpty()) {
         ++lineNumber;

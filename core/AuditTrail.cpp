@@ -108,12 +108,17 @@ QString genderText(bool male)
 // The account as its record line describes it, the password left out.
 QString addedText(const NewAccount &account)
 {
-    const QStringList fields = account.recordLine.split(u',');
-    QString text = QStringLiteral("account added: %1").arg(account.username);
+    // Views, not copies: an import describes ten thousands of accounts at once.
+    const QList<QStringView> fields = QStringView(account.recordLine).split(u',');
+    QString text = QStringLiteral("account added: ") + account.username;
     if (fields.size() == RecordFieldCount)
-        text += QStringLiteral(" (%1, e-mail %2, GM %3)")
-                    .arg(genderText(fields.at(GenderField) != QLatin1String("0")),
-                         fields.at(EmailField), gmText(fields.at(GmFlagsField).toInt()));
+        text.append(QStringLiteral(" ("))
+            .append(genderText(fields.at(GenderField) != u"0"))
+            .append(QStringLiteral(", e-mail "))
+            .append(fields.at(EmailField))
+            .append(QStringLiteral(", GM "))
+            .append(gmText(fields.at(GmFlagsField).toInt()))
+            .append(u')');
     if (!account.via.isEmpty())
         text += QStringLiteral(" by ") + account.via;
     return text;
