@@ -14,8 +14,8 @@ struct AccountEdit
     QString username;
     bool remove = false;
     QList<FieldValue> values; // the new field values, already checked by the entry rules
-    bool dryRun = false; // find the account and build its new line, change nothing
-    bool backup = false; // keep the previous file as <account file>.bak
+    bool dryRun = false;      // find the account and build its new line, change nothing
+    bool backup = false;      // keep the previous file as <account file>.bak
     // GM flags given or taken away, applied to the flags the line holds at the moment of the
     // change, after values
     qint32 gmFlagsToAdd = 0;

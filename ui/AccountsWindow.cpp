@@ -2,8 +2,8 @@
 
 #include "core/AccountFile.h"
 #include "core/AccountRestore.h"
-#include "core/CreateAccount.h"
 #include "core/AccountTable.h"
+#include "core/CreateAccount.h"
 #include "ui/AccountDetailsDialog.h"
 #include "ui/AccountDetailsFields.h"
 #include "ui/AccountTableLoader.h"
