@@ -1,5 +1,6 @@
 #include "cli/ImportBatch.h"
 
+#include "core/ByteOrderMark.h"
 #include "core/EntryValidation.h"
 #include "core/GmFlags.h"
 #include "core/RecordLine.h"
@@ -10,8 +11,6 @@
 #include <optional>
 
 namespace {
-
-constexpr char byteOrderMark[] = "\xEF\xBB\xBF";
 
 struct Fields
 {
@@ -124,7 +123,7 @@ private:
 
 ImportBatch readImportBatch(QByteArrayView bytes)
 {
-    if (bytes.startsWith(QByteArrayView(byteOrderMark)))
+    if (bytes.startsWith(utf8ByteOrderMark))
         bytes = bytes.sliced(3);
     BatchReader reader;
     reader.expectLines(bytes.count('\n') + 1);

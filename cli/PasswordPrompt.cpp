@@ -4,18 +4,13 @@
 #include "cli/Console.h"
 #include "cli/TerminalInput.h"
 
+#include "core/ByteOrderMark.h"
 #include "core/PasswordGenerator.h"
 
 #include <QByteArray>
 #include <QStringDecoder>
 
 #include <cstdio>
-
-namespace {
-
-constexpr char utf8ByteOrderMark[] = "\xEF\xBB\xBF";
-
-} // namespace
 
 std::optional<QString> readInputLine()
 {
