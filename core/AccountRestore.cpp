@@ -9,6 +9,7 @@
 #include "core/internal/fs/CheckedFile.h"
 #include "core/internal/fs/FileExchange.h"
 #include "core/internal/fs/FileOperationHooks.h"
+#include "core/internal/scan/AccountLineReader.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -16,7 +17,6 @@
 namespace {
 
 constexpr qint64 chunkSize = 1 << 20;
-constexpr qsizetype longestLine = 64 * 1024;
 
 RestoreFileStamp stampOf(const FileState &state)
 {
@@ -149,8 +149,10 @@ RestorePreview PreviewRestore(const QString &applicationFolder)
         preview.errorText = fileReadErrorText(accountPath, *failure);
         return preview;
     }
-    LineSplitter currentLines(longestLine);
-    LineSplitter backupLines(longestLine);
+    // Lines cut where every reader of the file cuts them, so that a name counts as it does for
+    // the duplicate check.
+    LineSplitter currentLines(AccountLineReader::longestWholeLine);
+    LineSplitter backupLines(AccountLineReader::longestWholeLine);
     AccountNames current;
     AccountNames backup;
     addNames(currentBytes, currentLines, current);
