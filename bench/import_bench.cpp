@@ -8,7 +8,7 @@
 // the real `kadd import` and `kadd add` on the same file.
 
 #include "core/AccountFile.h"
-#include "core/RecordLine.h"
+#include "core/RecordEncoding.h"
 
 #include "bench/GeneratedAccounts.h"
 

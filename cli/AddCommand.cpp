@@ -8,7 +8,7 @@
 
 #include "core/AccountFile.h"
 #include "core/EntryValidation.h"
-#include "core/RecordLine.h"
+#include "core/RecordEncoding.h"
 
 namespace {
 

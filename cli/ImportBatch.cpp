@@ -3,7 +3,7 @@
 #include "core/ByteOrderMark.h"
 #include "core/EntryValidation.h"
 #include "core/GmFlags.h"
-#include "core/RecordLine.h"
+#include "core/RecordEncoding.h"
 
 #include <QHash>
 #include <QStringDecoder>

@@ -1,9 +1,9 @@
 #include "cli/ListCommand.h"
 
-#include "cli/AccountListing.h"
 #include "cli/CommandLine.h"
 #include "cli/Console.h"
 #include "cli/ExitStatus.h"
+#include "cli/ListingLayout.h"
 #include "cli/Report.h"
 #include "cli/TerminalOutput.h"
 

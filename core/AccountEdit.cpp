@@ -2,7 +2,7 @@
 
 #include "core/AccountFile.h"
 #include "core/AuditTrail.h"
-#include "core/RecordLine.h"
+#include "core/RecordEncoding.h"
 #include "core/ReportScope.h"
 #include "core/internal/AccountRewrite.h"
 #include "core/internal/format/NameKey.h"
@@ -100,7 +100,7 @@ constexpr qint64 lineWindow = 64 * 1024;
 Result<bool> lineAtScanMatch(const RewriteSource &source, const NameMatcher &matcher,
                              std::optional<Found> &found)
 {
-    const AccountFileScanner &scan = source.scan;
+    const UsernameScanner &scan = source.scan;
     if (scan.matchedLines() != 1 || scan.bytesSeen() != source.size)
         return false;
     const qint64 start = scan.firstMatchStart();

@@ -1,7 +1,7 @@
 #include "core/AccountFile.h"
 
 #include "core/AuditTrail.h"
-#include "core/RecordLine.h"
+#include "core/RecordEncoding.h"
 #include "core/ReportScope.h"
 #include "core/internal/AccountRewrite.h"
 #include "core/internal/format/AccountFileFormat.h"
@@ -22,7 +22,7 @@ BatchResult fileError(const QString &accountPath, const QString &reason)
 
 // Takes the names the scan found into the result. An all-or-none add goes on only when none was
 // found; one that skips taken names goes on while any account is left to append.
-void takeMatches(BatchResult &result, const AccountFileScanner &scanner, bool skipTaken,
+void takeMatches(BatchResult &result, const UsernameScanner &scanner, bool skipTaken,
                  qsizetype accounts)
 {
     if (scanner.firstMatchLine() > 0) {
@@ -75,8 +75,8 @@ BatchResult addAccounts(const QString &accountPath, const QList<NewAccount> &acc
     }
     RewriteRequest request;
     request.accountPath = accountPath;
-    request.stop = accounts.size() == 1 ? AccountFileScanner::Stop::AtFirstMatch
-                                        : AccountFileScanner::Stop::Never;
+    request.stop =
+        accounts.size() == 1 ? UsernameScanner::Stop::AtFirstMatch : UsernameScanner::Stop::Never;
     request.write = mode != BatchMode::CheckOnly;
     request.backup = backup;
     QList<QByteArray> newRecords; // encoded, each with its CR LF

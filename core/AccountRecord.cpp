@@ -1,6 +1,6 @@
 #include "core/AccountRecord.h"
 
-#include "core/RecordLine.h"
+#include "core/RecordEncoding.h"
 #include "core/internal/format/AccountFileFormat.h"
 #include "core/internal/format/NameKey.h"
 

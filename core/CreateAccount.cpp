@@ -3,7 +3,7 @@
 #include "core/AccountFile.h"
 #include "core/EntryValidation.h"
 #include "core/EntryView.h"
-#include "core/RecordLine.h"
+#include "core/RecordEncoding.h"
 
 #include <optional>
 

@@ -1,7 +1,7 @@
 #include "core/EntryValidation.h"
 
 #include "core/EntryView.h"
-#include "core/RecordLine.h"
+#include "core/RecordEncoding.h"
 
 #include <QList>
 

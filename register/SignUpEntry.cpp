@@ -1,7 +1,7 @@
 #include "register/SignUpEntry.h"
 
 #include "core/EntryValidation.h"
-#include "core/RecordLine.h"
+#include "core/RecordEncoding.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,7 +1,7 @@
 #include "ui/AccountChange.h"
 
 #include "core/CreateAccount.h"
-#include "core/RecordLine.h"
+#include "core/RecordEncoding.h"
 
 namespace {
 

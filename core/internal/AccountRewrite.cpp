@@ -3,7 +3,7 @@
 #include "core/internal/AccountBackup.h"
 #include "core/internal/format/AccountFileFormat.h"
 #include "core/internal/fs/FileOperationHooks.h"
-#include "core/internal/scan/AccountFileScan.h"
+#include "core/internal/scan/ParallelScan.h"
 
 #include <algorithm>
 
@@ -41,7 +41,7 @@ class CopyWriter
 {
 public:
     CopyWriter(AccountFileUpdate &update, const RewriteRequest &request,
-               const AccountFileScanner &scan, qint64 size)
+               const UsernameScanner &scan, qint64 size)
         : m_update(update), m_scan(scan), m_size(size), m_verbatim(request.verbatim)
     {
         if (m_verbatim)
@@ -108,8 +108,8 @@ private:
     // a name the scan did not find means that the file changed under the lock.
     Failure stream(qint64 offset, qint64 end)
     {
-        AccountFileScanner lines(m_scan, offset == 0 ? AccountFileScanner::Start::AtFileStart
-                                                     : AccountFileScanner::Start::AtLineStart);
+        UsernameScanner lines(m_scan, offset == 0 ? UsernameScanner::Start::AtFileStart
+                                                  : UsernameScanner::Start::AtLineStart);
         CheckedFile &source = m_update.source();
         if (Failure failure = source.seek(offset))
             return readFailure(*failure);
@@ -139,7 +139,7 @@ private:
     }
 
     AccountFileUpdate &m_update;
-    const AccountFileScanner &m_scan;
+    const UsernameScanner &m_scan;
     const qint64 m_size;
     const bool m_verbatim;
     qint64 m_unchanged = 0; // the leading bytes that the copy repeats as they are
@@ -151,7 +151,7 @@ RewriteOutcome rewriteOnce(const RewriteRequest &request, const RewritePlanner &
                            Failure &foreignChange)
 {
     AccountFileUpdate update(request.accountPath);
-    AccountFileScanner scanner(request.names, request.stop);
+    UsernameScanner scanner(request.names, request.stop);
     Failure failure = update.open(request.write ? AccountFileUpdate::Locking::Exclusive
                                                 : AccountFileUpdate::Locking::None);
     if (!failure && !request.verbatim)

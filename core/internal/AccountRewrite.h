@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/internal/AccountFileUpdate.h"
-#include "core/internal/scan/AccountFileScanner.h"
+#include "core/internal/scan/UsernameScanner.h"
 
 #include <QByteArray>
 #include <QList>
@@ -40,7 +40,7 @@ struct RewriteRequest
     QString accountPath;
     // The names the scan looks up; also looked up again in every line the copy streams.
     QList<QString> names;
-    AccountFileScanner::Stop stop = AccountFileScanner::Stop::Never;
+    UsernameScanner::Stop stop = UsernameScanner::Stop::Never;
     bool write = true;   // false: a look that locks nothing and changes nothing
     bool backup = false; // keep the previous file as <account file>.bak
     // Kept ranges keep their line ends as the file has them; otherwise every line of the new
@@ -51,8 +51,8 @@ struct RewriteRequest
 // What the scan found, for the change to decide on.
 struct RewriteSource
 {
-    AccountFileUpdate &update;      // source() is at its first byte
-    const AccountFileScanner &scan; // of request.names, unless verbatim
+    AccountFileUpdate &update;   // source() is at its first byte
+    const UsernameScanner &scan; // of request.names, unless verbatim
     qint64 size = 0;
 };
 

@@ -1,10 +1,10 @@
 #include "core/AccountEdit.h"
 #include "core/AccountFile.h"
-#include "core/AccountList.h"
 #include "core/AccountRecord.h"
+#include "core/ListAccounts.h"
 #include "core/internal/format/AccountFileFormat.h"
 #include "core/internal/format/NameKey.h"
-#include "core/internal/scan/AccountFileScanner.h"
+#include "core/internal/scan/UsernameScanner.h"
 #include "tests/support/FaultInjection.h"
 #include "tests/support/ServerFolder.h"
 #include "tests/support/SystemCodePage.h"
@@ -302,10 +302,9 @@ void AccountFileTest::chunkSizeDoesNotMatter()
     QFETCH(QString, spelling);
     const QStringList names = {"dave", QStringLiteral("ärger"), "last", "alice", "bob"};
 
-    for (const auto stop :
-         {AccountFileScanner::Stop::Never, AccountFileScanner::Stop::AtFirstMatch}) {
+    for (const auto stop : {UsernameScanner::Stop::Never, UsernameScanner::Stop::AtFirstMatch}) {
         const auto run = [&](qsizetype chunk, QByteArray &out) {
-            AccountFileScanner scanner(names, stop);
+            UsernameScanner scanner(names, stop);
             bool goOn = true;
             for (qsizetype at = 0; goOn && at < bytes.size(); at += chunk)
                 goOn = scanner.feed(
@@ -319,8 +318,8 @@ void AccountFileTest::chunkSizeDoesNotMatter()
         QByteArray whole;
         const auto expected = run(std::max<qsizetype>(bytes.size(), 1), whole);
         QCOMPARE(std::get<1>(expected),
-                 stop == AccountFileScanner::Stop::Never ? found : found.mid(0, 1));
-        QCOMPARE(std::get<0>(expected), stop == AccountFileScanner::Stop::Never || found.isEmpty());
+                 stop == UsernameScanner::Stop::Never ? found : found.mid(0, 1));
+        QCOMPARE(std::get<0>(expected), stop == UsernameScanner::Stop::Never || found.isEmpty());
         QCOMPARE(std::get<2>(expected), qint64(line));
         QCOMPARE(std::get<3>(expected), spelling);
         for (qsizetype chunk = 1; chunk < bytes.size(); ++chunk) {
@@ -369,7 +368,7 @@ void AccountFileTest::sameNameInAnyCaseOrComposition()
         const QByteArray field = systemBytes(inFile);
         QCOMPARE(NameMatcher(name).matches(field), same);
         QCOMPARE(AccountPattern(name).matches(inFile), same);
-        AccountFileScanner scanner({name}, AccountFileScanner::Stop::Never);
+        UsernameScanner scanner({name}, UsernameScanner::Stop::Never);
         QVERIFY(scanner.feed(plainLines + field + ",pw,1,none,0\r\n" + plainLines, nullptr) &&
                 scanner.finish(nullptr));
         QCOMPARE(scanner.matches(), same ? QList<int>{0} : QList<int>());

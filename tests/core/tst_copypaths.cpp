@@ -1,8 +1,8 @@
 #include "core/AccountEdit.h"
 #include "core/AccountFile.h"
 #include "core/internal/format/AccountFileFormat.h"
-#include "core/internal/scan/AccountFileScanner.h"
 #include "core/internal/scan/PlainLines.h"
+#include "core/internal/scan/UsernameScanner.h"
 #include "tests/support/FaultInjection.h"
 #include "tests/support/ModelLines.h"
 #include "tests/support/ServerFolder.h"
@@ -241,7 +241,7 @@ void CopyPathsTest::nameAtEveryStartInTheRuns()
         for (int offset = 0; offset < 192; offset += offset == 0 ? 2 : 1) {
             const QByteArray before =
                 offset == 0 ? QByteArray() : QByteArray(offset - 2, 'x') + "\r\n";
-            AccountFileScanner scanner({name}, AccountFileScanner::Stop::AtFirstMatch);
+            UsernameScanner scanner({name}, UsernameScanner::Stop::AtFirstMatch);
             if (scanner.feed("first,pw\r\n" + before + "DUPE0000,pw\r\n" + after, nullptr))
                 scanner.finish(nullptr);
             QVERIFY2(scanner.matches() == QList<int>{0},
@@ -262,8 +262,7 @@ void CopyPathsTest::lineOfTheNameAtEveryStartInTheRuns()
             const QByteArray before =
                 "first,pw\r\n" +
                 (offset == 0 ? QByteArray() : QByteArray(offset - 2, 'x') + "\r\n");
-            AccountFileScanner scanner({QStringLiteral("dupe0000")},
-                                       AccountFileScanner::Stop::Never);
+            UsernameScanner scanner({QStringLiteral("dupe0000")}, UsernameScanner::Stop::Never);
             scanner.feed(before + "DUPE0000,pw\r\n" + plain.repeated(3) + "dupe0000\r\n" +
                              plain.repeated(8),
                          nullptr);

@@ -1,5 +1,5 @@
 #include "core/AccountEdit.h"
-#include "core/AccountList.h"
+#include "core/ListAccounts.h"
 #include "tests/support/ServerFolder.h"
 
 #include <QTest>

@@ -1,6 +1,6 @@
 #include "core/EntryValidation.h"
 #include "core/PasswordGenerator.h"
-#include "core/RecordLine.h"
+#include "core/RecordEncoding.h"
 #include "tests/core/FakeEntryView.h"
 
 #include <QSet>

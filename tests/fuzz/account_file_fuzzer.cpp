@@ -13,9 +13,9 @@
 
 #include "core/AccountFile.h"
 #include "core/AccountRecord.h"
-#include "core/RecordLine.h"
+#include "core/RecordEncoding.h"
 #include "core/internal/AccountFileUpdate.h"
-#include "core/internal/scan/AccountFileScanner.h"
+#include "core/internal/scan/UsernameScanner.h"
 #include "tests/fuzz/ScratchServerFolder.h"
 #include "tests/support/AuditSinks.h"
 #include "tests/support/FaultInjection.h"
@@ -85,7 +85,7 @@ qsizetype chunkSpan(quint8 seed)
 void checkScanner(const QByteArray &input, const QString &username, quint8 seed,
                   const Expected &expected)
 {
-    AccountFileScanner scanner({username}, AccountFileScanner::Stop::AtFirstMatch);
+    UsernameScanner scanner({username}, UsernameScanner::Stop::AtFirstMatch);
     QByteArray out;
     bool goOn = true;
     qsizetype at = 0;
@@ -106,7 +106,7 @@ void checkScanner(const QByteArray &input, const QString &username, quint8 seed,
 }
 
 // Cuts input into chunks as the seed says, and feeds them to the scanner.
-bool feedInChunks(AccountFileScanner &scanner, QByteArrayView input, quint8 seed, QByteArray *out)
+bool feedInChunks(UsernameScanner &scanner, QByteArrayView input, quint8 seed, QByteArray *out)
 {
     qsizetype at = 0;
     quint32 state = seed * 2654435761u + 7;
@@ -126,15 +126,15 @@ void checkUnchangedStart(const QByteArray &input, const QString &username, quint
 {
     if (expected.duplicate)
         return;
-    AccountFileScanner reader({username}, AccountFileScanner::Stop::AtFirstMatch);
+    UsernameScanner reader({username}, UsernameScanner::Stop::AtFirstMatch);
     if (!feedInChunks(reader, input, seed, nullptr))
         failure("read-only scanner: found a name the model does not", input, username);
     const qint64 unchanged = reader.unchangedBytes();
     if (reader.bytesSeen() != input.size() || unchanged < 0 || unchanged > input.size())
         failure("read-only scanner: counted the bytes wrong", input, username);
-    AccountFileScanner rest({username}, AccountFileScanner::Stop::AtFirstMatch,
-                            unchanged > 0 ? AccountFileScanner::Start::AtLineStart
-                                          : AccountFileScanner::Start::AtFileStart);
+    UsernameScanner rest({username}, UsernameScanner::Stop::AtFirstMatch,
+                         unchanged > 0 ? UsernameScanner::Start::AtLineStart
+                                       : UsernameScanner::Start::AtFileStart);
     QByteArray copy = input.left(unchanged);
     if (!feedInChunks(rest, QByteArrayView(input).sliced(unchanged), seed + 1, &copy))
         failure("rest of the copy: found a name the model does not", input, username);

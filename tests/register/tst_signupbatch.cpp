@@ -1,6 +1,6 @@
 #include "register/SignUpBatcher.h"
 
-#include "core/RecordLine.h"
+#include "core/RecordEncoding.h"
 #include "tests/support/AuditSinks.h"
 #include "tests/support/ServerFolder.h"
 

@@ -2,9 +2,9 @@
 
 #include "core/internal/Failure.h"
 
-class AccountFileScanner;
+class UsernameScanner;
 class CheckedFile;
 
 // Reads the whole account file through the scanner, copying nothing, until it ends or the
 // scanner stops at a name found. A large file is read in two halves at once, one per core.
-Failure scanAccountFile(CheckedFile &source, AccountFileScanner &scanner);
+Failure scanAccountFile(CheckedFile &source, UsernameScanner &scanner);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/AccountList.h"
+#include "core/ListAccounts.h"
 
 #include <QByteArray>
 

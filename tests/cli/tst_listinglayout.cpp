@@ -1,14 +1,14 @@
-#include "cli/AccountListing.h"
 #include "cli/CommandLine.h"
 #include "cli/ExportCommand.h"
 #include "cli/ImportBatch.h"
+#include "cli/ListingLayout.h"
 
 #include "tests/support/ServerFolder.h"
 
 #include <QtTest>
 
 // kadd list's two text layouts, in process: what a terminal shows against what a pipe gets.
-class AccountListingTest : public QObject
+class ListingLayoutTest : public QObject
 {
     Q_OBJECT
 
@@ -34,7 +34,7 @@ QStringList listed(const ServerFolder &server, bool passwords, ListLayout layout
 
 } // namespace
 
-void AccountListingTest::columnsHoldTheLinesRows_data()
+void ListingLayoutTest::columnsHoldTheLinesRows_data()
 {
     QTest::addColumn<bool>("passwords");
     QTest::addColumn<int>("width");
@@ -45,7 +45,7 @@ void AccountListingTest::columnsHoldTheLinesRows_data()
 
 // Every row of the piped form, in the same order, its cells starting under their headings; only
 // a GM flag list too long for the terminal is cut, and says so.
-void AccountListingTest::columnsHoldTheLinesRows()
+void ListingLayoutTest::columnsHoldTheLinesRows()
 {
     QFETCH(bool, passwords);
     QFETCH(int, width);
@@ -89,7 +89,7 @@ void AccountListingTest::columnsHoldTheLinesRows()
 }
 
 // kadd export | kadd import --app-dir OTHER - into an empty account file copies it byte for byte.
-void AccountListingTest::exportThenImportGivesTheSameFile()
+void ListingLayoutTest::exportThenImportGivesTheSameFile()
 {
     const QByteArray accounts = "alice,pw1234,1,none,0\r\n"
                                 "Zo\xC3\xABlle,pw\xC3\xA9"
@@ -111,5 +111,5 @@ void AccountListingTest::exportThenImportGivesTheSameFile()
     QCOMPARE(target.accounts(), accounts);
 }
 
-QTEST_GUILESS_MAIN(AccountListingTest)
-#include "tst_accountlisting.moc"
+QTEST_GUILESS_MAIN(ListingLayoutTest)
+#include "tst_listinglayout.moc"

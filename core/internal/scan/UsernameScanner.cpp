@@ -1,4 +1,4 @@
-#include "core/internal/scan/AccountFileScanner.h"
+#include "core/internal/scan/UsernameScanner.h"
 
 #include "core/internal/format/AccountFileFormat.h"
 #include "core/internal/format/NameKey.h"
@@ -108,18 +108,18 @@ template <bool alsoComma> const char *findStop(const char *p, const char *end, b
 
 } // namespace
 
-AccountFileScanner::AccountFileScanner(const QList<QString> &usernames, Stop stop, Start start)
+UsernameScanner::UsernameScanner(const QList<QString> &usernames, Stop stop, Start start)
     : m_stop(stop), m_names(namesFor(usernames)), m_headDone(start == Start::AtLineStart),
       m_found(usernames.size(), false)
 {}
 
-AccountFileScanner::AccountFileScanner(const AccountFileScanner &sameNames, Start start)
+UsernameScanner::UsernameScanner(const UsernameScanner &sameNames, Start start)
     : m_stop(sameNames.m_stop), m_names(sameNames.m_names), m_headDone(start == Start::AtLineStart),
       m_found(sameNames.m_found.size(), false)
 {}
 
-std::shared_ptr<const AccountFileScanner::Names>
-AccountFileScanner::namesFor(const QList<QString> &usernames)
+std::shared_ptr<const UsernameScanner::Names>
+UsernameScanner::namesFor(const QList<QString> &usernames)
 {
     auto names = std::make_shared<Names>();
     qsizetype longest = 0;
@@ -159,7 +159,7 @@ AccountFileScanner::namesFor(const QList<QString> &usernames)
 // What the scan of plain lines looks for: the lengths of the ASCII names. A name that holds a
 // comma or a line end matches no field; one of 64 bytes or more would reach past the two runs
 // of 64 bytes that the scan sees at once.
-void AccountFileScanner::preparePlainScan(Names &names)
+void UsernameScanner::preparePlainScan(Names &names)
 {
     std::bitset<64> lengths;
     for (const std::string &key : names.asciiKeys) {
@@ -179,14 +179,14 @@ void AccountFileScanner::preparePlainScan(Names &names)
                                                 : VectorWidth::Narrow);
 }
 
-void AccountFileScanner::lineChanged(qint64 lineStart)
+void UsernameScanner::lineChanged(qint64 lineStart)
 {
     if (m_unchanged < 0)
         m_unchanged = lineStart;
 }
 
 // Keeps the start of a name field that a chunk boundary cut, up to the longest that can match.
-void AccountFileScanner::carry(const char *from, const char *to, bool nonAscii)
+void UsernameScanner::carry(const char *from, const char *to, bool nonAscii)
 {
     m_carrying = true;
     m_fieldNonAscii = m_fieldNonAscii || nonAscii;
@@ -199,7 +199,7 @@ void AccountFileScanner::carry(const char *from, const char *to, bool nonAscii)
 }
 
 // Most lines are refused by their length or first letter before any folding.
-int AccountFileScanner::lookUpAscii(std::string_view field)
+int UsernameScanner::lookUpAscii(std::string_view field)
 {
     if (!m_names->asciiLengths[std::min<size_t>(field.size(), 255)] ||
         !m_names->asciiFirstBytes[uchar(asciiFold(field.front()))])
@@ -221,7 +221,7 @@ int AccountFileScanner::lookUpAscii(std::string_view field)
     return found != m_names->asciiIndex.end() ? found->second : -1;
 }
 
-int AccountFileScanner::lookUp(std::string_view field, bool nonAscii)
+int UsernameScanner::lookUp(std::string_view field, bool nonAscii)
 {
     if (field.empty() || m_fieldTooLong || qsizetype(field.size()) > m_names->maxFieldBytes)
         return -1;
@@ -234,7 +234,7 @@ int AccountFileScanner::lookUp(std::string_view field, bool nonAscii)
     return m_names->unicodeKeys.value(caseInsensitiveKey(*decoded), -1);
 }
 
-bool AccountFileScanner::lookUpName(std::string_view field, bool nonAscii)
+bool UsernameScanner::lookUpName(std::string_view field, bool nonAscii)
 {
     const int index = lookUp(field, nonAscii);
     if (index < 0)
@@ -264,12 +264,12 @@ bool AccountFileScanner::lookUpName(std::string_view field, bool nonAscii)
 
 // Lines that end in CR LF and hold ASCII names go through the plain-line scan; it hands back the
 // names that might be one looked for.
-const char *AccountFileScanner::skipPlainLines(const char *lineStart, const char *end)
+const char *UsernameScanner::skipPlainLines(const char *lineStart, const char *end)
 {
     if (!m_names->skipPlainLines)
         return lineStart;
     const auto nameFound = [](void *scanner, const char *name, size_t length, bool nonAscii) {
-        auto *self = static_cast<AccountFileScanner *>(scanner);
+        auto *self = static_cast<UsernameScanner *>(scanner);
         // A plain line's name starts it; the plain-line scan keeps no line starts of its own.
         self->m_lineStart = self->m_offset + (name - self->m_scanBegin);
         return self->lookUpName(std::string_view(name, length), nonAscii);
@@ -281,7 +281,7 @@ const char *AccountFileScanner::skipPlainLines(const char *lineStart, const char
 
 // Output is copied in spans: lines that already end in CR LF are passed through untouched, and
 // only LF or lone-CR ends break the span to be rewritten.
-bool AccountFileScanner::scan(QByteArrayView bytes, QByteArray *out)
+bool UsernameScanner::scan(QByteArrayView bytes, QByteArray *out)
 {
     const char *const begin = bytes.data();
     m_scanBegin = begin;
@@ -379,7 +379,7 @@ bool AccountFileScanner::scan(QByteArrayView bytes, QByteArray *out)
     return true;
 }
 
-bool AccountFileScanner::feed(QByteArrayView chunk, QByteArray *out)
+bool UsernameScanner::feed(QByteArrayView chunk, QByteArray *out)
 {
     if (m_stopped)
         return false;
@@ -404,7 +404,7 @@ bool AccountFileScanner::feed(QByteArrayView chunk, QByteArray *out)
     return scan(chunk, out);
 }
 
-bool AccountFileScanner::finish(QByteArray *out)
+bool UsernameScanner::finish(QByteArray *out)
 {
     if (m_stopped)
         return false;
@@ -428,7 +428,7 @@ bool AccountFileScanner::finish(QByteArray *out)
     return true;
 }
 
-void AccountFileScanner::append(const AccountFileScanner &next)
+void UsernameScanner::append(const UsernameScanner &next)
 {
     const qint64 seen = bytesSeen();
     if (m_unchanged < 0 && next.m_unchanged >= 0)

@@ -1,4 +1,4 @@
-#include "core/RecordLine.h"
+#include "core/RecordEncoding.h"
 
 #include <QList>
 #include <QStringDecoder>

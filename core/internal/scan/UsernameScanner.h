@@ -26,7 +26,7 @@
 //
 // Without an output buffer it only reads, and tells how many leading bytes the copy would repeat
 // unchanged: those can be copied by the system, and only the rest needs streaming through here.
-class AccountFileScanner
+class UsernameScanner
 {
 public:
     enum class Stop
@@ -40,13 +40,12 @@ public:
         AtLineStart, // the bytes continue a file at the start of one of its lines
     };
 
-    AccountFileScanner(const QList<QString> &usernames, Stop stop,
-                       Start start = Start::AtFileStart);
+    UsernameScanner(const QList<QString> &usernames, Stop stop, Start start = Start::AtFileStart);
     // Looks for the same names as another scanner of the same update, sharing what it built to
     // find them (for many names that takes longer than a scan of a small file).
-    AccountFileScanner(const AccountFileScanner &sameNames, Start start);
-    AccountFileScanner(const AccountFileScanner &) = delete;
-    AccountFileScanner &operator=(const AccountFileScanner &) = delete;
+    UsernameScanner(const UsernameScanner &sameNames, Start start);
+    UsernameScanner(const UsernameScanner &) = delete;
+    UsernameScanner &operator=(const UsernameScanner &) = delete;
 
     // Appends the copy of what it can of chunk to out, when given. Returns false once a match
     // has ended the scan.
@@ -76,7 +75,7 @@ public:
     qint64 bytesSeen() const { return m_offset + m_head.size(); }
     // Takes over the findings of a scanner that read, to its end, the bytes that follow the
     // ones this one has finished with (it started AtLineStart where this one ended).
-    void append(const AccountFileScanner &next);
+    void append(const UsernameScanner &next);
 
 private:
     bool scan(QByteArrayView bytes, QByteArray *out);

@@ -1,4 +1,4 @@
-#include "cli/AccountListing.h"
+#include "cli/ListingLayout.h"
 
 #include "cli/CommandLine.h"
 

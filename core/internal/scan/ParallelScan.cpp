@@ -1,9 +1,9 @@
-#include "core/internal/scan/AccountFileScan.h"
+#include "core/internal/scan/ParallelScan.h"
 
 #include "core/internal/format/AccountFileFormat.h"
 #include "core/internal/fs/CheckedFile.h"
-#include "core/internal/scan/AccountFileScanner.h"
 #include "core/internal/scan/CoreAffinity.h"
+#include "core/internal/scan/UsernameScanner.h"
 
 #include <atomic>
 #include <thread>
@@ -23,7 +23,7 @@ constexpr qint64 parallelScanFrom = 8 * 1024 * 1024;
 
 // Reads the whole account file through the scanner, copying nothing, until it ends or the
 // scanner stops at a name found.
-Failure scanSequentially(CheckedFile &source, AccountFileScanner &scanner, qint64 size)
+Failure scanSequentially(CheckedFile &source, UsernameScanner &scanner, qint64 size)
 {
     // A small file in a buffer its own size: one a quarter megabyte long costs page faults.
     QByteArray buffer(qBound<qint64>(4096, size + 1, chunkSize), Qt::Uninitialized);
@@ -42,7 +42,7 @@ Failure scanSequentially(CheckedFile &source, AccountFileScanner &scanner, qint6
 
 // Feeds the scanner the bytes from offset from up to offset to (-1: the end of the file), read
 // at their offsets so that another thread can read elsewhere in the same file.
-Failure scanRange(const CheckedFile &source, AccountFileScanner &scanner, qint64 from, qint64 to,
+Failure scanRange(const CheckedFile &source, UsernameScanner &scanner, qint64 from, qint64 to,
                   const std::atomic<bool> &cancelled)
 {
     QByteArray buffer(chunkSize, Qt::Uninitialized);
@@ -78,9 +78,9 @@ Result<qint64> findSecondHalf(const CheckedFile &source, qint64 size)
     return qint64(-1);
 }
 
-Failure scanInHalves(const CheckedFile &source, AccountFileScanner &scanner, qint64 split)
+Failure scanInHalves(const CheckedFile &source, UsernameScanner &scanner, qint64 split)
 {
-    AccountFileScanner second(scanner, AccountFileScanner::Start::AtLineStart);
+    UsernameScanner second(scanner, UsernameScanner::Start::AtLineStart);
     std::atomic<bool> cancelled{false};
     Failure secondFailure;
     const int starterCore = currentCore();
@@ -105,7 +105,7 @@ Failure scanInHalves(const CheckedFile &source, AccountFileScanner &scanner, qin
 
 } // namespace
 
-Failure scanAccountFile(CheckedFile &source, AccountFileScanner &scanner)
+Failure scanAccountFile(CheckedFile &source, UsernameScanner &scanner)
 {
     const Result<qint64> size = source.size();
     if (!size)

@@ -1,4 +1,4 @@
-#include "core/AccountList.h"
+#include "core/ListAccounts.h"
 
 #include "core/AccountFile.h"
 #include "core/internal/AccountFileUpdate.h"
