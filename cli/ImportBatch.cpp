@@ -1,5 +1,6 @@
 #include "cli/ImportBatch.h"
 
+#include "core/AccountRecord.h"
 #include "core/ByteOrderMark.h"
 #include "core/EntryValidation.h"
 #include "core/GmFlags.h"
@@ -63,14 +64,15 @@ public:
         if (isSkipped(line))
             return;
 
-        // Fields hold no commas (a rule refuses them), so a comma always ends a field.
-        const QStringList parts = line.split(u',');
-        if (parts.size() != 5)
+        const RecordFields parts{QStringView(line)};
+        if (!parts.isRecord())
             return refuse(lineNumber, QStringLiteral("expected 5 fields "
                                                      "(username,password,gender,email,gm), "
                                                      "found %1")
-                                          .arg(parts.size()));
-        Fields fields{parts.at(0), parts.at(1), parts.at(2), parts.at(3), parts.at(4)};
+                                          .arg(parts.count()));
+        Fields fields{parts.field(UsernameField).toString(), parts.field(PasswordField).toString(),
+                      parts.field(GenderField).toString(), parts.field(EmailField).toString(),
+                      parts.field(GmFlagsField).toString()};
         const QString key = caseInsensitiveKey(fields.username);
         const int earlierLine = m_firstLineOfKey.value(key, 0);
         if (earlierLine == 0 && !key.isEmpty())

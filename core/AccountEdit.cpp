@@ -44,7 +44,7 @@ Failure editLine(const AccountEdit &edit, QByteArrayView line, int lineNumber, b
             .arg(lineNumber)
             .arg(parseRecord(line).username)
             .arg(AccountLineReader::longestWholeLine);
-    if (fieldCount(line) != RecordFieldCount)
+    if (!RecordFields(line).isRecord())
         return QStringLiteral("line %1, the account %2, is not a record of five "
                               "fields; mend it by hand first")
             .arg(lineNumber)

@@ -5,7 +5,6 @@
 #include "core/internal/format/NameKey.h"
 
 #include <QStringDecoder>
-#include <QStringList>
 
 #include <optional>
 
@@ -21,31 +20,16 @@ std::optional<PlainRecord> parsePlainRecord(QByteArrayView line)
 {
     if (line.size() > longestRecord)
         return std::nullopt;
-    qsizetype commas[RecordFieldCount - 1];
-    int found = 0;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        const char c = line.at(i);
-        if (c & 0x80)
-            return std::nullopt;
-        if (c == ',') {
-            if (found == RecordFieldCount - 1)
-                return std::nullopt;
-            commas[found++] = i;
-        }
-    }
-    if (found != RecordFieldCount - 1 || commas[0] == 0)
+    const RecordFields fields(line);
+    if (!fields.isAscii() || !fields.isRecord() || fields.field(UsernameField).isEmpty())
         return std::nullopt;
-    const auto field = [&](int index) {
-        const qsizetype from = index == 0 ? 0 : commas[index - 1] + 1;
-        const qsizetype to = index == RecordFieldCount - 1 ? line.size() : commas[index];
-        return line.sliced(from, to - from);
-    };
-    const QByteArrayView gender = field(GenderField);
-    const std::optional<qint32> gm = AccountFileFormat::plainNumber(field(GmFlagsField), 65535);
+    const QByteArrayView gender = fields.field(GenderField);
+    const std::optional<qint32> gm =
+        AccountFileFormat::plainNumber(fields.field(GmFlagsField), 65535);
     if ((gender != "1" && gender != "0") || !gm)
         return std::nullopt;
-    return PlainRecord{field(UsernameField), field(PasswordField), gender == "1", field(EmailField),
-                       *gm};
+    return PlainRecord{fields.field(UsernameField), fields.field(PasswordField), gender == "1",
+                       fields.field(EmailField), *gm};
 }
 
 AccountRecord parseRecord(QByteArrayView line)
@@ -67,28 +51,29 @@ AccountRecord parseRecord(QByteArrayView line)
         record.malformed = QStringLiteral("an empty line");
         return record;
     }
-    const QStringList fields = text->split(u',');
-    if (fields.size() != RecordFieldCount) {
+    const RecordFields fields{QStringView(*text)};
+    if (!fields.isRecord()) {
         record.malformed = QStringLiteral("expected 5 fields (username,password,gender,email,"
                                           "gmflags), found %1")
-                               .arg(fields.size());
+                               .arg(fields.count());
         return record;
     }
-    record.password = fields.at(PasswordField);
-    record.email = fields.at(EmailField);
+    record.password = fields.field(PasswordField).toString();
+    record.email = fields.field(EmailField).toString();
     if (record.username.isEmpty()) {
         record.malformed = QStringLiteral("no username");
         return record;
     }
     // A line whose fields have shifted may hold the password where the gender or the flags
     // belong: the message names the field, never its value.
-    const QString &gender = fields.at(GenderField);
-    if (gender != QLatin1String("1") && gender != QLatin1String("0")) {
+    const QStringView gender = fields.field(GenderField);
+    if (gender != u"1" && gender != u"0") {
         record.malformed = QStringLiteral("the gender is not 1 or 0");
         return record;
     }
-    record.male = gender == QLatin1String("1");
-    const std::optional<qint32> gm = AccountFileFormat::plainNumber(fields.at(GmFlagsField), 65535);
+    record.male = gender == u"1";
+    const std::optional<qint32> gm =
+        AccountFileFormat::plainNumber(fields.field(GmFlagsField), 65535);
     if (!gm) {
         record.malformed = QStringLiteral("the GM flags are not a number from 0 to 65535");
         return record;
@@ -99,32 +84,22 @@ AccountRecord parseRecord(QByteArrayView line)
 
 QByteArray replaceFields(QByteArrayView line, const QList<FieldValue> &values)
 {
-    QList<QByteArrayView> fields;
-    qsizetype from = 0;
-    for (;;) {
-        const qsizetype comma = line.indexOf(',', from);
-        fields.append(line.sliced(from, (comma < 0 ? line.size() : comma) - from));
-        if (comma < 0)
-            break;
-        from = comma + 1;
-    }
-    Q_ASSERT(fields.size() == RecordFieldCount);
+    const RecordFields fields(line);
+    Q_ASSERT(fields.isRecord());
+    QByteArrayView kept[RecordFieldCount];
+    for (int i = 0; i < RecordFieldCount; ++i)
+        kept[i] = fields.field(i);
     QList<QByteArray> encoded;
     encoded.reserve(values.size());
     for (const FieldValue &value : values) {
         encoded.append(encodeRecord(value.text).chopped(2));
-        fields[value.field] = encoded.constLast();
+        kept[value.field] = encoded.constLast();
     }
     QByteArray out;
-    for (qsizetype i = 0; i < fields.size(); ++i) {
+    for (int i = 0; i < RecordFieldCount; ++i) {
         if (i > 0)
             out.append(',');
-        out.append(fields.at(i));
+        out.append(kept[i]);
     }
     return out;
-}
-
-qsizetype fieldCount(QByteArrayView line)
-{
-    return line.count(',') + 1;
 }

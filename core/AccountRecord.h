@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/internal/format/RecordFields.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -7,18 +9,6 @@
 #include <QtGlobal>
 
 #include <optional>
-
-// The fields of one line of the account file: username,password,gender,email,gmflags. Fields
-// hold no commas, so every comma ends one.
-enum RecordField
-{
-    UsernameField,
-    PasswordField,
-    GenderField,
-    EmailField,
-    GmFlagsField,
-    RecordFieldCount,
-};
 
 // A line read as a record. A line that is not a well-formed record keeps what could be read of
 // it, and says why.
@@ -58,6 +48,3 @@ struct FieldValue
     QString text;
 };
 QByteArray replaceFields(QByteArrayView line, const QList<FieldValue> &values);
-
-// The number of fields the line holds.
-qsizetype fieldCount(QByteArrayView line);

@@ -37,30 +37,6 @@ constexpr qsizetype shapeSplitLines = 4096;
 // The load reads this many bytes of lines, then shapes them and reports its progress.
 constexpr qsizetype batchBytes = 2 * 1024 * 1024;
 
-bool isAscii(QByteArrayView bytes)
-{
-    unsigned char any = 0;
-    for (const char c : bytes)
-        any |= static_cast<unsigned char>(c);
-    return any < 0x80;
-}
-
-// The bytes of one field of a line, or nothing when the line has fewer fields. A comma byte is a
-// comma in every code page the file may be in (the second byte of a double-byte character is
-// never below 0x40), so the bytes split as the text does.
-QByteArrayView fieldBytes(QByteArrayView line, RecordField field)
-{
-    qsizetype from = 0;
-    for (int i = 0; i < field; ++i) {
-        const qsizetype comma = line.indexOf(',', from);
-        if (comma < 0)
-            return {};
-        from = comma + 1;
-    }
-    const qsizetype comma = line.indexOf(',', from);
-    return line.sliced(from, (comma < 0 ? line.size() : comma) - from);
-}
-
 // One line to sort: its number, or the first eight bytes of its key (big-endian, so that
 // comparing the numbers orders as comparing the bytes does), and where its whole key lies.
 struct SortEntry
@@ -96,24 +72,20 @@ AccountTable::LineShape AccountTable::shapeLine(qsizetype index, OtherLines &oth
 {
     const QByteArrayView text = line(index);
     LineShape shape;
-    if (text.size() <= plainLineLimit && isAscii(text)) {
-        shape.kind |= Plain;
-        constexpr qsizetype wanted = RecordFieldCount - 1;
-        qsizetype commas[wanted] = {};
-        qsizetype found = 0;
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            if (text.at(i) == ',' && found++ < wanted)
-                commas[found - 1] = i;
+    if (text.size() <= plainLineLimit) {
+        const RecordFields fields(text);
+        if (fields.isAscii()) {
+            shape.kind |= Plain;
+            shape.nameEnd = quint8(fields.field(UsernameField).size());
+            if (fields.isRecord()) {
+                const QByteArrayView email = fields.field(EmailField);
+                shape.emailStart = quint8(email.data() - text.data());
+                shape.emailEnd = quint8(shape.emailStart + email.size());
+            }
+            if (!parsePlainRecord(text))
+                shape.kind |= Malformed;
+            return shape;
         }
-        shape.nameEnd = quint8(found > 0 ? commas[0] : text.size());
-        const bool fiveFields = found == wanted;
-        if (fiveFields) {
-            shape.emailStart = quint8(commas[EmailField - 1] + 1);
-            shape.emailEnd = quint8(commas[EmailField]);
-        }
-        if (!parsePlainRecord(text))
-            shape.kind |= Malformed;
-        return shape;
     }
     const AccountRecord shown = parseRecord(text);
     if (!shown.malformed.isEmpty())
@@ -365,15 +337,15 @@ void AccountTable::sort(QList<qsizetype> &indexes, RecordField field, Qt::SortOr
             }
             break;
         case PasswordField:
-            addKey(entry, fieldBytes(text, PasswordField));
+            addKey(entry, RecordFields(text).field(PasswordField));
             break;
         case GenderField:
-            entry.prefix = quint64(fieldBytes(text, GenderField).at(0) - '0');
+            entry.prefix = quint64(RecordFields(text).field(GenderField).at(0) - '0');
             break;
         default:
-            entry.prefix =
-                quint64(AccountFileFormat::plainNumber(fieldBytes(text, GmFlagsField), allGmFlags)
-                            .value_or(0));
+            entry.prefix = quint64(
+                AccountFileFormat::plainNumber(RecordFields(text).field(GmFlagsField), allGmFlags)
+                    .value_or(0));
             break;
         }
         entries.push_back(entry);

@@ -109,15 +109,15 @@ QString genderText(bool male)
 QString addedText(const NewAccount &account)
 {
     // Views, not copies: an import describes ten thousands of accounts at once.
-    const QList<QStringView> fields = QStringView(account.recordLine).split(u',');
+    const RecordFields fields{QStringView(account.recordLine)};
     QString text = QStringLiteral("account added: ") + account.username;
-    if (fields.size() == RecordFieldCount)
+    if (fields.isRecord())
         text.append(QStringLiteral(" ("))
-            .append(genderText(fields.at(GenderField) != u"0"))
+            .append(genderText(fields.field(GenderField) != u"0"))
             .append(QStringLiteral(", e-mail "))
-            .append(fields.at(EmailField))
+            .append(fields.field(EmailField))
             .append(QStringLiteral(", GM "))
-            .append(gmText(fields.at(GmFlagsField).toInt()))
+            .append(gmText(fields.field(GmFlagsField).toInt()))
             .append(u')');
     if (!account.via.isEmpty())
         text += QStringLiteral(" by ") + account.via;

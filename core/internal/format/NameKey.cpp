@@ -4,12 +4,6 @@
 
 #include <algorithm>
 
-QByteArrayView nameField(QByteArrayView line)
-{
-    const qsizetype comma = line.indexOf(',');
-    return comma < 0 ? line : line.first(comma);
-}
-
 std::optional<QString> decodeField(QByteArrayView field)
 {
     QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless);

@@ -22,9 +22,6 @@ inline char asciiFold(char c)
     return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
 }
 
-// The bytes before the first comma, or the whole line: what the duplicate check compares.
-QByteArrayView nameField(QByteArrayView line);
-
 // A field as text in the system's code page, or nothing when its bytes are not valid there.
 std::optional<QString> decodeField(QByteArrayView field);
 
