@@ -24,14 +24,6 @@ struct Found
     bool cut = false;
 };
 
-// Whether the line the reader handed out last names the account. A name field the reader cut
-// short, of more than a megabyte, names none.
-bool namesAccount(const NameMatcher &matcher, const AccountLineReader &reader, QByteArrayView line)
-{
-    const QByteArrayView field = nameField(line);
-    return (!reader.lineIsCut() || field.size() < line.size()) && matcher.matches(field);
-}
-
 // The account's line as the edit leaves it (nothing for a removal), or why it cannot be edited.
 Failure editLine(const AccountEdit &edit, QByteArrayView line, int lineNumber, bool cut,
                  QByteArray &newLine)
@@ -74,7 +66,7 @@ Failure findLine(const RewriteSource &source, const NameMatcher &matcher,
     while (reader.next(line)) {
         if (found && found->after == 0)
             found->after = line.offset;
-        if (!namesAccount(matcher, reader, line.bytes))
+        if (!matcher.matches(nameField(line.bytes, reader.lineIsCut())))
             continue;
         if (found)
             return QStringLiteral("it holds the account %1 twice, on lines %2 and %3 (letter "
@@ -340,7 +332,7 @@ FindResult FindAccount(const QString &applicationFolder, const QString &username
             AccountLineReader reader(source.update.source());
             QByteArrayView line;
             while (reader.next(line)) {
-                if (namesAccount(matcher, reader, line)) {
+                if (matcher.matches(nameField(line, reader.lineIsCut()))) {
                     result.outcome = EditOutcome::Done;
                     result.lineNumber = reader.lineNumber();
                     result.usernameInFile = parseRecord(line).username;

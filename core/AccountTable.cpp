@@ -388,11 +388,7 @@ qsizetype AccountTable::find(const QString &username, qsizetype from) const
                 return i;
             continue;
         }
-        const QByteArrayView name = nameField(line(i));
-        // A name field that the reader cut short names no account.
-        if ((m_shapes.at(i).kind & Cut) && name.size() == line(i).size())
-            continue;
-        if (matcher.matches(name))
+        if (matcher.matches(nameField(line(i), m_shapes.at(i).kind & Cut)))
             return i;
     }
     return -1;

@@ -1,4 +1,5 @@
 #include "core/AccountEdit.h"
+#include "core/AccountTable.h"
 #include "core/ListAccounts.h"
 #include "tests/support/ServerFolder.h"
 
@@ -14,6 +15,7 @@ class LongLinesTest : public QObject
 private slots:
     void costsNoMemory_data();
     void costsNoMemory();
+    void cutNameNamesNoAccount();
 };
 
 namespace {
@@ -99,6 +101,19 @@ void LongLinesTest::costsNoMemory()
         QVERIFY(server.accounts() == bob + zed + "\r\ncarol,newpw,0,none,0\r\n");
     else if (command == QLatin1String("remove"))
         QVERIFY(server.accounts() == bob + carol);
+}
+
+// A name field longer than a line is handed out whole is cut short: its start is no name.
+void LongLinesTest::cutNameNamesNoAccount()
+{
+    const QByteArray start(1024 * 1024, 'z');
+    ServerFolder server(bob + start + "zzz,pw12,1,none,0\r\n" + carol);
+    const QString name = QString::fromLatin1(start);
+
+    QCOMPARE(FindAccount(server.path(), name).outcome, EditOutcome::NoSuchAccount);
+    AccountTable table;
+    QVERIFY(table.load(server.path()).ok);
+    QCOMPARE(table.find(name), qsizetype(-1));
 }
 
 QTEST_GUILESS_MAIN(LongLinesTest)

@@ -69,3 +69,10 @@ inline QByteArrayView nameField(QByteArrayView line)
     return comma < 0 ? line : line.first(comma);
 }
 
+// The same of a line a reader may have cut short: a name field that the cut ended, rather than a
+// comma, names no account, and is empty here.
+inline QByteArrayView nameField(QByteArrayView line, bool lineIsCut)
+{
+    const QByteArrayView field = nameField(line);
+    return lineIsCut && field.size() == line.size() ? QByteArrayView() : field;
+}
