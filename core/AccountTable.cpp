@@ -212,6 +212,7 @@ AccountTable::load(const QString &applicationFolder,
         }
         if (cancel && cancel->load(std::memory_order_relaxed)) {
             clear();
+            result.outcome = ReadOutcome::Cancelled;
             return result;
         }
         shapeLines(batchStart, lineCount());
@@ -227,7 +228,7 @@ AccountTable::load(const QString &applicationFolder,
     if (progress)
         progress(fileSize, fileSize);
     m_accountPath = accountPath;
-    result.ok = true;
+    result.outcome = ReadOutcome::Done;
     return result;
 }
 
