@@ -6,12 +6,12 @@
 // result from this and adds only that; its outcome enum names what came of it and holds
 // FileError, the value a result starts from until the operation has done its work.
 //
-// errorText: for FileError, the account file's full path and the reason, ready to be shown as
-// it is; some outcomes that refuse a change (a line that changed meanwhile, a file changed since
-// its preview) tell their reason here too. Empty otherwise.
-// fileChanged: for FileError of an operation that changes the file, the change was made but is
-// not yet safe on disk (the flush after it failed), so the caller must not say that nothing
-// happened. Always false for an operation that only reads.
+// errorText: for FileError, the account file's full path and the reason; outcomes that refuse a
+// change because the file moved on (a line that changed meanwhile, a file changed since its
+// preview) tell why here too.
+// fileChanged: for FileError of an operation that changes the file, the change is made but not
+// yet safe on disk, so the caller must not say that nothing happened. Always false for an
+// operation that only reads.
 template <typename Outcome> struct OperationResult
 {
     Outcome outcome = Outcome::FileError;
