@@ -112,7 +112,7 @@ int main(int argc, char **argv)
     const double before = residentMiB();
     AccountTable table;
     bool loaded = false;
-    print("load", median(1, [&] { loaded = table.load(server).ok; }));
+    print("load", median(1, [&] { loaded = table.load(server).outcome == ReadOutcome::Done; }));
     if (!loaded) {
         std::fprintf(stderr, "cannot load the account file\n");
         return 1;

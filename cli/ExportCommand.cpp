@@ -19,7 +19,7 @@ ExportResult writeExport(const QString &applicationFolder, const QString &patter
     ExportResult result;
     AccountTable table;
     const AccountTable::LoadResult loaded = table.load(applicationFolder);
-    if (!loaded.ok) {
+    if (loaded.outcome != ReadOutcome::Done) {
         result.errorText = loaded.errorText;
         return result;
     }
@@ -38,14 +38,14 @@ ExportResult writeExport(const QString &applicationFolder, const QString &patter
     }
     if (!out.isEmpty())
         write(out);
-    result.ok = true;
+    result.outcome = ReadOutcome::Done;
     return result;
 }
 
 int runExport(const CommandLine &line)
 {
     const ExportResult result = writeExport(line.applicationFolder, line.pattern, writeOut);
-    if (!result.ok)
+    if (result.outcome != ReadOutcome::Done)
         return reportFileError(result.errorText);
     if (result.leftOut > 0)
         printError(QStringLiteral("Lines that are not account records, left out: %1; kadd "

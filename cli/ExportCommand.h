@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/OperationResult.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -7,10 +9,8 @@
 
 struct CommandLine;
 
-struct ExportResult
+struct ExportResult : OperationResult<ReadOutcome>
 {
-    bool ok = false;
-    QString errorText;     // the account file's full path and the reason
     qsizetype leftOut = 0; // matching lines that are not well-formed records
 };
 

@@ -51,9 +51,9 @@ QByteArray faultsJson(const AccountTable &table, const QList<AccountFileFault> &
 bool loadTable(const CommandLine &line, AccountTable &table, int &status)
 {
     const AccountTable::LoadResult loaded = table.load(line.applicationFolder);
-    if (!loaded.ok)
+    if (loaded.outcome != ReadOutcome::Done)
         status = reportFileError(loaded.errorText);
-    return loaded.ok;
+    return loaded.outcome == ReadOutcome::Done;
 }
 
 } // namespace

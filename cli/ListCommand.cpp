@@ -28,7 +28,7 @@ int runList(const CommandLine &line)
     const bool terminal = outputIsTerminal();
     const ListResult result = writeListing(line, terminal ? ListLayout::Columns : ListLayout::Lines,
                                            terminal ? listingWidth() : 80, writeOut);
-    if (!result.ok)
+    if (result.outcome != ReadOutcome::Done)
         return reportFileError(result.errorText);
     return ExitDone;
 }

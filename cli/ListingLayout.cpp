@@ -282,7 +282,7 @@ ListResult writeColumns(const QString &applicationFolder, const AccountPattern &
                 widths[column] = std::clamp(width(cells[column]), widths[column], widestColumn);
             any = true;
         });
-    if (!measured.ok || !any)
+    if (measured.outcome != ReadOutcome::Done || !any)
         return measured;
     const auto print = [&](const Cells &cells, const QString &rowReason, qsizetype fitTo) {
         output.bytes() +=
@@ -321,7 +321,7 @@ ListResult writeListing(const CommandLine &line, ListLayout layout, int width,
             });
         // A listing cut short by a file error is not closed: no script can take it for a whole
         // one.
-        if (result.ok)
+        if (result.outcome == ReadOutcome::Done)
             output.bytes() += first ? "[\n]\n" : "\n]\n";
     } else if (layout == ListLayout::Lines) {
         result = ListAccounts(

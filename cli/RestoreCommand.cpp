@@ -29,7 +29,7 @@ int runRestore(const CommandLine &line)
         return ExitUsage;
     }
     const RestorePreview preview = PreviewRestore(line.applicationFolder);
-    if (!preview.ok)
+    if (preview.outcome != ReadOutcome::Done)
         return reportFileError(preview.errorText);
     printOut(QStringLiteral("%1 accounts only in the current file, %2 only in the backup.")
                  .arg(preview.onlyInCurrent)

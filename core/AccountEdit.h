@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/AccountRecord.h"
+#include "core/OperationResult.h"
 
 #include <QByteArray>
 #include <QList>
@@ -31,15 +32,11 @@ enum class EditOutcome
     LineChanged, // a line to remove no longer holds the text given: nothing was written
 };
 
-struct EditResult
+struct EditResult : OperationResult<EditOutcome>
 {
-    EditOutcome outcome = EditOutcome::FileError;
-    // for FileError: the account file's full path and the reason; for LineChanged: which line
-    QString errorText;
     // errorText as the system log may hold it: it names a value the edit brought by its field
     // alone, since the value may be a password.
     QString loggedErrorText;
-    bool fileChanged = false; // for FileError: the change is made, but not yet safe on disk
     int lineNumber = 0;
     AccountRecord before; // the account as the file held it
     AccountRecord after;  // as it is now (not for a removal)
@@ -61,11 +58,9 @@ struct FileLine
 EditResult RemoveLines(const QString &applicationFolder, const QList<FileLine> &lines, bool backup,
                        bool dryRun = false);
 
-// Looks a name up without locking or changing anything.
-struct FindResult
+// Looks a name up without locking or changing anything: Done when found.
+struct FindResult : OperationResult<EditOutcome>
 {
-    EditOutcome outcome = EditOutcome::FileError; // Done when found
-    QString errorText;
     int lineNumber = 0;
     QString usernameInFile;
 };

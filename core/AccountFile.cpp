@@ -58,9 +58,8 @@ QString accountFilePath(const QString &applicationFolder)
 AddAccountResult AddAccount(const QString &applicationFolder, const QString &username,
                             const QString &recordLine)
 {
-    const BatchResult batch = AddAccounts(applicationFolder, {{username, recordLine, {}}});
-    return {batch.outcome, batch.errorText, batch.fileChanged, batch.duplicateLine,
-            batch.duplicateName};
+    // A batch of one, which leaves out the batch's own extras.
+    return AddAccounts(applicationFolder, {{username, recordLine, {}}});
 }
 
 namespace {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/OperationResult.h"
 #include "core/UsernameKey.h"
 
 #include <QList>
@@ -16,13 +17,10 @@ enum class AddOutcome
     FileError,
 };
 
-struct AddAccountResult
+struct AddAccountResult : OperationResult<AddOutcome>
 {
-    AddOutcome outcome = AddOutcome::FileError;
-    QString errorText;        // for FileError: the account file's full path and the reason
-    bool fileChanged = false; // for FileError: the change is made, but not yet safe on disk
-    int duplicateLine = 0;    // for Duplicate: the line that holds the name, numbered from 1
-    QString duplicateName;    // and the name as the file spells it
+    int duplicateLine = 0; // for Duplicate: the line that holds the name, numbered from 1
+    QString duplicateName; // and the name as the file spells it
 };
 
 QString accountFilePath(const QString &applicationFolder);
@@ -51,17 +49,12 @@ enum class BatchMode
     CheckOnly,  // scan the account file, change nothing
 };
 
-struct BatchResult
+// The outcome is Created also for a CheckOnly run that found none, and for an AppendFree run
+// that appended any; Duplicate when nothing was appended for a name taken. duplicateLine is the
+// first line found to hold a name taken, 0 when not told.
+struct BatchResult : AddAccountResult
 {
-    // Created also for a CheckOnly run that found none, and for an AppendFree run that appended
-    // any; Duplicate when nothing was appended for a name taken.
-    AddOutcome outcome = AddOutcome::FileError;
     QList<int> alreadyTaken; // indexes of the accounts whose name the file already holds
-    QString errorText;
-    bool fileChanged = false; // as in AddAccountResult
-    // The first line found to hold a name taken, as in AddAccountResult; 0 when not told.
-    int duplicateLine = 0;
-    QString duplicateName;
 };
 
 // The caller keeps the batch free of duplicates among its own names (see caseInsensitiveKey).

@@ -157,7 +157,7 @@ RestorePreview PreviewRestore(const QString &applicationFolder)
     AccountNames backup;
     addNames(currentBytes, currentLines, current);
     addNames(backupBytes, backupLines, backup);
-    preview.ok = true;
+    preview.outcome = ReadOutcome::Done;
     preview.onlyInCurrent = countMissing(current, backup);
     preview.onlyInBackup = countMissing(backup, current);
     return preview;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/OperationResult.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -17,11 +19,9 @@ struct RestoreFileStamp
     qint64 changed = 0;
 };
 
-struct RestorePreview
+struct RestorePreview : OperationResult<ReadOutcome>
 {
-    bool ok = false;
-    QString errorText; // the account file's full path and the reason
-    bool noBackup = false;
+    bool noBackup = false; // a FileError because there is no backup to put back
     // Accounts (names, as the duplicate check compares them) that only one of the files holds.
     int onlyInCurrent = 0;
     int onlyInBackup = 0;
@@ -39,12 +39,7 @@ enum class RestoreOutcome
     FileError,
 };
 
-struct RestoreResult
-{
-    RestoreOutcome outcome = RestoreOutcome::FileError;
-    QString errorText;        // the account file's full path and the reason
-    bool fileChanged = false; // for FileError: swapped, but not yet safe on disk
-};
+using RestoreResult = OperationResult<RestoreOutcome>;
 
 // Swaps the files under the account file's lock, so that the account file is there at every
 // moment, and flushes the folder.

@@ -184,6 +184,7 @@ AccountTable::load(const QString &applicationFolder,
         }
         if (cancel && cancel->load(std::memory_order_relaxed)) {
             clear();
+            result.outcome = ReadOutcome::Cancelled;
             return result;
         }
         shapeLines(batchStart, lineCount());
@@ -199,7 +200,7 @@ AccountTable::load(const QString &applicationFolder,
     if (progress)
         progress(fileSize, fileSize);
     m_accountPath = accountPath;
-    result.ok = true;
+    result.outcome = ReadOutcome::Done;
     return result;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/AccountRecord.h"
+#include "core/OperationResult.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -20,16 +21,12 @@
 class AccountTable
 {
 public:
-    struct LoadResult
-    {
-        bool ok = false;
-        QString errorText; // the account file's full path and the reason
-    };
+    using LoadResult = OperationResult<ReadOutcome>;
 
     // Reads the account file of the server folder, line by line with the line rules of an add.
     // progress(bytesRead, fileSize) is called now and then; a set cancel stops the reading, and
     // the table is then left empty.
-    // A table loaded before is emptied first. A cancelled load is not ok and has no error text.
+    // A table loaded before is emptied first. A cancelled load answers Cancelled.
     // progress is called on the loading thread, about every two megabytes; bytesRead counts each
     // line end as one byte, so it may stay a little short of fileSize until the last call. The
     // load uses a second thread for part of its work.

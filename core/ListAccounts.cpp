@@ -48,7 +48,7 @@ ListResult ListAccounts(const QString &applicationFolder, const AccountPattern &
         result.errorText = fileReadErrorText(accountPath, reader.errorText());
         return result;
     }
-    result.ok = true;
+    result.outcome = ReadOutcome::Done;
     return result;
 }
 

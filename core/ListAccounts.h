@@ -2,16 +2,13 @@
 
 #include "core/AccountPattern.h"
 #include "core/AccountRecord.h"
+#include "core/OperationResult.h"
 
 #include <QString>
 
 #include <functional>
 
-struct ListResult
-{
-    bool ok = false;
-    QString errorText; // the account file's full path and the reason
-};
+using ListResult = OperationResult<ReadOutcome>;
 
 // Reads the account file, without a lock, and hands every line whose username or e-mail the
 // pattern matches to the visitor, in file order, with its line number. Lines that are not

@@ -52,7 +52,7 @@ void AccountTableLoader::start()
                 if (generation != m_generation)
                     return;
                 m_loading = false;
-                if (result.ok)
+                if (result.outcome == ReadOutcome::Done)
                     emit loaded(table);
                 else
                     emit failed(result.errorText);

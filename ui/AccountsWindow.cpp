@@ -603,7 +603,7 @@ void AccountsWindow::restorePreviousFile()
     startChange(QStringLiteral("Reading the previous file…"),
                 [folder, preview]() -> std::optional<ChangeMessage> {
                     *preview = PreviewRestore(folder);
-                    if (preview->ok)
+                    if (preview->outcome == ReadOutcome::Done)
                         return std::nullopt;
                     return ChangeMessage{preview->errorText, fileErrorTitle};
                 });

@@ -29,7 +29,9 @@ QStringList listed(const ServerFolder &server, bool passwords, ListLayout layout
     const ListResult result =
         writeListing(line, layout, width, [&](const QByteArray &piece) { out += piece; });
     // kadd writes text in the system's code page, as its terminal shows it.
-    return result.ok ? QString::fromLocal8Bit(out).split(u'\n', Qt::SkipEmptyParts) : QStringList();
+    return result.outcome == ReadOutcome::Done
+               ? QString::fromLocal8Bit(out).split(u'\n', Qt::SkipEmptyParts)
+               : QStringList();
 }
 
 } // namespace
@@ -100,7 +102,7 @@ void ListingLayoutTest::exportThenImportGivesTheSameFile()
     QByteArray exported;
     const ExportResult result =
         writeExport(source.path(), {}, [&](const QByteArray &piece) { exported += piece; });
-    QVERIFY(result.ok);
+    QVERIFY(result.outcome == ReadOutcome::Done);
     QCOMPARE(result.leftOut, 0);
     QCOMPARE(exported, accounts); // the file's own lines, passwords and CR LF ends included
 

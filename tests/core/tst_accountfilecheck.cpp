@@ -54,7 +54,7 @@ void AccountFileCheckTest::faults()
     QFETCH(QStringList, expected);
     ServerFolder server(file);
     AccountTable table;
-    QVERIFY(table.load(server.path()).ok);
+    QVERIFY(table.load(server.path()).outcome == ReadOutcome::Done);
 
     QStringList found;
     for (const AccountFileFault &fault :

@@ -55,14 +55,14 @@ void AccountRestoreTest::restoreTwiceIsTheIdentity()
     ServerFolder server(current);
     const WorkingFolder working(server.workFolder());
     const RestorePreview none = PreviewRestore(server.path());
-    QVERIFY(!none.ok && none.noBackup);
+    QVERIFY(none.outcome == ReadOutcome::FileError && none.noBackup);
     QVERIFY2(none.errorText.contains(QStringLiteral("no backup")), qPrintable(none.errorText));
     setBackup(server, previous);
 
     const QByteArray files[] = {current, previous};
     for (int swap = 1; swap <= 2; ++swap) {
         const RestorePreview preview = PreviewRestore(server.path());
-        QVERIFY2(preview.ok, qPrintable(preview.errorText));
+        QVERIFY2(preview.outcome == ReadOutcome::Done, qPrintable(preview.errorText));
         // Names compare as the duplicate check compares them: alice and bob are in both.
         QCOMPARE(preview.onlyInCurrent, swap == 1 ? 1 : 0);
         QCOMPARE(preview.onlyInBackup, swap == 1 ? 0 : 1);
@@ -80,7 +80,7 @@ void AccountRestoreTest::refusesWhenAFileChangedAfterThePreview()
     const WorkingFolder working(server.workFolder());
     setBackup(server, previous);
     const RestorePreview preview = PreviewRestore(server.path());
-    QVERIFY(preview.ok);
+    QVERIFY(preview.outcome == ReadOutcome::Done);
     const QByteArray grown = current + "dave,pw1234,1,none,0\r\n";
     server.setAccounts(grown);
 

@@ -50,7 +50,7 @@ void AccountTableTest::initTestCase()
     if (!systemCodePageHolds(lines.at(4)))
         lines[4].replace(u'ſ', u's');
     m_server.setAccounts(systemBytes(lines.join(QStringLiteral("\r\n"))));
-    QVERIFY(m_table.load(m_server.path()).ok);
+    QVERIFY(m_table.load(m_server.path()).outcome == ReadOutcome::Done);
 }
 
 void AccountTableTest::lineRulesReachTheTable_data()
@@ -72,7 +72,7 @@ void AccountTableTest::lineRulesReachTheTable()
     QFETCH(QList<QByteArray>, lines);
     ServerFolder server(bytes);
     AccountTable table;
-    QVERIFY(table.load(server.path()).ok);
+    QVERIFY(table.load(server.path()).outcome == ReadOutcome::Done);
     QList<QByteArray> read;
     for (qsizetype i = 0; i < table.lineCount(); ++i)
         read.append(table.line(i).toByteArray());
@@ -100,7 +100,7 @@ void AccountTableTest::malformedAgreesWithParseRecord()
     QFETCH(QByteArray, line);
     ServerFolder server("alice,pw,1,none,0\r\n" + line + "\r\n");
     AccountTable table;
-    QVERIFY(table.load(server.path()).ok);
+    QVERIFY(table.load(server.path()).outcome == ReadOutcome::Done);
     const bool malformed = !parseRecord(line).malformed.isEmpty();
     QCOMPARE(table.isMalformed(1), malformed);
     QCOMPARE(table.malformedCount(), malformed ? 1 : 0);
@@ -110,9 +110,9 @@ void AccountTableTest::cancelledLoadLeavesItEmpty()
 {
     AccountTable table;
     const std::atomic_bool cancel{true};
-    QVERIFY(table.load(m_server.path()).ok);
+    QVERIFY(table.load(m_server.path()).outcome == ReadOutcome::Done);
     const AccountTable::LoadResult result = table.load(m_server.path(), {}, &cancel);
-    QVERIFY(!result.ok && result.errorText.isEmpty());
+    QVERIFY(result.outcome == ReadOutcome::Cancelled && result.errorText.isEmpty());
     QCOMPARE(table.lineCount(), 0);
 }
 
@@ -127,7 +127,7 @@ void AccountTableTest::largeFileKeepsEveryLinesKeys()
     }
     ServerFolder server(bytes);
     AccountTable table;
-    QVERIFY(table.load(server.path()).ok);
+    QVERIFY(table.load(server.path()).outcome == ReadOutcome::Done);
     QCOMPARE(table.malformedCount(), 15);
     QCOMPARE(table.find(QStringLiteral("é99999")), 99999);
     QCOMPARE(table.filter(QStringLiteral("é?0999")),

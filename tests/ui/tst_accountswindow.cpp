@@ -88,7 +88,7 @@ const QByteArray accounts = "alice,secret1,0,alice@example.org,0\r\n"
 std::shared_ptr<AccountTable> loadedTable(const ServerFolder &server)
 {
     auto table = std::make_shared<AccountTable>();
-    if (!table->load(server.path()).ok)
+    if (table->load(server.path()).outcome != ReadOutcome::Done)
         qWarning("the account table did not load");
     return table;
 }
