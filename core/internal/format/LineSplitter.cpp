@@ -25,10 +25,10 @@ void LineSplitter::takeChunk()
         m_bytes = std::exchange(m_chunk, QByteArrayView());
         return;
     }
-    // Only up to the end of the line begun (or far enough to cut it): the lines after it are
-    // handed out from the chunk. A CR there comes with its LF, if the chunk has one for it, so
-    // that the CR is decided here. Before the byte-order mark is known this may stop short and
-    // join again.
+    // Only up to the end of the line begun (or far enough to cut it, after a byte-order mark
+    // too): the lines after it are handed out from the chunk. A CR there comes with its LF, if
+    // the chunk has one for it, so that the CR is decided here. Before the byte-order mark is
+    // known this may stop short and join again.
     const char *const bytes = m_chunk.data();
     qsizetype take = 0;
     if (m_started && begun.endsWith('\r')) {
@@ -99,32 +99,29 @@ bool LineSplitter::passLineEnd(End &end)
     return true;
 }
 
-LineSplitter::Step LineSplitter::next(Line &line)
+// Runs step on the bytes held, and again with more of the chunk while that asks for them.
+template <typename Held> LineSplitter::Step LineSplitter::overChunk(Held step)
 {
     for (;;) {
-        const Step step = nextHeld(line);
-        if (step != Step::NeedMore)
-            return step;
+        const Step taken = step();
+        if (taken != Step::NeedMore)
+            return taken;
         if (m_chunk.isEmpty()) {
             keepUnfinished();
-            return step;
+            return taken;
         }
         takeChunk();
     }
 }
 
+LineSplitter::Step LineSplitter::next(Line &line)
+{
+    return overChunk([&] { return nextHeld(line); });
+}
+
 LineSplitter::Step LineSplitter::nextPiece(QByteArrayView &piece, End *end)
 {
-    for (;;) {
-        const Step step = nextPieceHeld(piece, end);
-        if (step != Step::NeedMore)
-            return step;
-        if (m_chunk.isEmpty()) {
-            keepUnfinished();
-            return step;
-        }
-        takeChunk();
-    }
+    return overChunk([&] { return nextPieceHeld(piece, end); });
 }
 
 QByteArrayView LineSplitter::ahead()

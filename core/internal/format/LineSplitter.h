@@ -81,6 +81,7 @@ private:
     // As next() and nextPiece(), within m_bytes: NeedMore when the bytes after them decide.
     Step nextHeld(Line &line);
     Step nextPieceHeld(QByteArrayView &piece, End *end);
+    template <typename Held> Step overChunk(Held step);
     // Moves on to the bytes of the chunk not yet held; a line begun before them is joined with
     // its end in a buffer of its own.
     void takeChunk();
