@@ -2,9 +2,15 @@
 
 #include "core/internal/format/AccountFileFormat.h"
 
+#include <QtAlgorithms>
+
 #include <algorithm>
-#include <cstring>
 #include <utility>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define KELTO_HAVE_SSE2 1
+#endif
 
 void LineSplitter::feed(QByteArrayView chunk)
 {
@@ -20,7 +26,6 @@ void LineSplitter::takeChunk()
     const QByteArrayView begun = m_bytes.sliced(m_start);
     m_base += m_start;
     m_start = 0;
-    m_nextLineFeed = -1;
     if (begun.isEmpty()) {
         m_bytes = std::exchange(m_chunk, QByteArrayView());
         return;
@@ -59,24 +64,30 @@ void LineSplitter::keepUnfinished()
     m_base += m_start;
     m_start = 0;
     m_bytes = m_unfinished;
-    m_nextLineFeed = -1;
 }
 
-// The first CR or LF in [from, to), or to. The system's memchr() finds each much faster than a
-// loop over the bytes; the next LF is remembered, so that a file whose lines end in a lone CR is
-// not searched to the end of the bytes for every line.
-qsizetype LineSplitter::findLineEnd(qsizetype from, qsizetype to)
+// The first CR or LF in [from, to), or to. Sixteen bytes at a time where the processor can: one
+// pass for both, where the system's memchr() would take one for each, for lines of a few dozen
+// bytes.
+qsizetype LineSplitter::findLineEnd(qsizetype from, qsizetype to) const
 {
     const char *const bytes = m_bytes.data();
-    if (m_nextLineFeed < from) {
-        const void *lineFeed = std::memchr(bytes + from, '\n', size_t(m_bytes.size() - from));
-        m_nextLineFeed = lineFeed ? static_cast<const char *>(lineFeed) - bytes : m_bytes.size();
+    const char *p = bytes + from;
+    const char *const end = bytes + to;
+#ifdef KELTO_HAVE_SSE2
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; end - p >= 16; p += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const int hits =
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, cr), _mm_cmpeq_epi8(block, lf)));
+        if (hits)
+            return p - bytes + qCountTrailingZeroBits(quint32(hits));
     }
-    const qsizetype limit = std::min(to, m_nextLineFeed);
-    if (limit <= from)
-        return from;
-    const void *carriageReturn = std::memchr(bytes + from, '\r', size_t(limit - from));
-    return carriageReturn ? static_cast<const char *>(carriageReturn) - bytes : limit;
+#endif
+    while (p < end && *p != '\r' && *p != '\n')
+        ++p;
+    return p - bytes;
 }
 
 bool LineSplitter::passLineEnd(End &end)

@@ -89,19 +89,18 @@ private:
     void keepUnfinished();
     // Whether the bytes held are all that is left of the file.
     bool atFileEnd() const { return m_finished && m_chunk.isEmpty(); }
-    qsizetype findLineEnd(qsizetype from, qsizetype to);
+    qsizetype findLineEnd(qsizetype from, qsizetype to) const;
     // Passes the end of a line at m_start; false when a CR may yet be followed by its LF.
     bool passLineEnd(End &end);
 
     const qsizetype m_longest;
-    QByteArrayView m_bytes;        // those being split: of the chunk, m_joined or m_unfinished
-    QByteArrayView m_chunk;        // the chunk's bytes after m_bytes
-    QByteArray m_joined;           // a line that spans two chunks, whole
-    QByteArray m_unfinished;       // a line that the last chunk ended in, as far as it came
-    qint64 m_base = 0;             // the offset of m_bytes's first byte
-    qsizetype m_start = 0;         // of the bytes not yet handed out
-    qsizetype m_searched = 0;      // bytes after m_start known to hold no line end
-    qsizetype m_nextLineFeed = -1; // in m_bytes, at or after the last search; -1: not known
+    QByteArrayView m_bytes;   // those being split: of the chunk, m_joined or m_unfinished
+    QByteArrayView m_chunk;   // the chunk's bytes after m_bytes
+    QByteArray m_joined;      // a line that spans two chunks, whole
+    QByteArray m_unfinished;  // a line that the last chunk ended in, as far as it came
+    qint64 m_base = 0;        // the offset of m_bytes's first byte
+    qsizetype m_start = 0;    // of the bytes not yet handed out
+    qsizetype m_searched = 0; // bytes after m_start known to hold no line end
     bool m_finished = false;
     bool m_started = false;
     bool m_cut = false;

@@ -5,14 +5,13 @@
 #include "core/internal/fs/FileOperationHooks.h"
 #include "core/internal/scan/AccountLineReader.h"
 
+#include <QtAlgorithms>
+
 #include <algorithm>
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
 #define KELTO_HAVE_SSE2 1
-#endif
-#ifdef _MSC_VER
-#include <intrin.h>
 #endif
 
 namespace {
@@ -21,19 +20,6 @@ bool isAscii(const QString &text)
 {
     return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
 }
-
-#ifdef KELTO_HAVE_SSE2
-int lowestSetBit(unsigned mask)
-{
-#ifdef _MSC_VER
-    unsigned long index;
-    _BitScanForward(&index, mask);
-    return int(index);
-#else
-    return __builtin_ctz(mask);
-#endif
-}
-#endif
 
 // The first comma of a line in [p, end), or end; nonAscii is set when a byte before it is 0x80
 // or above. Sixteen bytes at a time where the processor can.
@@ -46,7 +32,7 @@ const char *findNameEnd(const char *p, const char *end, bool &nonAscii)
         const unsigned commas = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, comma)));
         const unsigned high = unsigned(_mm_movemask_epi8(bytes));
         if (commas) {
-            const int at = lowestSetBit(commas);
+            const int at = qCountTrailingZeroBits(quint32(commas));
             if (high & ((1u << at) - 1))
                 nonAscii = true;
             return p + at;
@@ -60,6 +46,13 @@ const char *findNameEnd(const char *p, const char *end, bool &nonAscii)
             nonAscii = true;
     }
     return p;
+}
+
+// QByteArray::append() of a view inserts, a much longer way for the few bytes of a line.
+void appendTo(QByteArray *out, QByteArrayView bytes)
+{
+    if (out)
+        out->append(bytes.data(), bytes.size());
 }
 
 // Lines are cut where every reader of the file cuts them, and never within a name field that
@@ -257,8 +250,7 @@ void UsernameScanner::lineEnded(LineSplitter::End end, QByteArray *out)
     m_tryPlainLines = end == LineSplitter::End::CrLf;
     if (!m_tryPlainLines) {
         lineChanged(m_lineStart);
-        if (out)
-            out->append(AccountFileFormat::lineEnd);
+        appendTo(out, AccountFileFormat::lineEnd);
     }
 }
 
@@ -275,8 +267,7 @@ bool UsernameScanner::takeLine(const LineSplitter::Line &line, QByteArray *out)
         keepAsIs(begin, line.bytes.end() + 2, out);
     } else {
         flushSpan(out);
-        if (out)
-            out->append(line.bytes);
+        appendTo(out, line.bytes);
     }
     m_inRest = m_lines.lineIsCut();
     if (!m_inRest)
@@ -291,16 +282,15 @@ bool UsernameScanner::passRest(QByteArray *out)
     for (;;) {
         switch (m_lines.nextPiece(piece, &end)) {
         case LineSplitter::Step::Taken:
-            if (out)
-                out->append(piece);
+            appendTo(out, piece);
             break;
         case LineSplitter::Step::NeedMore:
             return false;
         case LineSplitter::Step::Done:
             m_inRest = false;
             // A cut line goes out whole: its end as well.
-            if (end == LineSplitter::End::CrLf && out)
-                out->append(AccountFileFormat::lineEnd);
+            if (end == LineSplitter::End::CrLf)
+                appendTo(out, AccountFileFormat::lineEnd);
             lineEnded(end, out);
             return true;
         }
@@ -320,8 +310,7 @@ bool UsernameScanner::scanLines(QByteArray *out)
             break;
         if (!m_markCopied) {
             m_markCopied = true;
-            if (out)
-                out->append(m_lines.byteOrderMark());
+            appendTo(out, m_lines.byteOrderMark());
         }
         if (step == LineSplitter::Step::Done)
             break;
