@@ -48,11 +48,11 @@ const char *findNameEnd(const char *p, const char *end, bool &nonAscii)
     return p;
 }
 
-// QByteArray::append() of a view inserts, a much longer way for the few bytes of a line.
+// Only a scan that copies has an output.
 void appendTo(QByteArray *out, QByteArrayView bytes)
 {
     if (out)
-        out->append(bytes.data(), bytes.size());
+        out->append(bytes);
 }
 
 // Lines are cut where every reader of the file cuts them, and never within a name field that
