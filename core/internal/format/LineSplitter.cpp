@@ -12,6 +12,31 @@
 #define KELTO_HAVE_SSE2 1
 #endif
 
+namespace {
+
+// The first CR or LF in [p, end), or end. Sixteen bytes at a time where the processor can: one
+// pass for both, where the system's memchr() would take one for each, for lines of a few dozen
+// bytes.
+const char *findLineEnd(const char *p, const char *end)
+{
+#ifdef KELTO_HAVE_SSE2
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; end - p >= 16; p += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const int hits =
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, cr), _mm_cmpeq_epi8(block, lf)));
+        if (hits)
+            return p + qCountTrailingZeroBits(quint32(hits));
+    }
+#endif
+    while (p < end && *p != '\r' && *p != '\n')
+        ++p;
+    return p;
+}
+
+} // namespace
+
 void LineSplitter::feed(QByteArrayView chunk)
 {
     Q_ASSERT(m_chunk.isEmpty());
@@ -40,10 +65,7 @@ void LineSplitter::takeChunk()
         take = bytes[0] == '\n' ? 1 : 0;
     } else {
         const qsizetype searchTo = std::min(m_chunk.size(), m_longest + 4);
-        const auto isLineEnd = [](char c) {
-            return c == '\r' || c == '\n';
-        };
-        take = std::find_if(bytes, bytes + searchTo, isLineEnd) - bytes;
+        take = findLineEnd(bytes, bytes + searchTo) - bytes;
         if (take < searchTo)
             take +=
                 bytes[take] == '\r' && take + 1 < m_chunk.size() && bytes[take + 1] == '\n' ? 2 : 1;
@@ -66,28 +88,10 @@ void LineSplitter::keepUnfinished()
     m_bytes = m_unfinished;
 }
 
-// The first CR or LF in [from, to), or to. Sixteen bytes at a time where the processor can: one
-// pass for both, where the system's memchr() would take one for each, for lines of a few dozen
-// bytes.
-qsizetype LineSplitter::findLineEnd(qsizetype from, qsizetype to) const
+qsizetype LineSplitter::lineEndIn(qsizetype from, qsizetype to) const
 {
     const char *const bytes = m_bytes.data();
-    const char *p = bytes + from;
-    const char *const end = bytes + to;
-#ifdef KELTO_HAVE_SSE2
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i lf = _mm_set1_epi8('\n');
-    for (; end - p >= 16; p += 16) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-        const int hits =
-            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, cr), _mm_cmpeq_epi8(block, lf)));
-        if (hits)
-            return p - bytes + qCountTrailingZeroBits(quint32(hits));
-    }
-#endif
-    while (p < end && *p != '\r' && *p != '\n')
-        ++p;
-    return p - bytes;
+    return findLineEnd(bytes + from, bytes + to) - bytes;
 }
 
 bool LineSplitter::passLineEnd(End &end)
@@ -165,7 +169,7 @@ LineSplitter::Step LineSplitter::nextHeld(Line &line)
     m_cut = false;
     // One byte past the longest whole line: a line end there still ends a whole line.
     const qsizetype searchTo = std::min(m_bytes.size(), m_start + m_longest + 1);
-    const qsizetype end = findLineEnd(m_start + m_searched, searchTo);
+    const qsizetype end = lineEndIn(m_start + m_searched, searchTo);
     m_searched = end - m_start;
     if (end == m_start + m_longest + 1) {
         line = {m_bytes.sliced(m_start, m_longest), End::None, m_base + m_start};
@@ -194,7 +198,7 @@ LineSplitter::Step LineSplitter::nextPieceHeld(QByteArrayView &piece, End *end)
 {
     if (!m_restPending)
         return Step::Done;
-    const qsizetype lineEnd = findLineEnd(m_start, m_bytes.size());
+    const qsizetype lineEnd = lineEndIn(m_start, m_bytes.size());
     if (lineEnd > m_start) {
         piece = m_bytes.sliced(m_start, lineEnd - m_start);
         m_start = lineEnd;

@@ -89,7 +89,8 @@ private:
     void keepUnfinished();
     // Whether the bytes held are all that is left of the file.
     bool atFileEnd() const { return m_finished && m_chunk.isEmpty(); }
-    qsizetype findLineEnd(qsizetype from, qsizetype to) const;
+    // The first CR or LF of m_bytes in [from, to), or to.
+    qsizetype lineEndIn(qsizetype from, qsizetype to) const;
     // Passes the end of a line at m_start; false when a CR may yet be followed by its LF.
     bool passLineEnd(End &end);
 
