@@ -33,7 +33,7 @@ public:
     };
     struct Line
     {
-        QByteArrayView bytes; // without the end; valid until the next feed()
+        QByteArrayView bytes; // without the end; valid until the next feed(), while its chunk is
         End end = End::None;
         qint64 offset = 0; // of its first byte in the bytes fed
     };
@@ -62,8 +62,8 @@ public:
     Step nextPiece(QByteArrayView &piece, End *end = nullptr);
 
     // For a caller that passes lines of a kind it knows faster itself: the bytes held from the
-    // start of the next line on, with the offset of the first. Nothing before the byte-order mark
-    // is known or while a cut line's rest is pending; the bytes may end within a line or a line
+    // start of the next line on, with the offset of the first: nothing until the byte-order mark
+    // is known, nor while a cut line's rest is pending. The bytes may end within a line or its
     // end (a CR whose LF has not come yet).
     QByteArrayView ahead();
     qint64 aheadOffset() const { return m_base + m_start; }

@@ -44,8 +44,8 @@ public:
     UsernameScanner(const UsernameScanner &) = delete;
     UsernameScanner &operator=(const UsernameScanner &) = delete;
 
-    // Appends the copy of what it can of chunk to out, when given. Returns false once a match
-    // has ended the scan.
+    // Appends the copy of what it can of chunk to out, when given; the chunk's memory may take
+    // other bytes once this returns. Returns false once a match has ended the scan.
     bool feed(QByteArrayView chunk, QByteArray *out);
     bool feed(QByteArrayView chunk, QByteArray &out) { return feed(chunk, &out); }
     // The end of the file: a last line without an end gets CR LF. Returns false on a match.
