@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+#include <algorithm>
+
 class LineSplitterTest : public QObject
 {
     Q_OBJECT
@@ -10,6 +12,8 @@ class LineSplitterTest : public QObject
 private slots:
     void linesAreTheSameHoweverTheBytesArrive_data();
     void linesAreTheSameHoweverTheBytesArrive();
+    void aChunkIsHeldOnlyUntilMoreIsAskedFor_data();
+    void aChunkIsHeldOnlyUntilMoreIsAskedFor();
 };
 
 void LineSplitterTest::linesAreTheSameHoweverTheBytesArrive_data()
@@ -67,6 +71,75 @@ void LineSplitterTest::linesAreTheSameHoweverTheBytesArrive()
         }
         QCOMPARE(lines, expected);
         QCOMPARE(splitter.byteOrderMark().size(), markSize);
+    }
+}
+
+void LineSplitterTest::aChunkIsHeldOnlyUntilMoreIsAskedFor_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("midFile");
+    QTest::newRow("ends of each kind, within chunks and across")
+        << QByteArray("ab\r\ncd\nef\rgh\r\n\rij") << false;
+    QTest::newRow("a mark across chunks") << QByteArray("\xEF\xBB\xBF"
+                                                        "ab\r\ncd")
+                                          << false;
+    QTest::newRow("a mark's bytes mid-file start a line") << QByteArray("\xEF\xBB\xBF"
+                                                                        "ab\r\ncd")
+                                                          << true;
+    QTest::newRow("cut lines across chunks")
+        << QByteArray("ab\r\nabcdefghij\r\nabcdefg\rx") << false;
+}
+
+// The bytes go through one buffer, spoilt each time the splitter asks for more: the lines, their
+// ends and the rests of cut lines must still make up the bytes. A line that lies in one chunk
+// with the byte after it (or its LF end) is handed out from the chunk, not copied.
+void LineSplitterTest::aChunkIsHeldOnlyUntilMoreIsAskedFor()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, midFile);
+    const QByteArray ends[] = {"\r\n", "\n", "\r", ""}; // by End
+    for (qsizetype chunk = 1; chunk <= bytes.size(); ++chunk) {
+        LineSplitter splitter(5, midFile ? LineSplitter::Start::AtLineStart
+                                         : LineSplitter::Start::AtFileStart);
+        QByteArray buffer(chunk, '#');
+        qsizetype fed = 0;
+        const auto more = [&] {
+            buffer.fill('#');
+            const qsizetype size = qMin(chunk, bytes.size() - fed);
+            if (size == 0)
+                return splitter.finish();
+            std::copy_n(bytes.constData() + fed, size, buffer.data());
+            splitter.feed(QByteArrayView(buffer.constData(), size));
+            fed += size;
+        };
+        QByteArray rebuilt;
+        LineSplitter::Line line;
+        for (LineSplitter::Step step; (step = splitter.next(line)) != LineSplitter::Step::Done;) {
+            if (step == LineSplitter::Step::NeedMore) {
+                more();
+                continue;
+            }
+            const QByteArrayView start = line.bytes;
+            const bool cut = splitter.lineIsCut();
+            rebuilt += start.toByteArray();
+            LineSplitter::End end = line.end;
+            QByteArrayView piece;
+            while (splitter.lineIsCut() &&
+                   (step = splitter.nextPiece(piece, &end)) != LineSplitter::Step::Done) {
+                if (step == LineSplitter::Step::NeedMore)
+                    more();
+                else
+                    rebuilt += piece.toByteArray();
+            }
+            rebuilt += ends[int(end)];
+            const qsizetype inChunk = line.offset % chunk;
+            const qsizetype chunkSize = qMin(chunk, bytes.size() - (line.offset - inChunk));
+            const qsizetype needed = start.size() + (end == LineSplitter::End::Lf ? 1 : 2);
+            if (!cut && end != LineSplitter::End::None)
+                QCOMPARE(start.data() == buffer.constData() + inChunk,
+                         inChunk + needed <= chunkSize);
+        }
+        QCOMPARE(splitter.byteOrderMark().toByteArray() + rebuilt, bytes);
     }
 }
 

@@ -15,6 +15,8 @@ void appendLine(QByteArray &out, QByteArrayView line)
     out.append(AccountFileFormat::lineEnd);
 }
 
+// Called only once the splitter asked for more: it then holds nothing of the last chunk, and the
+// lines handed out from it are no longer promised, so the same memory takes the next one.
 bool AccountLineReader::fill()
 {
     m_chunk.resize(chunkSize);

@@ -3,65 +3,36 @@
 #include "core/internal/format/AccountFileFormat.h"
 #include "core/internal/format/NameKey.h"
 #include "core/internal/fs/FileOperationHooks.h"
+#include "core/internal/scan/AccountLineReader.h"
+
+#include <QtAlgorithms>
 
 #include <algorithm>
-#include <cstring>
-#include <utility>
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
 #define KELTO_HAVE_SSE2 1
 #endif
-#ifdef _MSC_VER
-#include <intrin.h>
-#endif
 
 namespace {
-
-using AccountFileFormat::byteOrderMark;
 
 bool isAscii(const QString &text)
 {
     return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
 }
 
-bool isStop(char c, bool alsoComma)
-{
-    return c == '\r' || c == '\n' || (alsoComma && c == ',');
-}
-
-#ifdef KELTO_HAVE_SSE2
-int lowestSetBit(unsigned mask)
-{
-#ifdef _MSC_VER
-    unsigned long index;
-    _BitScanForward(&index, mask);
-    return int(index);
-#else
-    return __builtin_ctz(mask);
-#endif
-}
-#endif
-
-// First CR or LF in [p, end), or with alsoComma the first comma too; nonAscii is set when a
-// byte before it is 0x80 or above. Sixteen bytes at a time where the processor can, else eight
-// at a time: a word is skipped whole unless one of its bytes is below 0x0E (CR and LF are,
-// ordinary text almost never is) or, when asked, a comma.
-template <bool alsoComma> const char *findStop(const char *p, const char *end, bool &nonAscii)
+// The first comma of a line in [p, end), or end; nonAscii is set when a byte before it is 0x80
+// or above. Sixteen bytes at a time where the processor can.
+const char *findNameEnd(const char *p, const char *end, bool &nonAscii)
 {
 #ifdef KELTO_HAVE_SSE2
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i lf = _mm_set1_epi8('\n');
     const __m128i comma = _mm_set1_epi8(',');
     for (; end - p >= 16; p += 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-        __m128i hits = _mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf));
-        if constexpr (alsoComma)
-            hits = _mm_or_si128(hits, _mm_cmpeq_epi8(bytes, comma));
-        const unsigned stops = unsigned(_mm_movemask_epi8(hits));
-        const unsigned high = alsoComma ? unsigned(_mm_movemask_epi8(bytes)) : 0;
-        if (stops) {
-            const int at = lowestSetBit(stops);
+        const unsigned commas = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, comma)));
+        const unsigned high = unsigned(_mm_movemask_epi8(bytes));
+        if (commas) {
+            const int at = qCountTrailingZeroBits(quint32(commas));
             if (high & ((1u << at) - 1))
                 nonAscii = true;
             return p + at;
@@ -69,52 +40,38 @@ template <bool alsoComma> const char *findStop(const char *p, const char *end, b
         if (high)
             nonAscii = true;
     }
-    for (; p < end; ++p) {
-        if (isStop(*p, alsoComma))
-            return p;
-        if (alsoComma && (*p & 0x80))
+#endif
+    for (; p < end && *p != ','; ++p) {
+        if (*p & 0x80)
             nonAscii = true;
     }
-    return end;
-#else
-    constexpr quint64 ones = 0x0101010101010101ULL;
-    constexpr quint64 highBits = 0x8080808080808080ULL;
-    for (;;) {
-        while (end - p >= 8) {
-            quint64 word;
-            std::memcpy(&word, p, 8);
-            quint64 candidates = (word - ones * 0x0E) & ~word;
-            if constexpr (alsoComma) {
-                const quint64 commas = word ^ (ones * ',');
-                candidates |= (commas - ones) & ~commas;
-            }
-            if (candidates & highBits)
-                break;
-            if (alsoComma && (word & highBits))
-                nonAscii = true;
-            p += 8;
-        }
-        for (const char *stop = std::min(p + 8, end); p < stop; ++p) {
-            if (isStop(*p, alsoComma))
-                return p;
-            if (alsoComma && (*p & 0x80))
-                nonAscii = true;
-        }
-        if (p == end)
-            return end;
-    }
-#endif
+    return p;
+}
+
+// Only a scan that copies has an output.
+void appendTo(QByteArray *out, QByteArrayView bytes)
+{
+    if (out)
+        out->append(bytes);
+}
+
+// Lines are cut where every reader of the file cuts them, and never within a name field that
+// can match: a cut line's start without a comma is too long to be any name.
+qsizetype longestWholeLine(qsizetype maxFieldBytes)
+{
+    return std::max(AccountLineReader::longestWholeLine, maxFieldBytes + 1);
 }
 
 } // namespace
 
 UsernameScanner::UsernameScanner(const QList<QString> &usernames, Stop stop, Start start)
-    : m_stop(stop), m_names(namesFor(usernames)), m_headDone(start == Start::AtLineStart),
-      m_found(usernames.size(), false)
+    : m_stop(stop), m_names(namesFor(usernames)),
+      m_lines(longestWholeLine(m_names->maxFieldBytes), start), m_found(usernames.size(), false)
 {}
 
 UsernameScanner::UsernameScanner(const UsernameScanner &sameNames, Start start)
-    : m_stop(sameNames.m_stop), m_names(sameNames.m_names), m_headDone(start == Start::AtLineStart),
+    : m_stop(sameNames.m_stop), m_names(sameNames.m_names),
+      m_lines(longestWholeLine(m_names->maxFieldBytes), start),
       m_found(sameNames.m_found.size(), false)
 {}
 
@@ -185,19 +142,6 @@ void UsernameScanner::lineChanged(qint64 lineStart)
         m_unchanged = lineStart;
 }
 
-// Keeps the start of a name field that a chunk boundary cut, up to the longest that can match.
-void UsernameScanner::carry(const char *from, const char *to, bool nonAscii)
-{
-    m_carrying = true;
-    m_fieldNonAscii = m_fieldNonAscii || nonAscii;
-    if (m_fieldTooLong)
-        return;
-    if (qsizetype(m_field.size()) + (to - from) > m_names->maxFieldBytes)
-        m_fieldTooLong = true;
-    else
-        m_field.append(from, size_t(to - from));
-}
-
 // Most lines are refused by their length or first letter before any folding.
 int UsernameScanner::lookUpAscii(std::string_view field)
 {
@@ -223,7 +167,7 @@ int UsernameScanner::lookUpAscii(std::string_view field)
 
 int UsernameScanner::lookUp(std::string_view field, bool nonAscii)
 {
-    if (field.empty() || m_fieldTooLong || qsizetype(field.size()) > m_names->maxFieldBytes)
+    if (field.empty() || qsizetype(field.size()) > m_names->maxFieldBytes)
         return -1;
     if (!nonAscii)
         return lookUpAscii(field);
@@ -263,119 +207,117 @@ bool UsernameScanner::lookUpName(std::string_view field, bool nonAscii)
 }
 
 // Lines that end in CR LF and hold ASCII names go through the plain-line scan; it hands back the
-// names that might be one looked for.
-const char *UsernameScanner::skipPlainLines(const char *lineStart, const char *end)
+// names that might be one looked for. False when a name found ends the scan.
+bool UsernameScanner::skipPlainLines(QByteArray *out)
 {
+    m_tryPlainLines = false;
     if (!m_names->skipPlainLines)
-        return lineStart;
+        return true;
+    const QByteArrayView ahead = m_lines.ahead();
+    if (ahead.isEmpty())
+        return true;
+    m_aheadBegin = ahead.data();
+    m_aheadOffset = m_lines.aheadOffset();
     const auto nameFound = [](void *scanner, const char *name, size_t length, bool nonAscii) {
         auto *self = static_cast<UsernameScanner *>(scanner);
         // A plain line's name starts it; the plain-line scan keeps no line starts of its own.
-        self->m_lineStart = self->m_offset + (name - self->m_scanBegin);
+        self->m_lineStart = self->m_aheadOffset + (name - self->m_aheadBegin);
         return self->lookUpName(std::string_view(name, length), nonAscii);
     };
     const PlainLineNames names{m_names->asciiLengthList.data(),
                                int(m_names->asciiLengthList.size()), nameFound, this, &m_lineEnds};
-    return m_names->skipPlainLines(lineStart, end, names);
+    const char *const next = m_names->skipPlainLines(ahead.begin(), ahead.end(), names);
+    if (!next)
+        return false;
+    if (next != ahead.begin()) {
+        keepAsIs(ahead.begin(), next, out);
+        m_lines.skip(next - ahead.begin());
+    }
+    return true;
 }
 
-// Output is copied in spans: lines that already end in CR LF are passed through untouched, and
-// only LF or lone-CR ends break the span to be rewritten.
-bool UsernameScanner::scan(QByteArrayView bytes, QByteArray *out)
+void UsernameScanner::flushSpan(QByteArray *out)
 {
-    const char *const begin = bytes.data();
-    m_scanBegin = begin;
-    const char *p = begin;
-    const char *const end = p + bytes.size();
-    const char *copyFrom = p;
-    const auto offsetOf = [&](const char *at) {
-        return m_offset + (at - begin);
-    };
-    while (p < end) {
-        if (m_pendingCR) {
-            m_pendingCR = false;
-            const bool pairedWithLF = *p == '\n';
-            // A CR at the end of the last chunk is one line end with this LF, which the copy
-            // has already written.
-            if (p == begin && !pairedWithLF)
-                lineChanged(m_lineStart);
-            if (pairedWithLF) {
-                ++p;
-                copyFrom = p;
-            }
-            m_lineStart = offsetOf(p);
-            if (pairedWithLF)
-                continue;
-        }
-        if (m_tryPlainLines && m_inName && !m_carrying && !m_lineStarted) {
-            const char *next = skipPlainLines(p, end);
-            if (!next)
-                return false;
-            // The line it stopped at goes through below, and so do all lines after it until
-            // one ends in CR LF again.
-            m_tryPlainLines = false;
-            if (next != p) {
-                p = next;
-                m_lineStart = offsetOf(p);
-                continue;
-            }
-        }
-        const char *q = p;
-        if (m_inName) {
-            bool nonAscii = false;
-            q = findStop<true>(p, end, nonAscii);
-            if (q > p)
-                m_lineStarted = true;
-            if (q == end) {
-                carry(p, q, nonAscii);
-                break;
-            }
-            std::string_view field(p, size_t(q - p));
-            if (m_carrying) {
-                carry(p, q, nonAscii);
-                field = m_field;
-                nonAscii = m_fieldNonAscii;
-            }
-            if (*q == ',') {
-                m_lineStarted = true;
-                p = q + 1;
-                if (!endOfNameField(field, nonAscii))
-                    return false;
-                continue;
-            }
-            if (!endOfNameField(field, nonAscii))
-                return false;
-        } else {
-            bool unused = false;
-            q = findStop<false>(p, end, unused);
-            if (q == end)
-                break;
-        }
-        startLine();
+    if (out && m_spanEnd != m_spanBegin)
+        out->append(m_spanBegin, m_spanEnd - m_spanBegin);
+    m_spanBegin = m_spanEnd = nullptr;
+}
+
+void UsernameScanner::lineEnded(LineSplitter::End end, QByteArray *out)
+{
+    if (end != LineSplitter::End::None)
         ++m_lineEnds;
-        if (*q == '\r' && q + 1 < end && q[1] == '\n') {
-            p = q + 2;
-            m_lineStart = offsetOf(p);
-            m_tryPlainLines = true;
-            continue;
-        }
-        if (out) {
-            if (q > copyFrom)
-                out->append(copyFrom, q - copyFrom);
-            out->append("\r\n", 2);
-        }
-        m_pendingCR = *q == '\r';
-        p = q + 1;
-        copyFrom = p;
-        // A CR that ends the chunk may be half of a CR LF: the next chunk decides.
-        if (m_pendingCR && p == end)
-            break;
+    m_tryPlainLines = end == LineSplitter::End::CrLf;
+    if (!m_tryPlainLines) {
         lineChanged(m_lineStart);
-        m_lineStart = offsetOf(p);
+        appendTo(out, AccountFileFormat::lineEnd);
     }
-    if (out && end > copyFrom)
-        out->append(copyFrom, end - copyFrom);
-    m_offset += bytes.size();
+}
+
+bool UsernameScanner::takeLine(const LineSplitter::Line &line, QByteArray *out)
+{
+    m_lineStart = line.offset;
+    const char *const begin = line.bytes.begin();
+    bool nonAscii = false;
+    const char *const nameEnd = findNameEnd(begin, line.bytes.end(), nonAscii);
+    if (!endOfNameField(std::string_view(begin, size_t(nameEnd - begin)), nonAscii))
+        return false;
+    if (line.end == LineSplitter::End::CrLf && !m_lines.lineIsCut()) {
+        // Its CR LF follows it where it lies.
+        keepAsIs(begin, line.bytes.end() + 2, out);
+    } else {
+        flushSpan(out);
+        appendTo(out, line.bytes);
+    }
+    m_inRest = m_lines.lineIsCut();
+    if (!m_inRest)
+        lineEnded(line.end, out);
+    return true;
+}
+
+bool UsernameScanner::passRest(QByteArray *out)
+{
+    QByteArrayView piece;
+    LineSplitter::End end = LineSplitter::End::None;
+    for (;;) {
+        switch (m_lines.nextPiece(piece, &end)) {
+        case LineSplitter::Step::Taken:
+            appendTo(out, piece);
+            break;
+        case LineSplitter::Step::NeedMore:
+            return false;
+        case LineSplitter::Step::Done:
+            m_inRest = false;
+            // A cut line goes out whole: its end as well.
+            if (end == LineSplitter::End::CrLf)
+                appendTo(out, AccountFileFormat::lineEnd);
+            lineEnded(end, out);
+            return true;
+        }
+    }
+}
+
+bool UsernameScanner::scanLines(QByteArray *out)
+{
+    for (;;) {
+        if (m_inRest && !passRest(out))
+            break;
+        if (m_tryPlainLines && !skipPlainLines(out))
+            return false;
+        LineSplitter::Line line;
+        const LineSplitter::Step step = m_lines.next(line);
+        if (step == LineSplitter::Step::NeedMore)
+            break;
+        if (!m_markCopied) {
+            m_markCopied = true;
+            appendTo(out, m_lines.byteOrderMark());
+        }
+        if (step == LineSplitter::Step::Done)
+            break;
+        if (!takeLine(line, out))
+            return false;
+    }
+    flushSpan(out);
     return true;
 }
 
@@ -383,47 +325,20 @@ bool UsernameScanner::feed(QByteArrayView chunk, QByteArray *out)
 {
     if (m_stopped)
         return false;
-    if (!m_headDone) {
-        const qsizetype take = std::min<qsizetype>(3 - m_head.size(), chunk.size());
-        m_head.append(chunk.first(take));
-        chunk = chunk.sliced(take);
-        if (m_head.size() < 3)
-            return true;
-        m_headDone = true;
-        const QByteArray head = std::exchange(m_head, QByteArray());
-        QByteArrayView rest(head);
-        if (head == byteOrderMark) {
-            if (out)
-                out->append(head);
-            rest = rest.sliced(3);
-            m_offset = m_lineStart = 3;
-        }
-        if (!scan(rest, out))
-            return false;
-    }
-    return scan(chunk, out);
+    m_lines.feed(chunk);
+    if (!scanLines(out))
+        return false;
+    m_bytesSeen += chunk.size();
+    return true;
 }
 
 bool UsernameScanner::finish(QByteArray *out)
 {
     if (m_stopped)
         return false;
-    if (!m_headDone) {
-        m_headDone = true;
-        if (!scan(std::exchange(m_head, QByteArray()), out))
-            return false;
-    }
-    if (m_pendingCR) // a lone CR ends the file
-        lineChanged(m_lineStart);
-    m_pendingCR = false;
-    if (m_inName && m_lineStarted && !endOfNameField(m_field, m_fieldNonAscii))
+    m_lines.finish();
+    if (!scanLines(out))
         return false;
-    if (m_lineStarted) {
-        lineChanged(m_lineStart);
-        if (out)
-            out->append("\r\n", 2);
-    }
-    startLine();
     m_stopped = true;
     return true;
 }
@@ -433,8 +348,7 @@ void UsernameScanner::append(const UsernameScanner &next)
     const qint64 seen = bytesSeen();
     if (m_unchanged < 0 && next.m_unchanged >= 0)
         m_unchanged = seen + next.m_unchanged;
-    m_offset = seen + next.bytesSeen();
-    m_head.clear();
+    m_bytesSeen = seen + next.bytesSeen();
     if (m_firstMatchLine == 0 && next.m_firstMatchLine > 0) {
         m_firstMatchLine = m_lineEnds + next.m_firstMatchLine;
         m_firstMatchStart = seen + next.m_firstMatchStart;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/internal/format/LineSplitter.h"
 #include "core/internal/scan/PlainLines.h"
 
 #include <QByteArray>
@@ -34,11 +35,7 @@ public:
         AtFirstMatch,
         Never,
     };
-    enum class Start
-    {
-        AtFileStart, // the bytes may begin with a byte-order mark
-        AtLineStart, // the bytes continue a file at the start of one of its lines
-    };
+    using Start = LineSplitter::Start;
 
     UsernameScanner(const QList<QString> &usernames, Stop stop, Start start = Start::AtFileStart);
     // Looks for the same names as another scanner of the same update, sharing what it built to
@@ -47,8 +44,8 @@ public:
     UsernameScanner(const UsernameScanner &) = delete;
     UsernameScanner &operator=(const UsernameScanner &) = delete;
 
-    // Appends the copy of what it can of chunk to out, when given. Returns false once a match
-    // has ended the scan.
+    // Appends the copy of what it can of chunk to out, when given; the chunk's memory may take
+    // other bytes once this returns. Returns false once a match has ended the scan.
     bool feed(QByteArrayView chunk, QByteArray *out);
     bool feed(QByteArrayView chunk, QByteArray &out) { return feed(chunk, &out); }
     // The end of the file: a last line without an end gets CR LF. Returns false on a match.
@@ -70,41 +67,44 @@ public:
     // After finish(): the length of the longest start of the bytes that the copy repeats as it
     // is. It ends at the start of a line (or at the end): the first line whose end the copy
     // changes, and all after it, must go through a scanner started AtLineStart.
-    qint64 unchangedBytes() const { return m_unchanged < 0 ? m_offset : m_unchanged; }
+    qint64 unchangedBytes() const { return m_unchanged < 0 ? m_bytesSeen : m_unchanged; }
     // Bytes fed so far.
-    qint64 bytesSeen() const { return m_offset + m_head.size(); }
+    qint64 bytesSeen() const { return m_bytesSeen; }
     // Takes over the findings of a scanner that read, to its end, the bytes that follow the
     // ones this one has finished with (it started AtLineStart where this one ended).
     void append(const UsernameScanner &next);
 
 private:
-    bool scan(QByteArrayView bytes, QByteArray *out);
-    // Returns false when the scan must stop here. Inline, as it runs for every line: most
-    // lines are refused by the length of their name alone.
+    // Returns false when the scan must stop here.
+    bool scanLines(QByteArray *out);
+    bool takeLine(const LineSplitter::Line &line, QByteArray *out);
+    // False when the rest goes on in the next chunk.
+    bool passRest(QByteArray *out);
+    void lineEnded(LineSplitter::End end, QByteArray *out);
+    bool skipPlainLines(QByteArray *out);
+    // Inline, as it runs for every line: most lines are refused by the length of their name
+    // alone.
     bool endOfNameField(std::string_view field, bool nonAscii)
     {
-        m_inName = false;
         if (field.empty() ||
             (!nonAscii && !m_names->asciiLengths[std::min<size_t>(field.size(), 255)]))
             return true;
         return lookUpName(field, nonAscii);
     }
     bool lookUpName(std::string_view field, bool nonAscii);
-    const char *skipPlainLines(const char *lineStart, const char *end);
     int lookUp(std::string_view field, bool nonAscii);
     int lookUpAscii(std::string_view field);
-    void carry(const char *from, const char *to, bool nonAscii);
-    void startLine()
+    // The copy goes out in spans of lines that keep their bytes; each span lies in the chunk
+    // or in the splitter's own bytes, and goes out before either may change.
+    void keepAsIs(const char *from, const char *to, QByteArray *out)
     {
-        m_inName = true;
-        m_lineStarted = false;
-        if (m_carrying) {
-            m_carrying = false;
-            m_fieldTooLong = false;
-            m_fieldNonAscii = false;
-            m_field.clear();
+        if (from != m_spanEnd) {
+            flushSpan(out);
+            m_spanBegin = from;
         }
+        m_spanEnd = to;
     }
+    void flushSpan(QByteArray *out);
     void lineChanged(qint64 lineStart);
 
     // The names looked for, in the forms the scan compares fields with.
@@ -127,23 +127,21 @@ private:
     Stop m_stop;
     std::shared_ptr<const Names> m_names;
     std::string m_folded;
+    LineSplitter m_lines;
 
-    QByteArray m_head; // the first bytes, until it is known whether they are a byte-order mark
-    bool m_headDone = false;
-    bool m_pendingCR = false; // the last byte seen was a CR: an LF right after it belongs to it
     bool m_stopped = false;
     bool m_tryPlainLines = true; // the last line ended in CR LF: the next ones likely do too
+    bool m_inRest = false;       // of a cut line, whose end the next chunk may hold
+    bool m_markCopied = false;
+    const char *m_spanBegin = nullptr;
+    const char *m_spanEnd = nullptr;
 
-    bool m_inName = true;
-    bool m_lineStarted = false;
-    bool m_carrying = false; // the name field began in an earlier chunk: m_field holds it
-    bool m_fieldTooLong = false;
-    bool m_fieldNonAscii = false;
-    std::string m_field; // std::string: cleared per line without giving its memory back
-
-    qint64 m_offset = 0;     // bytes scanned before the current chunk
+    qint64 m_bytesSeen = 0;
     qint64 m_lineStart = 0;  // where the current line began
     qint64 m_unchanged = -1; // where the first changed line began; -1 while none has
+    // Of the bytes the plain-line scan goes through.
+    const char *m_aheadBegin = nullptr;
+    qint64 m_aheadOffset = 0;
 
     long long m_lineEnds = 0; // before the current line; the plain-line scan counts into it
     qint64 m_firstMatchLine = 0;
@@ -151,7 +149,6 @@ private:
     qint64 m_matchedLines = 0;
     qint64 m_lastMatchStart = 0;
     QString m_firstMatchName;
-    const char *m_scanBegin = nullptr; // of the bytes scan() goes through, which start at m_offset
 
     QList<int> m_matches;
     std::vector<bool> m_found;
