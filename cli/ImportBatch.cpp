@@ -13,13 +13,14 @@
 
 namespace {
 
+// The texts the rules check are copies; the two numbers are read in place.
 struct Fields
 {
     QString username;
     QString password;
-    QString gender;
+    QStringView gender;
     QString email;
-    QString gm;
+    QStringView gm;
 };
 
 bool isSkipped(const QString &line)
@@ -33,11 +34,11 @@ bool isSkipped(const QString &line)
     return true;
 }
 
-std::optional<qint16> parseGender(const QString &field)
+std::optional<qint16> parseGender(QStringView field)
 {
-    if (field == QLatin1String("1"))
+    if (field == u"1")
         return 1;
-    if (field == QLatin1String("0"))
+    if (field == u"0")
         return 0;
     return std::nullopt;
 }
@@ -71,8 +72,8 @@ public:
                                                      "found %1")
                                           .arg(parts.count()));
         Fields fields{parts.field(UsernameField).toString(), parts.field(PasswordField).toString(),
-                      parts.field(GenderField).toString(), parts.field(EmailField).toString(),
-                      parts.field(GmFlagsField).toString()};
+                      parts.field(GenderField), parts.field(EmailField).toString(),
+                      parts.field(GmFlagsField)};
         const QString key = caseInsensitiveKey(fields.username);
         const int earlierLine = m_firstLineOfKey.value(key, 0);
         if (earlierLine == 0 && !key.isEmpty())

@@ -110,7 +110,9 @@ QString addedText(const NewAccount &account)
 {
     // Views, not copies: an import describes ten thousands of accounts at once.
     const RecordFields fields{QStringView(account.recordLine)};
-    QString text = QStringLiteral("account added: ") + account.username;
+    QString text;
+    text.reserve(96 + account.recordLine.size());
+    text.append(QStringLiteral("account added: ")).append(account.username);
     if (fields.isRecord())
         text.append(QStringLiteral(" ("))
             .append(genderText(fields.field(GenderField) != u"0"))

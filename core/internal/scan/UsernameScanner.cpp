@@ -81,20 +81,25 @@ UsernameScanner::namesFor(const QList<QString> &usernames)
     auto names = std::make_shared<Names>();
     qsizetype longest = 0;
     names->asciiKeys.reserve(usernames.size());
-    names->unicodeKeys.reserve(usernames.size());
     for (int i = 0; i < usernames.size(); ++i) {
-        const QString key = caseInsensitiveKey(usernames.at(i));
-        longest = std::max(longest, usernames.at(i).toUtf8().size());
-        if (key.isEmpty()) {
-            names->asciiKeys.emplace_back();
+        const QString &username = usernames.at(i);
+        // A UTF-16 unit is at most three bytes of UTF-8.
+        longest = std::max(longest, 3 * username.size());
+        // An ASCII name is its own key once folded: an import brings ten thousands of them.
+        if (isAscii(username)) {
+            std::string &key = names->asciiKeys.emplace_back(size_t(username.size()), '\0');
+            std::transform(username.cbegin(), username.cend(), key.begin(),
+                           [](QChar c) { return asciiFold(char(c.unicode())); });
             continue;
         }
+        const QString key = caseInsensitiveKey(username);
+        if (isAscii(key)) {
+            names->asciiKeys.push_back(key.toLatin1().toStdString());
+            continue;
+        }
+        names->asciiKeys.emplace_back();
         if (!names->unicodeKeys.contains(key))
             names->unicodeKeys.insert(key, i);
-        if (isAscii(key))
-            names->asciiKeys.push_back(key.toLatin1().toStdString());
-        else
-            names->asciiKeys.emplace_back();
     }
     names->asciiIndex.reserve(names->asciiKeys.size());
     for (int i = 0; i < int(names->asciiKeys.size()); ++i) {
@@ -175,7 +180,15 @@ int UsernameScanner::lookUp(std::string_view field, bool nonAscii)
         decodeField(QByteArrayView(field.data(), qsizetype(field.size())));
     if (!decoded)
         return -1;
-    return m_names->unicodeKeys.value(caseInsensitiveKey(*decoded), -1);
+    // A field of other bytes may still have an ASCII key (ſamuel).
+    const QString key = caseInsensitiveKey(*decoded);
+    if (isAscii(key)) {
+        const QByteArray ascii = key.toLatin1();
+        const auto found =
+            m_names->asciiIndex.find(std::string_view(ascii.constData(), size_t(ascii.size())));
+        return found != m_names->asciiIndex.end() ? found->second : -1;
+    }
+    return m_names->unicodeKeys.value(key, -1);
 }
 
 bool UsernameScanner::lookUpName(std::string_view field, bool nonAscii)

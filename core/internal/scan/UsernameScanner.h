@@ -119,7 +119,7 @@ private:
         std::vector<int> asciiLengthList; // the lengths the plain-line scan looks for
         // Null where the processor has no plain-line scan, or a name is too long for it.
         PlainLineSkipper skipPlainLines = nullptr;
-        QHash<QString, int> unicodeKeys;
+        QHash<QString, int> unicodeKeys; // the keys that are not ASCII
     };
     static std::shared_ptr<const Names> namesFor(const QList<QString> &usernames);
     static void preparePlainScan(Names &names);
