@@ -28,6 +28,7 @@ private slots:
     void duplicateWritesNothing();
     void nameAmongPlainLines_data();
     void nameAmongPlainLines();
+    void nameAtEveryStartInTheRuns_data();
     void nameAtEveryStartInTheRuns();
     void lineOfTheNameAtEveryStartInTheRuns();
     void widestVectorsWhereTheProcessorHasThem();
@@ -229,22 +230,39 @@ void CopyPathsTest::nameAmongPlainLines()
     }
 }
 
+void CopyPathsTest::nameAtEveryStartInTheRuns_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("inFile");
+
+    QTest::newRow("ASCII") << QStringLiteral("dupe0000") << QByteArray("DUPE0000");
+#ifndef Q_OS_WIN
+    // As long in bytes as an ASCII name looked for, so the runs hand it over, their bytes of
+    // 0x80 and above standing in the next run where it crosses into one.
+    QTest::newRow("not ASCII") << QStringLiteral("dup\u00e9000")
+                               << QByteArray("DUP\xC3\x89"
+                                             "000");
+#endif
+}
+
 // A line that starts right after a run of 64 bytes ends is known to start only from the line
 // feed in the run before: the taken name is moved over every byte of the first three runs after
 // the first line (a line ended in CR LF cannot be 1 byte long).
 void CopyPathsTest::nameAtEveryStartInTheRuns()
 {
-    const QString name = QStringLiteral("dupe0000");
+    QFETCH(QString, name);
+    QFETCH(QByteArray, inFile);
     const QByteArray after = QByteArray("someone,pw\r\n").repeated(24);
     for (const bool narrow : {false, true}) {
         FaultInjection::setNarrowVectors(narrow);
         for (int offset = 0; offset < 192; offset += offset == 0 ? 2 : 1) {
             const QByteArray before =
                 offset == 0 ? QByteArray() : QByteArray(offset - 2, 'x') + "\r\n";
-            UsernameScanner scanner({name}, UsernameScanner::Stop::AtFirstMatch);
-            if (scanner.feed("first,pw\r\n" + before + "DUPE0000,pw\r\n" + after, nullptr))
+            UsernameScanner scanner({QStringLiteral("plain000"), name},
+                                    UsernameScanner::Stop::AtFirstMatch);
+            if (scanner.feed("first,pw\r\n" + before + inFile + ",pw\r\n" + after, nullptr))
                 scanner.finish(nullptr);
-            QVERIFY2(scanner.matches() == QList<int>{0},
+            QVERIFY2(scanner.matches() == QList<int>{1},
                      qPrintable(QStringLiteral("offset %1, narrow %2").arg(offset).arg(narrow)));
         }
     }
