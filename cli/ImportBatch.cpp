@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -32,6 +33,16 @@ bool isSkipped(const QString &line)
             return false;
     }
     return true;
+}
+
+// Digits as a number is written: no sign, no leading zero.
+bool isPlainNumber(QStringView text)
+{
+    const auto digit = [](QChar c) {
+        return c >= u'0' && c <= u'9';
+    };
+    return !text.isEmpty() && (text.size() == 1 || text.front() != u'0') &&
+           std::all_of(text.begin(), text.end(), digit);
 }
 
 std::optional<qint16> parseGender(QStringView field)
@@ -79,6 +90,7 @@ public:
         if (earlierLine == 0 && !key.isEmpty())
             m_firstLineOfKey.insert(key, lineNumber);
 
+        const bool emailGiven = !fields.email.isEmpty();
         const ValidationResult check =
             validateAccountTexts(fields.username, fields.password, fields.email);
         if (!check.passed)
@@ -102,8 +114,13 @@ public:
                                    true});
             return;
         }
-        batch.accounts.append({fields.username, BuildRecordLine(fields.username, fields.password,
-                                                                *gender, fields.email, *gm)});
+        // A line that has the record's own form is the record, as nearly every line of an
+        // export read back has.
+        const bool asRecord = emailGiven && isPlainNumber(fields.gm);
+        batch.accounts.append(
+            {fields.username, asRecord ? line
+                                       : BuildRecordLine(fields.username, fields.password, *gender,
+                                                         fields.email, *gm)});
         batch.lineNumbers.append(lineNumber);
     }
 

@@ -21,7 +21,12 @@ qsizetype trimmedLength(const QString &text)
         ++first;
     while (last > first && text.at(last - 1) == u' ')
         --last;
-    return QStringView(text).mid(first, last - first).toUcs4().size();
+    qsizetype characters = 0;
+    for (qsizetype i = first; i < last; ++i, ++characters) {
+        if (text.at(i).isHighSurrogate() && i + 1 < last && text.at(i + 1).isLowSurrogate())
+            ++i;
+    }
+    return characters;
 }
 
 bool lengthOutOfRange(const QString &text)
