@@ -9,7 +9,6 @@
 #include <QHash>
 #include <QStringDecoder>
 
-#include <algorithm>
 #include <optional>
 
 namespace {
@@ -33,16 +32,6 @@ bool isSkipped(const QString &line)
             return false;
     }
     return true;
-}
-
-// Digits as a number is written: no sign, no leading zero.
-bool isPlainNumber(QStringView text)
-{
-    const auto digit = [](QChar c) {
-        return c >= u'0' && c <= u'9';
-    };
-    return !text.isEmpty() && (text.size() == 1 || text.front() != u'0') &&
-           std::all_of(text.begin(), text.end(), digit);
 }
 
 std::optional<qint16> parseGender(QStringView field)
@@ -116,7 +105,7 @@ public:
         }
         // A line that has the record's own form is the record, as nearly every line of an
         // export read back has.
-        const bool asRecord = emailGiven && isPlainNumber(fields.gm);
+        const bool asRecord = emailGiven && fields.gm == QString::number(*gm);
         batch.accounts.append(
             {fields.username, asRecord ? line
                                        : BuildRecordLine(fields.username, fields.password, *gender,
